@@ -1,0 +1,526 @@
+#include "database.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <sqlcipher/sqlite3.h>
+
+namespace kvr::db {
+
+namespace {
+
+QString quoteIdent(const QString& name) { return "\"" + QString(name).replace("\"", "\"\"") + "\""; }
+
+QString sqlLiteral(const QVariant& v) {
+    if (!v.isValid() || v.isNull()) return "NULL";
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        return v.toBool() ? "1" : "0";
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::UChar:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+        return QString::number(v.toLongLong());
+    case QMetaType::Double:
+        return QString::number(v.toDouble(), 'g', 17);
+    case QMetaType::QDateTime:
+        return "'" + dateToDb(v.toDateTime()) + "'";
+    case QMetaType::QDate:
+        return "'" + dateToDb(v.toDate().startOfDay()) + "'";
+    default:
+        return "'" + v.toString().replace("'", "''") + "'";
+    }
+}
+
+void bindValue(sqlite3_stmt* st, int i, const QVariant& v) {
+    if (!v.isValid() || v.isNull()) {
+        sqlite3_bind_null(st, i);
+        return;
+    }
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        sqlite3_bind_int(st, i, v.toBool() ? 1 : 0);
+        return;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::UChar:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+        sqlite3_bind_int64(st, i, v.toLongLong());
+        return;
+    case QMetaType::Double:
+        sqlite3_bind_double(st, i, v.toDouble());
+        return;
+    case QMetaType::QDateTime: {
+        QByteArray t = dateToDb(v.toDateTime()).toUtf8();
+        sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    case QMetaType::QDate: {
+        QByteArray t = dateToDb(v.toDate().startOfDay()).toUtf8();
+        sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    default: {
+        QByteArray t = v.toString().toUtf8();
+        sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    }
+}
+
+// Converts a stored value to the QVariant type of its column.
+QVariant readValue(sqlite3_stmt* st, int i, int adoType) {
+    int t = sqlite3_column_type(st, i);
+    if (t == SQLITE_NULL) return QVariant();
+    switch (adoType) {
+    case adSmallInt:
+    case adInteger:
+    case adUnsignedTinyInt:
+        if (t == SQLITE_TEXT) {
+            bool ok = false;
+            int n = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i))).toInt(&ok);
+            return ok ? QVariant(n) : QVariant(QString::fromUtf8(
+                                           reinterpret_cast<const char*>(sqlite3_column_text(st, i))));
+        }
+        return QVariant(int(sqlite3_column_int64(st, i)));
+    case adBoolean:
+        return QVariant(sqlite3_column_int64(st, i) != 0);
+    case adDouble:
+        return QVariant(sqlite3_column_double(st, i));
+    case adDate: {
+        if (t == SQLITE_TEXT) {
+            QDateTime dt =
+                dateFromDb(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i))));
+            return dt.isValid() ? QVariant(dt) : QVariant();
+        }
+        return QVariant();
+    }
+    default:
+        break;
+    }
+    switch (t) {
+    case SQLITE_INTEGER:
+        return QVariant(sqlite3_column_int64(st, i));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(st, i));
+    default:
+        return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                          sqlite3_column_bytes(st, i)));
+    }
+}
+
+// Type of a result column: from its declared type when it comes straight from a
+// table column, else from the storage class of the first value.
+int columnAdoType(sqlite3_stmt* st, int i) {
+    const char* decl = sqlite3_column_decltype(st, i);
+    if (decl) return adoTypeOfDecl(QString::fromUtf8(decl));
+    return -1;
+}
+
+class Statement {
+public:
+    Statement(const Connection& c, const QString& sql) : conn_(c) {
+        QByteArray s = sql.toUtf8();
+        int rc = sqlite3_prepare_v2(c.handle(), s.constData(), int(s.size()), &st_, nullptr);
+        if (rc != SQLITE_OK) c.raise(rc);
+    }
+    ~Statement() { sqlite3_finalize(st_); }
+    void bind(const QVariantList& params) {
+        for (int i = 0; i < params.size(); ++i) bindValue(st_, i + 1, params[i]);
+    }
+    bool step() {
+        int rc = sqlite3_step(st_);
+        if (rc == SQLITE_ROW) return true;
+        if (rc == SQLITE_DONE) return false;
+        conn_.raise(rc);
+    }
+    sqlite3_stmt* get() const { return st_; }
+
+private:
+    const Connection& conn_;
+    sqlite3_stmt* st_ = nullptr;
+};
+
+} // namespace
+
+// ------------------------------------------------------------------ types
+
+int adoTypeOfDecl(const QString& declaredType, int* size) {
+    QString d = declaredType.trimmed().toUpper();
+    int sz = 0;
+    static const QRegularExpression sizeRe(R"(\((\d+)\))");
+    auto m = sizeRe.match(d);
+    if (m.hasMatch()) sz = m.captured(1).toInt();
+    if (size) *size = sz;
+    if (d.startsWith("VARCHAR") || d.startsWith("NVARCHAR") || d.startsWith("CHAR") ||
+        (d.startsWith("TEXT") && sz > 0))
+        return adVarWChar;
+    if (d.startsWith("LONGTEXT") || d.startsWith("MEMO") || d == "TEXT") return adLongVarWChar;
+    if (d.startsWith("SMALLINT") || d == "SHORT") return adSmallInt;
+    if (d.startsWith("TINYINT") || d == "BYTE") return adUnsignedTinyInt;
+    if (d.startsWith("INT") || d == "LONG") return adInteger;
+    if (d.startsWith("DATE")) return adDate;
+    if (d.startsWith("BIT") || d.startsWith("BOOL") || d == "YESNO") return adBoolean;
+    if (d.startsWith("DOUBLE") || d.startsWith("REAL") || d.startsWith("FLOAT")) return adDouble;
+    return adVarWChar;
+}
+
+QString declOfAdoType(int type, int size) {
+    switch (type) {
+    case adSmallInt:
+        return "SMALLINT";
+    case adInteger:
+        return "INTEGER";
+    case adDouble:
+        return "DOUBLE";
+    case adDate:
+        return "DATETIME";
+    case adBoolean:
+        return "BIT";
+    case adUnsignedTinyInt:
+        return "TINYINT";
+    case adLongVarWChar:
+        return "LONGTEXT";
+    default:
+        return QString("VARCHAR(%1)").arg(size > 0 ? size : 255);
+    }
+}
+
+QString dateToDb(const QDateTime& dt) { return dt.toString("yyyy-MM-dd HH:mm:ss"); }
+
+QDateTime dateFromDb(const QString& text) {
+    QDateTime dt = QDateTime::fromString(text, "yyyy-MM-dd HH:mm:ss");
+    if (!dt.isValid()) dt = QDateTime::fromString(text, Qt::ISODate);
+    if (!dt.isValid()) {
+        QDate d = QDate::fromString(text.left(10), "yyyy-MM-dd");
+        if (d.isValid()) dt = d.startOfDay();
+    }
+    return dt;
+}
+
+// ------------------------------------------------------------------ connection
+
+std::shared_ptr<Connection> Connection::openFile(const QString& path, const QString& password, bool create) {
+    std::shared_ptr<Connection> c(new Connection());
+    c->path_ = path;
+    if (create && QFileInfo::exists(path)) throw RuntimeError(SQLITE_CANTOPEN, "file exists: " + path);
+    QByteArray p = QFileInfo(path).absoluteFilePath().toUtf8();
+    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    int rc = sqlite3_open_v2(p.constData(), &c->db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        QString msg = c->db_ ? QString::fromUtf8(sqlite3_errmsg(c->db_)) : QString("out of memory");
+        sqlite3_close(c->db_);
+        c->db_ = nullptr;
+        throw RuntimeError(rc, msg + ": " + path);
+    }
+    QByteArray key = password.toUtf8();
+    sqlite3_key(c->db_, key.constData(), int(key.size()));
+    sqlite3_busy_timeout(c->db_, 2000);
+    // Reading the schema proves the key: a wrong key or a damaged file fails here.
+    try {
+        c->scalar("SELECT count(*) FROM sqlite_master");
+    } catch (...) {
+        c->close();
+        throw;
+    }
+    return c;
+}
+
+std::shared_ptr<Connection> Connection::open(const QString& path, const QString& password) {
+    return openFile(path, password, false);
+}
+
+std::shared_ptr<Connection> Connection::create(const QString& path, const QString& password) {
+    return openFile(path, password, true);
+}
+
+Connection::~Connection() { close(); }
+
+void Connection::close() {
+    if (db_) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+}
+
+void Connection::raise(int code) const {
+    QString msg = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString("database is closed");
+    throw RuntimeError(code, msg);
+}
+
+int Connection::execute(const QString& sql, const QVariantList& params) {
+    if (!db_) throw RuntimeError(SQLITE_MISUSE, "database is closed");
+    Statement st(*this, sql);
+    st.bind(params);
+    while (st.step()) {
+    }
+    return sqlite3_changes(db_);
+}
+
+QVariant Connection::scalar(const QString& sql, const QVariantList& params) {
+    if (!db_) throw RuntimeError(SQLITE_MISUSE, "database is closed");
+    Statement st(*this, sql);
+    st.bind(params);
+    if (!st.step()) return QVariant();
+    return readValue(st.get(), 0, columnAdoType(st.get(), 0));
+}
+
+void Connection::beginTransaction() { execute("BEGIN IMMEDIATE"); }
+void Connection::commit() { execute("COMMIT"); }
+void Connection::rollback() {
+    if (inTransaction()) execute("ROLLBACK");
+}
+bool Connection::inTransaction() const { return db_ && sqlite3_get_autocommit(db_) == 0; }
+
+bool Connection::tableExists(const QString& table) {
+    return scalar("SELECT count(*) FROM sqlite_master WHERE type='table' AND lower(name)=lower(?)", {table})
+               .toInt() > 0;
+}
+
+QStringList Connection::tables() {
+    QStringList out;
+    Statement st(*this, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
+                        "ORDER BY name");
+    while (st.step()) out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)));
+    return out;
+}
+
+QList<ColumnInfo> Connection::columns(const QString& table) {
+    QList<ColumnInfo> out;
+    Statement st(*this, "PRAGMA table_info(" + quoteIdent(table) + ")");
+    while (st.step()) {
+        ColumnInfo c;
+        c.name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 1)));
+        const char* decl = reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 2));
+        c.declaredType = decl ? QString::fromUtf8(decl) : QString();
+        c.type = adoTypeOfDecl(c.declaredType, &c.size);
+        out << c;
+    }
+    return out;
+}
+
+void Connection::createTable(const TableDef& def) {
+    QStringList parts;
+    for (const ColumnDef& c : def.columns) {
+        QString p = quoteIdent(c.name) + " " + declOfAdoType(c.type, c.size);
+        if (c.defaultValue.isValid()) p += " DEFAULT " + sqlLiteral(c.defaultValue);
+        parts << p;
+    }
+    if (!def.primaryKey.isEmpty())
+        parts << "CONSTRAINT PrimaryKey PRIMARY KEY (" + quoteIdent(def.primaryKey) + ")";
+    execute("CREATE TABLE " + quoteIdent(def.name) + " (" + parts.join(", ") + ")");
+}
+
+void Connection::dropTable(const QString& table) { execute("DROP TABLE " + quoteIdent(table)); }
+
+// ------------------------------------------------------------------ recordset
+
+Recordset::Recordset(ConnectionPtr conn, const QString& sql, const QVariantList& params, OpenMode mode) {
+    open(std::move(conn), sql, params, mode);
+}
+
+void Recordset::open(ConnectionPtr conn, const QString& sql, const QVariantList& params, OpenMode mode) {
+    close();
+    if (!conn || !conn->isOpen()) throw RuntimeError(SQLITE_MISUSE, "database is closed");
+    conn_ = std::move(conn);
+    mode_ = mode;
+    QString query = sql;
+    if (mode == OpenMode::Write) {
+        static const QRegularExpression re(R"re(^\s*SELECT\s+\*\s+FROM\s+\[?"?(\w+)"?\]?(.*)$)re",
+                                           QRegularExpression::CaseInsensitiveOption |
+                                               QRegularExpression::DotMatchesEverythingOption);
+        auto m = re.match(sql);
+        if (!m.hasMatch()) throw RuntimeError(SQLITE_MISUSE, "not an updatable query: " + sql);
+        table_ = m.captured(1);
+        query = "SELECT rowid AS __rowid__, * FROM " + quoteIdent(table_) + m.captured(2);
+    }
+    Statement st(*conn_, query);
+    st.bind(params);
+    sqlite3_stmt* s = st.get();
+    int n = sqlite3_column_count(s);
+    int first = mode == OpenMode::Write ? 1 : 0;
+    QList<int> rawTypes;
+    for (int i = first; i < n; ++i) {
+        names_ << QString::fromUtf8(sqlite3_column_name(s, i));
+        rawTypes << columnAdoType(s, i);
+    }
+    types_ = rawTypes;
+    for (int i = 0; i < names_.size(); ++i) index_.insert(names_[i].toLower(), i);
+    bool typesKnown = false;
+    while (st.step()) {
+        Row r;
+        if (mode == OpenMode::Write) r.rowid = sqlite3_column_int64(s, 0);
+        for (int i = first; i < n; ++i) r.values << readValue(s, i, rawTypes[i - first]);
+        if (!typesKnown) {
+            // Computed columns have no declared type: take it from the first value.
+            for (int i = 0; i < types_.size(); ++i) {
+                if (types_[i] >= 0) continue;
+                int t = sqlite3_column_type(s, i + first);
+                types_[i] = t == SQLITE_INTEGER ? adInteger : t == SQLITE_FLOAT ? adDouble : adVarWChar;
+            }
+            typesKnown = true;
+        }
+        for (int i = 0; i < r.values.size(); ++i) r.dirty << false;
+        rows_.push_back(std::move(r));
+    }
+    for (int& t : types_)
+        if (t < 0) t = adVarWChar;
+    pos_ = 0;
+    open_ = true;
+}
+
+void Recordset::close() {
+    open_ = false;
+    rows_.clear();
+    names_.clear();
+    types_.clear();
+    index_.clear();
+    table_.clear();
+    pos_ = 0;
+    conn_.reset();
+}
+
+bool Recordset::eof() const { return pos_ >= int(rows_.size()); }
+
+void Recordset::moveNext() {
+    if (eof()) throw RuntimeError(3021, "Either BOF or EOF is True, or the current record has been deleted.");
+    ++pos_;
+}
+
+void Recordset::moveFirst() { pos_ = 0; }
+
+int Recordset::indexOf(const QString& name) const {
+    auto it = index_.find(name.toLower());
+    if (it == index_.end()) throw RuntimeError(3265, "Item cannot be found in the collection: " + name);
+    return it.value();
+}
+
+bool Recordset::hasField(const QString& name) const { return index_.contains(name.toLower()); }
+
+int Recordset::fieldType(const QString& name) const { return types_[indexOf(name)]; }
+
+void Recordset::requireRow() const {
+    if (!open_) throw RuntimeError(3704, "Operation is not allowed when the object is closed.");
+    if (eof() || rows_[pos_].deleted)
+        throw RuntimeError(3021, "Either BOF or EOF is True, or the current record has been deleted.");
+}
+
+void Recordset::requireWrite() const {
+    if (mode_ != OpenMode::Write) throw RuntimeError(3251, "Current Recordset does not support updating.");
+}
+
+QVariant Recordset::value(const QString& name) const {
+    int i = indexOf(name);
+    requireRow();
+    return rows_[pos_].values[i];
+}
+
+QVariant Recordset::value(int i) const {
+    requireRow();
+    return rows_[pos_].values.value(i);
+}
+
+void Recordset::setValue(const QString& name, const QVariant& value) {
+    requireWrite();
+    int i = indexOf(name);
+    requireRow();
+    Row& r = rows_[pos_];
+    QVariant v = value;
+    // Store in the column's own type so that reading back gives the same value.
+    if (v.isValid() && !v.isNull()) {
+        switch (types_[i]) {
+        case adSmallInt:
+        case adInteger:
+        case adUnsignedTinyInt:
+            if (v.typeId() == QMetaType::Bool) v = v.toBool() ? -1 : 0;
+            else v = QVariant(int(v.toLongLong()));
+            break;
+        case adBoolean:
+            v = QVariant(v.toBool());
+            break;
+        case adDouble:
+            v = QVariant(v.toDouble());
+            break;
+        case adDate:
+            if (v.typeId() == QMetaType::QDate) v = v.toDate().startOfDay();
+            else if (v.typeId() == QMetaType::QString) v = dateFromDb(v.toString());
+            break;
+        default:
+            if (v.typeId() != QMetaType::QString) v = v.toString();
+        }
+    }
+    r.values[i] = v;
+    r.dirty[i] = true;
+}
+
+void Recordset::addNew() {
+    requireWrite();
+    if (!open_) throw RuntimeError(3704, "Operation is not allowed when the object is closed.");
+    Row r;
+    r.isNew = true;
+    for (int i = 0; i < names_.size(); ++i) {
+        r.values << QVariant();
+        r.dirty << false;
+    }
+    rows_.push_back(std::move(r));
+    pos_ = int(rows_.size()) - 1;
+}
+
+void Recordset::reloadRow(Row& row) {
+    Statement st(*conn_, "SELECT * FROM " + quoteIdent(table_) + " WHERE rowid=?");
+    st.bind({row.rowid});
+    if (!st.step()) return;
+    int n = sqlite3_column_count(st.get());
+    for (int i = 0; i < n && i < row.values.size(); ++i) row.values[i] = readValue(st.get(), i, types_[i]);
+}
+
+void Recordset::update() {
+    requireWrite();
+    requireRow();
+    Row& r = rows_[pos_];
+    QStringList cols;
+    QVariantList params;
+    for (int i = 0; i < names_.size(); ++i) {
+        if (!r.dirty[i]) continue;
+        cols << quoteIdent(names_[i]);
+        params << r.values[i];
+    }
+    if (r.isNew) {
+        QStringList marks;
+        for (int i = 0; i < cols.size(); ++i) marks << "?";
+        QString sql = cols.isEmpty() ? "INSERT INTO " + quoteIdent(table_) + " DEFAULT VALUES"
+                                     : "INSERT INTO " + quoteIdent(table_) + " (" + cols.join(",") +
+                                           ") VALUES (" + marks.join(",") + ")";
+        conn_->execute(sql, params);
+        r.rowid = sqlite3_last_insert_rowid(conn_->handle());
+        r.isNew = false;
+        reloadRow(r);
+    } else if (!cols.isEmpty()) {
+        QStringList sets;
+        for (const QString& c : cols) sets << c + "=?";
+        params << r.rowid;
+        conn_->execute("UPDATE " + quoteIdent(table_) + " SET " + sets.join(",") + " WHERE rowid=?", params);
+    }
+    for (bool& d : r.dirty) d = false;
+}
+
+void Recordset::deleteRow() {
+    requireWrite();
+    requireRow();
+    Row& r = rows_[pos_];
+    if (!r.isNew) conn_->execute("DELETE FROM " + quoteIdent(table_) + " WHERE rowid=?", {r.rowid});
+    // As with the classic recordset, the cursor stays on the deleted row until moveNext().
+    r.deleted = true;
+}
+
+} // namespace kvr::db

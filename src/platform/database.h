@@ -1,0 +1,179 @@
+// Database layer over SQLCipher: an encrypted connection, recordsets opened for
+// reading or for changing rows, typed field values, and a small schema catalogue.
+//
+// Every database file of the program is an SQLCipher file keyed with a password.
+// Errors are raised as kvr::RuntimeError (SQLite's error code and message) and are
+// trapped by the routine that handles them.
+//
+// Values are QVariants: null is an invalid QVariant; 32-, 16- and 8-bit columns
+// give int, text columns QString, date columns QDateTime, boolean columns bool and
+// double columns double. Dates are stored as text "yyyy-MM-dd hh:mm:ss", so that
+// ordering and equality by date work in SQL; bind QDate/QDateTime parameters and
+// they are written in the same form.
+#pragma once
+
+#include "platform/runtime_error.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+
+namespace kvr::db {
+
+// Column type numbers as reported by the classic data-access layer.
+enum AdoType {
+    adSmallInt = 2,
+    adInteger = 3,
+    adDouble = 5,
+    adDate = 7,
+    adBoolean = 11,
+    adUnsignedTinyInt = 17,
+    adVarWChar = 202,
+    adLongVarWChar = 203,
+};
+
+struct ColumnDef {
+    QString name;
+    int type = adInteger; // AdoType
+    int size = 0;         // characters, for adVarWChar
+    QVariant defaultValue; // invalid: no default
+};
+
+struct TableDef {
+    QString name;
+    QList<ColumnDef> columns;
+    QString primaryKey; // column of the primary-key index "PrimaryKey"; empty: none
+};
+
+struct ColumnInfo {
+    QString name;
+    int type = adVarWChar;
+    int size = 0;
+    QString declaredType;
+};
+
+// Maps a declared SQL type to its type number, and back.
+int adoTypeOfDecl(const QString& declaredType, int* size = nullptr);
+QString declOfAdoType(int type, int size);
+
+// Text form of dates in the database.
+QString dateToDb(const QDateTime& dt);
+QDateTime dateFromDb(const QString& text);
+
+class Connection {
+public:
+    // Opens an existing keyed database file (no file is created). Throws RuntimeError
+    // for a missing file, a wrong password or a damaged file.
+    static std::shared_ptr<Connection> open(const QString& path, const QString& password);
+    // Creates a new keyed database file (fails when it exists).
+    static std::shared_ptr<Connection> create(const QString& path, const QString& password);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void close();
+    bool isOpen() const { return db_ != nullptr; }
+    QString path() const { return path_; }
+    sqlite3* handle() const { return db_; }
+
+    // Runs a statement that returns no rows; returns the number of changed rows.
+    int execute(const QString& sql, const QVariantList& params = {});
+    // Runs a query and returns the first column of the first row (invalid when none).
+    QVariant scalar(const QString& sql, const QVariantList& params = {});
+
+    void beginTransaction();
+    void commit();
+    void rollback();
+    bool inTransaction() const;
+
+    // Schema catalogue.
+    bool tableExists(const QString& table);
+    QStringList tables();
+    QList<ColumnInfo> columns(const QString& table);
+    void createTable(const TableDef& def);
+    void dropTable(const QString& table);
+
+    // Raises the last error of the connection as a RuntimeError.
+    [[noreturn]] void raise(int code) const;
+
+private:
+    Connection() = default;
+    static std::shared_ptr<Connection> openFile(const QString& path, const QString& password, bool create);
+    sqlite3* db_ = nullptr;
+    QString path_;
+};
+
+using ConnectionPtr = std::shared_ptr<Connection>;
+
+enum class OpenMode {
+    Read,  // forward-only, read-only
+    Write, // rows can be added, changed and deleted (the query must be "SELECT * FROM table ...")
+};
+
+class Recordset {
+public:
+    Recordset() = default;
+    Recordset(ConnectionPtr conn, const QString& sql, const QVariantList& params = {},
+              OpenMode mode = OpenMode::Read);
+    void open(ConnectionPtr conn, const QString& sql, const QVariantList& params = {},
+              OpenMode mode = OpenMode::Read);
+    void close();
+    bool isOpen() const { return open_; }
+
+    bool eof() const;
+    void moveNext();
+    void moveFirst();
+    int recordCount() const { return int(rows_.size()); }
+
+    // Columns of the result.
+    int fieldCount() const { return int(names_.size()); }
+    QString fieldName(int i) const { return names_[i]; }
+    bool hasField(const QString& name) const;
+    int fieldType(const QString& name) const; // AdoType
+
+    // Value of a column of the current row; throws for an unknown column or at EOF.
+    QVariant value(const QString& name) const;
+    QVariant value(int i) const;
+    // Assigns a column of the current row (write mode); written by update().
+    void setValue(const QString& name, const QVariant& value);
+
+    // Starts a new row (write mode); the recordset is positioned on it.
+    void addNew();
+    // Writes the current row's assigned values (a new row is inserted).
+    void update();
+    // Deletes the current row.
+    void deleteRow();
+
+private:
+    struct Row {
+        qint64 rowid = 0;
+        QVariantList values;
+        QList<bool> dirty;
+        bool isNew = false;
+        bool deleted = false;
+    };
+    int indexOf(const QString& name) const;
+    void requireRow() const;
+    void requireWrite() const;
+    void reloadRow(Row& row);
+
+    ConnectionPtr conn_;
+    QString table_;
+    OpenMode mode_ = OpenMode::Read;
+    bool open_ = false;
+    QStringList names_;
+    QList<int> types_;
+    QHash<QString, int> index_;
+    std::vector<Row> rows_;
+    int pos_ = 0;
+};
+
+} // namespace kvr::db

@@ -1,0 +1,120 @@
+#include "platform/database.h"
+#include "platform/passwords.h"
+#include "support/test_services.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace kvr;
+using namespace kvr::db;
+
+namespace {
+
+class DatabaseTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.path() + "/t.MDB";
+        conn = Connection::create(path, kProgramPassword);
+        TableDef t{"TThing",
+                   {{"ID", adInteger, 0, 0},
+                    {"Name", adVarWChar, 50, QString("")},
+                    {"Small", adSmallInt, 0, 0},
+                    {"Tiny", adUnsignedTinyInt, 0, 0},
+                    {"When", adDate, 0, QVariant()},
+                    {"Flag", adBoolean, 0, false},
+                    {"Memo", adLongVarWChar, 0, QVariant()},
+                    {"Real", adDouble, 0, QVariant()}},
+                   "ID"};
+        conn->createTable(t);
+    }
+    QTemporaryDir dir;
+    QString path;
+    ConnectionPtr conn;
+};
+
+TEST_F(DatabaseTest, FileIsUnreadableWithoutItsKey) {
+    conn->close();
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(f.readAll().contains("TThing"));
+    EXPECT_THROW(Connection::open(path, "WRONG"), RuntimeError);
+    EXPECT_NO_THROW(Connection::open(path, kProgramPassword));
+    EXPECT_THROW(Connection::open(dir.path() + "/missing.MDB", kProgramPassword), RuntimeError);
+}
+
+TEST_F(DatabaseTest, ColumnsReportTheirClassicTypeNumbers) {
+    QList<ColumnInfo> cols = conn->columns("TThing");
+    ASSERT_EQ(cols.size(), 8);
+    QList<int> types;
+    for (const auto& c : cols) types << c.type;
+    EXPECT_EQ(types, (QList<int>{3, 202, 2, 17, 7, 11, 203, 5}));
+    EXPECT_EQ(cols[1].size, 50);
+    Recordset rs(conn, "SELECT * FROM TThing");
+    EXPECT_EQ(rs.fieldType("Name"), adVarWChar);
+    EXPECT_EQ(rs.fieldType("When"), adDate);
+    EXPECT_TRUE(conn->tableExists("tthing"));
+    conn->dropTable("TThing");
+    EXPECT_FALSE(conn->tableExists("TThing"));
+}
+
+TEST_F(DatabaseTest, WriteRecordsetAddsChangesAndDeletesRows) {
+    const QDateTime when(QDate(2024, 8, 14), QTime(0, 0));
+    {
+        Recordset rs(conn, "SELECT * FROM TThing WHERE ID=?", {1}, OpenMode::Write);
+        ASSERT_TRUE(rs.eof());
+        rs.addNew();
+        rs.setValue("ID", 1);
+        rs.setValue("Name", QString("歯周"));
+        rs.setValue("Small", -32768);
+        rs.setValue("Tiny", 255);
+        rs.setValue("When", when);
+        rs.setValue("Flag", true);
+        rs.update();
+        // Defaults of unassigned columns are visible after the insert.
+        EXPECT_TRUE(rs.value("Memo").isNull());
+    }
+    {
+        Recordset rs(conn, "SELECT * FROM TThing WHERE \"When\"=?", {QDate(2024, 8, 14)});
+        ASSERT_FALSE(rs.eof());
+        EXPECT_EQ(rs.value("name").toString(), QString("歯周"));
+        EXPECT_EQ(rs.value("Small").toInt(), -32768);
+        EXPECT_EQ(rs.value("Tiny").toInt(), 255);
+        EXPECT_EQ(rs.value("When").toDateTime(), when);
+        EXPECT_EQ(rs.value("Flag").toBool(), true);
+        EXPECT_THROW(rs.value("Nope"), RuntimeError);
+    }
+    {
+        Recordset rs(conn, "SELECT * FROM TThing", {}, OpenMode::Write);
+        rs.setValue("Name", QString("x"));
+        rs.update();
+        rs.addNew();
+        rs.setValue("ID", 2);
+        rs.update();
+    }
+    EXPECT_EQ(conn->scalar("SELECT Name FROM TThing WHERE ID=1").toString(), "x");
+    {
+        // Deleting every row in the classic loop: delete, then move on.
+        Recordset rs(conn, "SELECT * FROM TThing", {}, OpenMode::Write);
+        while (!rs.eof()) {
+            rs.deleteRow();
+            rs.moveNext();
+        }
+    }
+    EXPECT_EQ(conn->scalar("SELECT count(*) FROM TThing").toInt(), 0);
+}
+
+TEST_F(DatabaseTest, ReadRecordsetRefusesChangesAndNonTableQueriesCannotBeWritten) {
+    Recordset rs(conn, "SELECT * FROM TThing");
+    EXPECT_THROW(rs.addNew(), RuntimeError);
+    EXPECT_THROW(Recordset(conn, "SELECT ID FROM TThing", {}, OpenMode::Write), RuntimeError);
+}
+
+TEST_F(DatabaseTest, RolledBackTransactionLeavesNothing) {
+    conn->beginTransaction();
+    conn->execute("INSERT INTO TThing (ID) VALUES (5)");
+    conn->rollback();
+    EXPECT_EQ(conn->scalar("SELECT count(*) FROM TThing").toInt(), 0);
+}
+
+} // namespace

@@ -1,0 +1,51 @@
+#include "test_services.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace kvr::test {
+
+MsgResult ScriptedMessageBoxes::show(const MsgBoxRequest& request) {
+    shown.append(request);
+    if (onShow) onShow(request);
+    if (!answers_.empty()) {
+        MsgResult r = answers_.front();
+        answers_.pop_front();
+        return r;
+    }
+    QList<MsgResult> buttons = buttonsOf(request.buttons);
+    return buttons[qBound(0, request.defaultButton, int(buttons.size()) - 1)];
+}
+
+void InstantWaits::processEvents() {
+    if (QCoreApplication::instance()) QCoreApplication::processEvents();
+}
+
+TempPaths::TempPaths() {
+    app = root.path() + "/app";
+    desktop = root.path() + "/desktop";
+    programs = root.path() + "/programs";
+    QDir().mkpath(app);
+    QDir().mkpath(desktop);
+    QDir().mkpath(programs);
+}
+
+TestServices installTestServices() {
+    TestServices t;
+    t.boxes = std::make_shared<ScriptedMessageBoxes>();
+    t.clock = std::make_shared<FixedClock>();
+    t.waits = std::make_shared<InstantWaits>();
+    t.paths = std::make_shared<TempPaths>();
+    Services& s = services();
+    s.messageBoxes = t.boxes;
+    s.clock = t.clock;
+    s.waits = t.waits;
+    s.programEnd = std::make_shared<ThrowingProgramEnd>();
+    s.paths = t.paths;
+    setProgramEndCleanup({});
+    return t;
+}
+
+QString builtAppFolder() { return QStringLiteral(KVR_BUILT_APP_DIR); }
+
+} // namespace kvr::test

@@ -1,0 +1,83 @@
+// Test doubles of the platform services. Every test runs with them installed
+// (see test_main.cpp): boxes are recorded and answered from a script, the clock
+// is fixed, waits are instant, ending the program throws ProgramEnded, and the
+// program folder and the desktop are temporary folders.
+#pragma once
+
+#include "platform/services.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QTemporaryDir>
+
+#include <deque>
+
+namespace kvr::test {
+
+class ScriptedMessageBoxes : public MessageBoxService {
+public:
+    MsgResult show(const MsgBoxRequest& request) override;
+
+    // Queues the answer of the next box. Boxes without a queued answer get their
+    // default button.
+    void answer(MsgResult result) { answers_.push_back(result); }
+    void clear() {
+        shown.clear();
+        answers_.clear();
+    }
+    // Every box shown, in order.
+    QList<MsgBoxRequest> shown;
+    // Called for every box before it is answered (to look at the screen, say).
+    std::function<void(const MsgBoxRequest&)> onShow;
+
+private:
+    std::deque<MsgResult> answers_;
+};
+
+class FixedClock : public Clock {
+public:
+    QDateTime now() const override { return current; }
+    QDateTime current{QDate(2024, 8, 14), QTime(16, 30, 0)};
+};
+
+class InstantWaits : public Waits {
+public:
+    void wait(int milliseconds) override {
+        totalWaited += milliseconds;
+        ++waits;
+    }
+    void processEvents() override;
+    long long totalWaited = 0;
+    int waits = 0;
+};
+
+class ThrowingProgramEnd : public ProgramEnd {
+public:
+    [[noreturn]] void end(int exitCode) override { throw ProgramEnded(exitCode); }
+};
+
+class TempPaths : public Paths {
+public:
+    TempPaths();
+    QString appFolder() const override { return app; }
+    QString desktopFolder() const override { return desktop; }
+    QString programsFolder() const override { return programs; }
+    QTemporaryDir root;
+    QString app, desktop, programs;
+};
+
+// The doubles installed for the running test.
+struct TestServices {
+    std::shared_ptr<ScriptedMessageBoxes> boxes;
+    std::shared_ptr<FixedClock> clock;
+    std::shared_ptr<InstantWaits> waits;
+    std::shared_ptr<TempPaths> paths;
+};
+
+// Installs a fresh set of doubles (each test fixture calls it in SetUp).
+TestServices installTestServices();
+
+// The source folder of test data files and the built program folder (for the template).
+QString builtAppFolder();
+
+} // namespace kvr::test
