@@ -1,0 +1,136 @@
+#include "ADODBMain.h"
+
+#include "platform/passwords.h"
+#include "platform/services.h"
+
+#include <QApplication>
+
+namespace kvr {
+
+namespace {
+
+ConnSlot gSlots[4];
+
+ConnSlot& at(Slot s) { return gSlots[int(s)]; }
+
+void connect(ConnSlot& s) {
+    s.conn = db::Connection::open(s.source, s.password.isEmpty() ? QString(kProgramPassword) : s.password);
+}
+
+// Cancel while opening is fatal: the slot is marked closed and the program ends.
+[[noreturn]] void cancelOpen(ConnSlot& s) {
+    s.open = 0;
+    s.hold = 0;
+    endProgram(1);
+}
+
+bool countedOpen(Slot which) {
+    ConnSlot& s = at(which);
+    if (s.open == 0) {
+        if (!runWithRetryBox([&] { connect(s); })) cancelOpen(s);
+        s.open = 1;
+    }
+    s.users = qint16(s.users + 1);
+    return true;
+}
+
+bool forcedClose(Slot which) {
+    ConnSlot& s = at(which);
+    bool ok = true;
+    try {
+        if (s.conn) s.conn->close();
+    } catch (...) {
+        ok = false;
+    }
+    s.conn.reset();
+    s.open = 0;
+    s.hold = 0;
+    s.users = 0;
+    return ok;
+}
+
+bool holdingOpen(Slot which) {
+    ConnSlot& s = at(which);
+    if (s.open == 1) forcedClose(which);
+    if (s.open == 0) {
+        if (!runWithRetryBox([&] { connect(s); })) cancelOpen(s);
+        s.open = 1;
+        s.hold = 1;
+    }
+    s.users = 0;
+    return true;
+}
+
+bool release(Slot which) {
+    ConnSlot& s = at(which);
+    s.users = qint16(s.users - 1);
+    if (s.hold == 1) return true;
+    try {
+        if (s.users <= 0) {
+            // Recordsets that still hold the old connection object keep it alive.
+            if (s.conn) s.conn->close();
+            s.conn.reset();
+        }
+    } catch (...) {
+        s.open = 0;
+        return false;
+    }
+    s.open = 0;
+    return true;
+}
+
+} // namespace
+
+ConnSlot& slot(Slot s) { return at(s); }
+
+void setMemberSource(const QString& path) { at(Slot::Member).source = path; }
+void setImportSource(const QString& path) { at(Slot::Import).source = path; }
+void setTemplateSource(const QString& path) { at(Slot::Template).source = path; }
+void setForeignSource(const QString& path) {
+    at(Slot::Foreign).source = path;
+    at(Slot::Foreign).password = kPreviousVersionPassword;
+}
+
+bool OpenMemberDb() { return countedOpen(Slot::Member); }
+bool OpenMemberDbHold() { return holdingOpen(Slot::Member); }
+bool CloseMemberDb() { return release(Slot::Member); }
+bool CloseMemberDbForce() { return forcedClose(Slot::Member); }
+bool OpenImportDbHold() { return holdingOpen(Slot::Import); }
+bool CloseImportDbForce() { return forcedClose(Slot::Import); }
+bool OpenTemplateDb() { return countedOpen(Slot::Template); }
+bool CloseTemplateDb() { return release(Slot::Template); }
+bool OpenForeignDbHold() {
+    at(Slot::Foreign).password = kPreviousVersionPassword;
+    return holdingOpen(Slot::Foreign);
+}
+bool CloseForeignDb() { return release(Slot::Foreign); }
+bool CloseForeignDbForce() { return forcedClose(Slot::Foreign); }
+
+db::ConnectionPtr memberConn() { return at(Slot::Member).conn; }
+db::ConnectionPtr importConn() { return at(Slot::Import).conn; }
+db::ConnectionPtr templateConn() { return at(Slot::Template).conn; }
+db::ConnectionPtr foreignConn() { return at(Slot::Foreign).conn; }
+
+QString errorBoxText(int number, const QString& description) {
+    return "[Error:" + QString::number(number) + "] " + "\r\n" + description;
+}
+
+bool runWithRetryBox(const std::function<void()>& body) {
+    for (;;) {
+        try {
+            body();
+            return true;
+        } catch (const RuntimeError& e) {
+            QApplication::restoreOverrideCursor();
+            MsgResult r = msgBox(errorBoxText(e.number, e.description), "エラー", MsgButtons::RetryCancel,
+                                 MsgIcon::Critical);
+            if (r != MsgResult::Retry) return false;
+        }
+    }
+}
+
+void closeAllConnections() {
+    for (Slot s : {Slot::Member, Slot::Import, Slot::Template, Slot::Foreign}) forcedClose(s);
+}
+
+} // namespace kvr
