@@ -1,5 +1,7 @@
 #include "CExamData.h"
 
+#include "data/ADODBMain.h"
+#include "data/RecordUtil.h"
 #include "platform/database.h"
 #include "platform/services.h"
 
@@ -25,7 +27,8 @@ QString textOf(const db::Recordset& rs, const char* column) {
 QString encodeCells(const std::array<std::uint8_t, kCells>& cells) {
     QString out;
     out.reserve(kCells * 3);
-    for (std::uint8_t c : cells) out += QString::number(c).rightJustified(3, ' ');
+    for (std::uint8_t c : cells)
+        out += QString::number(c).rightJustified(3, ' ');
     return out;
 }
 
@@ -39,7 +42,8 @@ void decodeCells(const QString& text, std::array<std::uint8_t, kCells>& cells) {
 QString encodeStatusWords(const std::array<std::uint16_t, kTeeth>& words) {
     QString out;
     out.reserve(kTeeth * 6);
-    for (std::uint16_t w : words) out += QString::number(std::int16_t(w)).rightJustified(6, ' ');
+    for (std::uint16_t w : words)
+        out += QString::number(std::int16_t(w)).rightJustified(6, ' ');
     return out;
 }
 
@@ -101,16 +105,16 @@ void CExamData::RecSetGet(const db::Recordset& rs) {
 void CExamData::RecSetPut(db::Recordset& rs) const {
     rs.setValue("ID", ID);
     rs.setValue("PatientID", PatientID);
-    rs.setValue("ExamDate", ExamDate);
+    rs.setValue("ExamDate", dateValue(ExamDate));
     rs.setValue("Row", Row);
     rs.setValue("Examination", Examination);
     rs.setValue("SubExam", SubExam);
     rs.setValue("PocketFree", PocketFree);
-    rs.setValue("StartTime", StartTime);
-    rs.setValue("EndTime", EndTime);
+    rs.setValue("StartTime", dateValue(StartTime));
+    rs.setValue("EndTime", dateValue(EndTime));
     rs.setValue("ChargeID", ChargeID);
     rs.setValue("IsPrinted", IsPrinted);
-    rs.setValue("UpDate", UpDate);
+    rs.setValue("UpDate", dateValue(UpDate));
     rs.setValue("CommentID", CommentID);
     rs.setValue("Comment", Comment);
     const QString text = encodeCells(data_);
@@ -140,6 +144,79 @@ void CExamData::GetRestToothStr(QString& upper, QString& lower) const {
         QChar c = isRemainingTooth(bui_[t]) ? toothLabel(t, bui_[t]) : QChar(' ');
         (t < 16 ? upper : lower) += c;
     }
+}
+
+bool CExamData::SetLastBui(qint32 patientId, const QDateTime& examDate,
+                           std::array<std::uint16_t, kTeeth>& status,
+                           const std::shared_ptr<db::Connection>& conn) {
+    status.fill(0);
+    std::unique_ptr<MemberDbUse> use;
+    db::ConnectionPtr c = conn;
+    if (!c) {
+        use = std::make_unique<MemberDbUse>();
+        c = memberConn();
+    }
+    db::Recordset rs(
+        c, "SELECT * FROM TExamData WHERE PatientID=? AND ExamDate<? AND \"Row\"=0 ORDER BY ExamDate DESC",
+        {patientId, examDate.date().startOfDay()});
+    if (rs.eof()) return false;
+    decodeStatusWords(textOf(rs, "Bui"), status);
+    return true;
+}
+
+int UpgradeExamItem3() {
+    // A failing statement is skipped and the upgrade goes on with the next one.
+    auto attempt = [](auto&& statement) {
+        try {
+            statement();
+            return true;
+        } catch (const RuntimeError&) {
+            return false;
+        }
+    };
+    int changedRows = 0;
+    MemberDbUse use;
+    db::ConnectionPtr conn = memberConn();
+    if (!conn) return 0;
+    const bool inTransaction = attempt([&] { conn->beginTransaction(); });
+    db::Recordset rs;
+    if (attempt([&] { rs.open(conn, "SELECT * FROM TExamData WHERE SubExam=3", {}, db::OpenMode::Write); })) {
+        for (; !rs.eof(); rs.moveNext()) {
+            attempt([&] {
+                CExamData e;
+                e.RecSetGet(rs);
+                bool changed = false;
+                for (int t = 0; t < kTeeth; ++t) {
+                    if (e.bData(t + 48) == kNoValue) {
+                        e.setBData(t + 48, e.bData(t) != kNoValue ? 0 : 15);
+                        changed = true;
+                    }
+                    if ((e.nBui(t) & (kImplant | kPontic)) && e.bData(t) != kNoValue) {
+                        e.setBData(t, kNoValue);
+                        e.setBData(t + 48, 15);
+                        changed = true;
+                    }
+                }
+                if (changed) {
+                    e.RecSetPut(rs);
+                    rs.update();
+                    ++changedRows;
+                }
+            });
+        }
+        rs.close();
+    }
+    attempt([&] {
+        db::Recordset v(conn, "SELECT * FROM TVersion WHERE ID=1", {}, db::OpenMode::Write);
+        if (!v.eof()) {
+            v.setValue("Major", 1);
+            v.setValue("Minor", 0);
+            v.setValue("Revision", 1);
+            v.update();
+        }
+    });
+    if (inTransaction && !attempt([&] { conn->commit(); })) attempt([&] { conn->rollback(); });
+    return changedRows;
 }
 
 int FurcationKind(int tooth) {

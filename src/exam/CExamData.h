@@ -10,10 +10,12 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 namespace kvr::db {
 class Recordset;
-}
+class Connection;
+} // namespace kvr::db
 
 namespace kvr {
 
@@ -36,9 +38,9 @@ inline bool isRemainingTooth(std::uint16_t status) {
 }
 
 // Encodings of the array columns.
-QString encodeCells(const std::array<std::uint8_t, kCells>& cells);            // 576 characters
+QString encodeCells(const std::array<std::uint8_t, kCells>& cells);             // 576 characters
 void decodeCells(const QString& text, std::array<std::uint8_t, kCells>& cells); // sets 0 first
-QString encodeStatusWords(const std::array<std::uint16_t, kTeeth>& words);        // 192 characters
+QString encodeStatusWords(const std::array<std::uint16_t, kTeeth>& words);      // 192 characters
 void decodeStatusWords(const QString& text, std::array<std::uint16_t, kTeeth>& words);
 
 class CExamData {
@@ -79,6 +81,13 @@ public:
     // Labels of the remaining teeth: upper (teeth 0-15) and lower (16-31), blanks elsewhere.
     void GetRestToothStr(QString& upper, QString& lower) const;
 
+    // The tooth status of the patient's latest examination before the date of examDate
+    // (read from its row 0). Clears status first; true when such an examination exists.
+    // Uses conn, or the member connection (counted open) when conn is null.
+    static bool SetLastBui(qint32 patientId, const QDateTime& examDate,
+                           std::array<std::uint16_t, kTeeth>& status,
+                           const std::shared_ptr<db::Connection>& conn = nullptr);
+
 private:
     std::array<std::uint8_t, kCells> data_;
     std::array<std::uint16_t, kTeeth> bui_;
@@ -89,6 +98,12 @@ inline constexpr const char* kToothLabels = "87654321123456788765432112345678";
 inline constexpr const char* kDeciduousToothLabels = "876EDCBAABCDE678876EDCBAABCDE678";
 // The one-character label of a tooth with the given status word.
 QChar toothLabel(int tooth, std::uint16_t status);
+
+// Brings the stored values of examination item 3 (plaque, two passes) to the current
+// encoding and stamps TVersion 1.0.1. Second-pass cells (tooth + 48) that are empty get 0
+// when the first-pass cell holds a value and 15 when it is empty too; implant and pontic
+// teeth lose a first-pass value and get 15. Idempotent. Returns the number of rows changed.
+int UpgradeExamItem3();
 
 // Furcation kind per tooth: 3 upper molars, 21 upper premolars, 22 lower molars, -1 none.
 int FurcationKind(int tooth);
