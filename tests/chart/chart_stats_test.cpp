@@ -1,0 +1,188 @@
+#include "chart/ChartStats.h"
+#include "exam/CExamData.h"
+#include "support/test_services.h"
+
+#include <gtest/gtest.h>
+
+using namespace kvr;
+
+namespace {
+
+void setTooth(SiteBytes& a, int tooth, std::array<int, 6> v) {
+    for (int s = 0; s < 6; ++s)
+        a[tooth * 6 + s] = std::uint8_t(v[s]);
+}
+
+ChartStageData emptySlot() {
+    ChartStageData d;
+    d.HasData = true;
+    return d;
+}
+
+class ChartStatsTest : public ::testing::Test {
+protected:
+    void SetUp() override { test::installTestServices(); }
+};
+
+TEST_F(ChartStatsTest, PocketDepthBandsAndTexts) {
+    SiteBytes d;
+    d.fill(kNoValue);
+    setTooth(d, 3, {0, 3, 4, 6, 7, 9}); // 0 is measured and low; 4 = G1 middle; 7 = G2 high
+    QString total = "x", mean = "x", low = "x", mid = "x", high = "x";
+    EXPECT_EQ(SummarizePocketDepths(d, 4, 7, 1, total, mean, low, mid, high), 6);
+    EXPECT_EQ(total, "6");
+    EXPECT_EQ(mean, "4.8"); // 29 / 6
+    EXPECT_EQ(low, "2 (33.3%)");
+    EXPECT_EQ(mid, "2 (33.3%)");
+    EXPECT_EQ(high, "2 (33.3%)");
+
+    SummarizePocketDepths(d, 4, 7, 0, total, mean, low, mid, high);
+    EXPECT_EQ(total, "PD総数：6");
+    EXPECT_EQ(mean, "PD平均：4.8");
+    EXPECT_EQ(low, "1-3㎜：2(33.3%)");
+    EXPECT_EQ(mid, "4-6㎜：2(33.3%)");
+    EXPECT_EQ(high, "7㎜-：2(33.3%)");
+
+    setTooth(d, 3, {2, 2, 2, 2, 2, 3}); // 13 / 6 = 2.1666..
+    SummarizePocketDepths(d, 4, 7, 2, total, mean, low, mid, high);
+    EXPECT_EQ(mean, "2.2");
+    EXPECT_EQ(low, "6\r\n(100.0%)");
+    EXPECT_EQ(high, "0\r\n(0.0%)");
+
+    // No measured site: only the total text.
+    d.fill(kNoValue);
+    EXPECT_EQ(SummarizePocketDepths(d, 4, 7, 1, total, mean, low, mid, high), 0);
+    EXPECT_EQ(total, "0");
+    EXPECT_TRUE(mean.isEmpty() && low.isEmpty() && mid.isEmpty() && high.isEmpty());
+
+    EXPECT_EQ(BandHeadings(1, 4, 7, false), (std::array<QString, 3>{"1-3mm", "4-6mm", "7mm以上"}));
+    EXPECT_EQ(BandHeadings(1, 4, 7, true), (std::array<QString, 3>{"1-3㎜", "4-6㎜", "7㎜以上"}));
+}
+
+TEST_F(ChartStatsTest, TeethBleedingAndImplants) {
+    ChartStageData s = emptySlot();
+    for (int t = 17; t < 32; ++t)
+        s.ToothStatus[t] = kMissingTooth;
+    s.ToothStatus[5] = kDeciduous;                // still a remaining tooth
+    s.ToothStatus[6] = kOtherExcluded;            // likewise
+    s.ToothStatus[16] = kImplant;                 // implant with bleeding
+    s.ToothStatus[20] = kMissingTooth | kImplant; // a missing implant still counts as an implant
+    s.ToothStatus[21] = 0;                        // remaining, depths not measured
+    for (int t = 0; t < 16; ++t)
+        setTooth(s.Ppd, t, {3, 3, 3, 3, 3, 3});
+    for (int i = 0; i < 12; ++i)
+        s.Bop[i * 8] = 1; // 12 bleeding sites over teeth 0..15
+    setTooth(s.Ppd, 16, {5, 5, 5, 5, 5, 5});
+    setTooth(s.Bop, 16, {1, 1, 1, 1, 1, 1});
+    setTooth(s.Bop, 21, {1, 1, 1, 1, 1, 1}); // bleeding without a depth is ignored
+
+    EXPECT_EQ(PresentToothText(s), "17");
+    EXPECT_EQ(ImplantText(s), "2");
+    EXPECT_TRUE(IsPresentTooth(s, 21));
+    EXPECT_FALSE(IsPresentTooth(s, 16));
+    EXPECT_FALSE(IsCountedTooth(s, 16));
+    EXPECT_TRUE(IsCountedTooth(s, 16, true));
+    EXPECT_EQ(BopText(s), "12 (12.5%)"); // 12 of 96
+    QString total, mean, low, mid, high;
+    EXPECT_EQ(SummarizePocketDepths(PocketDepthInput(s), 4, 7, 1, total, mean, low, mid, high), 96);
+
+    ToothAreas pesa, pisa;
+    ASSERT_TRUE(CalcPisa(PocketDepthInput(s), BleedingInput(s), pesa, pisa));
+    EXPECT_EQ(pesa[16], 0.0);
+    EXPECT_EQ(pisa[16], 0.0);
+
+    ChartStageData none;
+    EXPECT_FALSE(IsPresentTooth(none, 0));
+    EXPECT_TRUE(PresentToothText(none).isEmpty());
+    EXPECT_TRUE(ImplantText(none).isEmpty());
+    EXPECT_TRUE(BopText(none).isEmpty());
+    EXPECT_TRUE(PcrText(none).isEmpty());
+    EXPECT_TRUE(BopText(emptySlot()).isEmpty()); // no measured site
+}
+
+TEST_F(ChartStatsTest, PlaqueControlRecord) {
+    ChartStageData s = emptySlot();
+    EXPECT_EQ(PcrText(s), "0%"); // no tooth examined
+    s.Plaque[0] = 0;             // examined, no plaque: 4 surfaces
+    s.Plaque[1] = 1 | 4;         // 2 of 4
+    s.Plaque[2] = 15;            // 4 of 4
+    s.Plaque[3] = 128 | 1;       // not examined
+    s.Plaque[4] = 15;
+    s.ToothStatus[4] = kPontic;     // not a remaining tooth
+    EXPECT_EQ(PcrText(s), "50.0%"); // 6 of 12
+    s.Plaque[0] = 8;
+    EXPECT_EQ(PcrText(s), "58.3%"); // 7 of 12
+}
+
+// PESA and PISA worked by hand. Every tooth below has x = 2 (its capped depths sum
+// to 12 over six), so PESA = 2c1 + 4c2 + 8c3 + 16c4 + 32c5 + 64c6:
+//  1 upper 2nd molar     50.8530 + 18.4964 - 24.6296 + 15.32384 - 3.49536 + 0.2616064 = 56.8098864
+// 13 upper 1st molar     33.7670 - 2.2752 + 12.3464 - 1.04304 - 0.46528 + 0.0577216   = 42.3876016
+//  3 upper 2nd premolar  78.5362 - 29.2452 + 9.872 - 1.95072 + 0.20032 - 0.008064     = 57.404536
+// 11 upper 1st premolar  43.7236 - 9.2124 + 4.264 - 0.652 + 0.01984 + 0.0007616       = 38.1438016
+//  5 upper canine        33.0738 + 6.404 - 1.9952 + 0.17392 + 0.00672 - 0.0011648     = 37.6620752
+//  9 upper lat. incisor  37.5142 - 6.5884 + 4.2064 - 1.264 + 0.18848 - 0.011872       = 34.044808
+//  7 upper cen. incisor  24.781 + 0.5496 + 5.3736 - 2.32576 + 0.36032 - 0.0197312     = 28.7190288
+// 30 lower 2nd molar     93.2296 - 172.6232 + 134.06224 - 39.81728 + 5.17568 - 0.2487872 = 19.7782528
+// 18 lower 1st molar     38.2458 - 49.0264 + 44.6 - 12.5032 + 1.46112 - 0.0621504     = 22.7151696
+// 28 lower 2nd premolar  26.341 + 20.3832 - 8.7912 + 1.73824 - 0.17888 + 0.0075456    = 39.4999056
+// 20 lower 1st premolar  49.3732 - 19.4124 + 11.1936 - 2.88448 + 0.33184 - 0.0142656  = 38.5874944
+// 26 lower canine        49.3984 - 14.3472 + 5.5224 - 0.92784 + 0.06048 - 0.0009088  = 39.7053312
+// 22 lower lat. incisor  32.879 - 4.1348 + 3.3168 - 0.91376 + 0.08224 - 0.0013504     = 31.2281296
+// 24 lower cen. incisor  42.92 - 26.7552 + 19.7104 - 6.25504 + 0.87776 - 0.0455424    = 30.4523776
+// PISA = (bleeding sites / 6) * PESA; the bleeding count b of each tooth is in the table.
+// Third molar 0: depths 3 x 6 -> x = 3 = PESA; 2 bleeding -> PISA = 1.
+TEST_F(ChartStatsTest, PisaAndPesaAgainstHandWorkedValues) {
+    struct Case {
+        int tooth;
+        std::array<int, 6> depth;
+        int bleeding; // first sites marked
+        double pesa;
+    };
+    const int N = kNoValue;
+    const Case cases[] = {
+        {1, {2, 2, 2, 2, 2, 2}, 0, 56.8098864},   {13, {3, 3, 3, 3, 0, 0}, 1, 42.3876016},
+        {3, {4, 4, 4, N, N, N}, 6, 57.404536}, // three sites, still / 6; bleeding at 128 ignored
+        {11, {12, 0, 0, 0, 0, 0}, 2, 38.1438016}, {5, {15, 0, 0, 0, 0, 0}, 3, 37.6620752}, // 15 counts as 12
+        {9, {1, 1, 1, 3, 3, 3}, 4, 34.044808},    {7, {6, 6, N, N, N, N}, 5, 28.7190288},
+        {30, {2, 2, 2, 2, 2, 2}, 6, 19.7782528},  {18, {200, 0, 0, 0, 0, 0}, 1, 22.7151696},
+        {28, {2, 2, 2, 2, 2, 2}, 2, 39.4999056},  {20, {0, 0, 0, 4, 4, 4}, 3, 38.5874944},
+        {26, {2, 2, 2, 2, 2, 2}, 4, 39.7053312},  {22, {1, 2, 3, 3, 2, 1}, 5, 31.2281296},
+        {24, {5, 5, 2, N, 0, N}, 0, 30.4523776},
+    };
+    SiteBytes depth, bleeding;
+    depth.fill(kNoValue);
+    bleeding.fill(0);
+    double pesaSum = 3, pisaSum = 1;
+    for (const Case& c : cases) {
+        setTooth(depth, c.tooth, c.depth);
+        for (int s = 0; s < c.bleeding; ++s)
+            bleeding[c.tooth * 6 + s] = 1;
+        pesaSum += c.pesa;
+    }
+    setTooth(depth, 0, {3, 3, 3, 3, 3, 3});
+    bleeding[0] = bleeding[1] = 1;
+    bleeding[2 * 6] = 1; // tooth 2 has no depth at all
+
+    ToothAreas pesa, pisa;
+    ASSERT_TRUE(CalcPisa(depth, bleeding, pesa, pisa));
+    for (const Case& c : cases) {
+        const int b = c.tooth == 3 ? 3 : c.tooth == 7 ? 2 : c.bleeding; // only measured sites bleed
+        EXPECT_NEAR(pesa[c.tooth], c.pesa, 1e-9) << "tooth " << c.tooth;
+        EXPECT_NEAR(pisa[c.tooth], b / 6.0 * c.pesa, 1e-9) << "tooth " << c.tooth;
+        pisaSum += b / 6.0 * c.pesa;
+    }
+    EXPECT_DOUBLE_EQ(pesa[0], 3.0);
+    EXPECT_DOUBLE_EQ(pisa[0], 1.0);
+    EXPECT_EQ(pesa[2], 0.0);
+    EXPECT_EQ(pisa[2], 0.0);
+    EXPECT_NEAR(pesa[32], pesaSum, 1e-9);
+    EXPECT_NEAR(pisa[32], pisaSum, 1e-9);
+
+    EXPECT_EQ(PisaSumText(56.8098864), "  56.8");
+    EXPECT_EQ(PisaSumText(0), "   0.0");
+    EXPECT_EQ(PisaSumText(1234.56), "1234.6");
+    EXPECT_EQ(PisaSumText(12345.67), "2345.7"); // seven characters keep their last six
+}
+
+} // namespace
