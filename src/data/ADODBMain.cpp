@@ -11,7 +11,9 @@ namespace {
 
 ConnSlot gSlots[4];
 
-ConnSlot& at(Slot s) { return gSlots[int(s)]; }
+ConnSlot& at(Slot s) {
+    return gSlots[int(s)];
+}
 
 void connect(ConnSlot& s) {
     s.conn = db::Connection::open(s.source, s.password.isEmpty() ? QString(kProgramPassword) : s.password);
@@ -81,35 +83,71 @@ bool release(Slot which) {
 
 } // namespace
 
-ConnSlot& slot(Slot s) { return at(s); }
+ConnSlot& slot(Slot s) {
+    return at(s);
+}
 
-void setMemberSource(const QString& path) { at(Slot::Member).source = path; }
-void setImportSource(const QString& path) { at(Slot::Import).source = path; }
-void setTemplateSource(const QString& path) { at(Slot::Template).source = path; }
+void setMemberSource(const QString& path) {
+    at(Slot::Member).source = path;
+}
+void setImportSource(const QString& path) {
+    at(Slot::Import).source = path;
+}
+void setTemplateSource(const QString& path) {
+    at(Slot::Template).source = path;
+}
 void setForeignSource(const QString& path) {
     at(Slot::Foreign).source = path;
     at(Slot::Foreign).password = kPreviousVersionPassword;
 }
 
-bool OpenMemberDb() { return countedOpen(Slot::Member); }
-bool OpenMemberDbHold() { return holdingOpen(Slot::Member); }
-bool CloseMemberDb() { return release(Slot::Member); }
-bool CloseMemberDbForce() { return forcedClose(Slot::Member); }
-bool OpenImportDbHold() { return holdingOpen(Slot::Import); }
-bool CloseImportDbForce() { return forcedClose(Slot::Import); }
-bool OpenTemplateDb() { return countedOpen(Slot::Template); }
-bool CloseTemplateDb() { return release(Slot::Template); }
+bool OpenMemberDb() {
+    return countedOpen(Slot::Member);
+}
+bool OpenMemberDbHold() {
+    return holdingOpen(Slot::Member);
+}
+bool CloseMemberDb() {
+    return release(Slot::Member);
+}
+bool CloseMemberDbForce() {
+    return forcedClose(Slot::Member);
+}
+bool OpenImportDbHold() {
+    return holdingOpen(Slot::Import);
+}
+bool CloseImportDbForce() {
+    return forcedClose(Slot::Import);
+}
+bool OpenTemplateDb() {
+    return countedOpen(Slot::Template);
+}
+bool CloseTemplateDb() {
+    return release(Slot::Template);
+}
 bool OpenForeignDbHold() {
     at(Slot::Foreign).password = kPreviousVersionPassword;
     return holdingOpen(Slot::Foreign);
 }
-bool CloseForeignDb() { return release(Slot::Foreign); }
-bool CloseForeignDbForce() { return forcedClose(Slot::Foreign); }
+bool CloseForeignDb() {
+    return release(Slot::Foreign);
+}
+bool CloseForeignDbForce() {
+    return forcedClose(Slot::Foreign);
+}
 
-db::ConnectionPtr memberConn() { return at(Slot::Member).conn; }
-db::ConnectionPtr importConn() { return at(Slot::Import).conn; }
-db::ConnectionPtr templateConn() { return at(Slot::Template).conn; }
-db::ConnectionPtr foreignConn() { return at(Slot::Foreign).conn; }
+db::ConnectionPtr memberConn() {
+    return at(Slot::Member).conn;
+}
+db::ConnectionPtr importConn() {
+    return at(Slot::Import).conn;
+}
+db::ConnectionPtr templateConn() {
+    return at(Slot::Template).conn;
+}
+db::ConnectionPtr foreignConn() {
+    return at(Slot::Foreign).conn;
+}
 
 QString errorBoxText(int number, const QString& description) {
     return "[Error:" + QString::number(number) + "] " + "\r\n" + description;
@@ -130,7 +168,8 @@ bool runWithRetryBox(const std::function<void()>& body) {
 }
 
 void closeAllConnections() {
-    for (Slot s : {Slot::Member, Slot::Import, Slot::Template, Slot::Foreign}) forcedClose(s);
+    for (Slot s : {Slot::Member, Slot::Import, Slot::Template, Slot::Foreign})
+        forcedClose(s);
 }
 
 } // namespace kvr

@@ -9,7 +9,9 @@ namespace kvr::db {
 
 namespace {
 
-QString quoteIdent(const QString& name) { return "\"" + QString(name).replace("\"", "\"\"") + "\""; }
+QString quoteIdent(const QString& name) {
+    return "\"" + QString(name).replace("\"", "\"\"") + "\"";
+}
 
 QString sqlLiteral(const QVariant& v) {
     if (!v.isValid() || v.isNull()) return "NULL";
@@ -89,8 +91,9 @@ QVariant readValue(sqlite3_stmt* st, int i, int adoType) {
         if (t == SQLITE_TEXT) {
             bool ok = false;
             int n = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i))).toInt(&ok);
-            return ok ? QVariant(n) : QVariant(QString::fromUtf8(
-                                           reinterpret_cast<const char*>(sqlite3_column_text(st, i))));
+            return ok ? QVariant(n)
+                      : QVariant(
+                            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i))));
         }
         return QVariant(int(sqlite3_column_int64(st, i)));
     case adBoolean:
@@ -136,7 +139,8 @@ public:
     }
     ~Statement() { sqlite3_finalize(st_); }
     void bind(const QVariantList& params) {
-        for (int i = 0; i < params.size(); ++i) bindValue(st_, i + 1, params[i]);
+        for (int i = 0; i < params.size(); ++i)
+            bindValue(st_, i + 1, params[i]);
     }
     bool step() {
         int rc = sqlite3_step(st_);
@@ -196,7 +200,9 @@ QString declOfAdoType(int type, int size) {
     }
 }
 
-QString dateToDb(const QDateTime& dt) { return dt.toString("yyyy-MM-dd HH:mm:ss"); }
+QString dateToDb(const QDateTime& dt) {
+    return dt.toString("yyyy-MM-dd HH:mm:ss");
+}
 
 QDateTime dateFromDb(const QString& text) {
     QDateTime dt = QDateTime::fromString(text, "yyyy-MM-dd HH:mm:ss");
@@ -244,7 +250,9 @@ std::shared_ptr<Connection> Connection::create(const QString& path, const QStrin
     return openFile(path, password, true);
 }
 
-Connection::~Connection() { close(); }
+Connection::~Connection() {
+    close();
+}
 
 void Connection::close() {
     if (db_) {
@@ -275,12 +283,18 @@ QVariant Connection::scalar(const QString& sql, const QVariantList& params) {
     return readValue(st.get(), 0, columnAdoType(st.get(), 0));
 }
 
-void Connection::beginTransaction() { execute("BEGIN IMMEDIATE"); }
-void Connection::commit() { execute("COMMIT"); }
+void Connection::beginTransaction() {
+    execute("BEGIN IMMEDIATE");
+}
+void Connection::commit() {
+    execute("COMMIT");
+}
 void Connection::rollback() {
     if (inTransaction()) execute("ROLLBACK");
 }
-bool Connection::inTransaction() const { return db_ && sqlite3_get_autocommit(db_) == 0; }
+bool Connection::inTransaction() const {
+    return db_ && sqlite3_get_autocommit(db_) == 0;
+}
 
 bool Connection::tableExists(const QString& table) {
     return scalar("SELECT count(*) FROM sqlite_master WHERE type='table' AND lower(name)=lower(?)", {table})
@@ -291,7 +305,8 @@ QStringList Connection::tables() {
     QStringList out;
     Statement st(*this, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite_%' "
                         "ORDER BY name");
-    while (st.step()) out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)));
+    while (st.step())
+        out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)));
     return out;
 }
 
@@ -321,7 +336,9 @@ void Connection::createTable(const TableDef& def) {
     execute("CREATE TABLE " + quoteIdent(def.name) + " (" + parts.join(", ") + ")");
 }
 
-void Connection::dropTable(const QString& table) { execute("DROP TABLE " + quoteIdent(table)); }
+void Connection::dropTable(const QString& table) {
+    execute("DROP TABLE " + quoteIdent(table));
+}
 
 // ------------------------------------------------------------------ recordset
 
@@ -355,12 +372,14 @@ void Recordset::open(ConnectionPtr conn, const QString& sql, const QVariantList&
         rawTypes << columnAdoType(s, i);
     }
     types_ = rawTypes;
-    for (int i = 0; i < names_.size(); ++i) index_.insert(names_[i].toLower(), i);
+    for (int i = 0; i < names_.size(); ++i)
+        index_.insert(names_[i].toLower(), i);
     bool typesKnown = false;
     while (st.step()) {
         Row r;
         if (mode == OpenMode::Write) r.rowid = sqlite3_column_int64(s, 0);
-        for (int i = first; i < n; ++i) r.values << readValue(s, i, rawTypes[i - first]);
+        for (int i = first; i < n; ++i)
+            r.values << readValue(s, i, rawTypes[i - first]);
         if (!typesKnown) {
             // Computed columns have no declared type: take it from the first value.
             for (int i = 0; i < types_.size(); ++i) {
@@ -370,7 +389,8 @@ void Recordset::open(ConnectionPtr conn, const QString& sql, const QVariantList&
             }
             typesKnown = true;
         }
-        for (int i = 0; i < r.values.size(); ++i) r.dirty << false;
+        for (int i = 0; i < r.values.size(); ++i)
+            r.dirty << false;
         rows_.push_back(std::move(r));
     }
     for (int& t : types_)
@@ -390,14 +410,18 @@ void Recordset::close() {
     conn_.reset();
 }
 
-bool Recordset::eof() const { return pos_ >= int(rows_.size()); }
+bool Recordset::eof() const {
+    return pos_ >= int(rows_.size());
+}
 
 void Recordset::moveNext() {
     if (eof()) throw RuntimeError(3021, "Either BOF or EOF is True, or the current record has been deleted.");
     ++pos_;
 }
 
-void Recordset::moveFirst() { pos_ = 0; }
+void Recordset::moveFirst() {
+    pos_ = 0;
+}
 
 int Recordset::indexOf(const QString& name) const {
     auto it = index_.find(name.toLower());
@@ -405,9 +429,13 @@ int Recordset::indexOf(const QString& name) const {
     return it.value();
 }
 
-bool Recordset::hasField(const QString& name) const { return index_.contains(name.toLower()); }
+bool Recordset::hasField(const QString& name) const {
+    return index_.contains(name.toLower());
+}
 
-int Recordset::fieldType(const QString& name) const { return types_[indexOf(name)]; }
+int Recordset::fieldType(const QString& name) const {
+    return types_[indexOf(name)];
+}
 
 void Recordset::requireRow() const {
     if (!open_) throw RuntimeError(3704, "Operation is not allowed when the object is closed.");
@@ -442,8 +470,10 @@ void Recordset::setValue(const QString& name, const QVariant& value) {
         case adSmallInt:
         case adInteger:
         case adUnsignedTinyInt:
-            if (v.typeId() == QMetaType::Bool) v = v.toBool() ? -1 : 0;
-            else v = QVariant(int(v.toLongLong()));
+            if (v.typeId() == QMetaType::Bool)
+                v = v.toBool() ? -1 : 0;
+            else
+                v = QVariant(int(v.toLongLong()));
             break;
         case adBoolean:
             v = QVariant(v.toBool());
@@ -452,8 +482,10 @@ void Recordset::setValue(const QString& name, const QVariant& value) {
             v = QVariant(v.toDouble());
             break;
         case adDate:
-            if (v.typeId() == QMetaType::QDate) v = v.toDate().startOfDay();
-            else if (v.typeId() == QMetaType::QString) v = dateFromDb(v.toString());
+            if (v.typeId() == QMetaType::QDate)
+                v = v.toDate().startOfDay();
+            else if (v.typeId() == QMetaType::QString)
+                v = dateFromDb(v.toString());
             break;
         default:
             if (v.typeId() != QMetaType::QString) v = v.toString();
@@ -481,7 +513,8 @@ void Recordset::reloadRow(Row& row) {
     st.bind({row.rowid});
     if (!st.step()) return;
     int n = sqlite3_column_count(st.get());
-    for (int i = 0; i < n && i < row.values.size(); ++i) row.values[i] = readValue(st.get(), i, types_[i]);
+    for (int i = 0; i < n && i < row.values.size(); ++i)
+        row.values[i] = readValue(st.get(), i, types_[i]);
 }
 
 void Recordset::update() {
@@ -497,7 +530,8 @@ void Recordset::update() {
     }
     if (r.isNew) {
         QStringList marks;
-        for (int i = 0; i < cols.size(); ++i) marks << "?";
+        for (int i = 0; i < cols.size(); ++i)
+            marks << "?";
         QString sql = cols.isEmpty() ? "INSERT INTO " + quoteIdent(table_) + " DEFAULT VALUES"
                                      : "INSERT INTO " + quoteIdent(table_) + " (" + cols.join(",") +
                                            ") VALUES (" + marks.join(",") + ")";
@@ -507,11 +541,13 @@ void Recordset::update() {
         reloadRow(r);
     } else if (!cols.isEmpty()) {
         QStringList sets;
-        for (const QString& c : cols) sets << c + "=?";
+        for (const QString& c : cols)
+            sets << c + "=?";
         params << r.rowid;
         conn_->execute("UPDATE " + quoteIdent(table_) + " SET " + sets.join(",") + " WHERE rowid=?", params);
     }
-    for (bool& d : r.dirty) d = false;
+    for (bool& d : r.dirty)
+        d = false;
 }
 
 void Recordset::deleteRow() {

@@ -42,8 +42,8 @@ enum AdoType {
 
 struct ColumnDef {
     QString name;
-    int type = adInteger; // AdoType
-    int size = 0;         // characters, for adVarWChar
+    int type = adInteger;  // AdoType
+    int size = 0;          // characters, for adVarWChar
     QVariant defaultValue; // invalid: no default
 };
 

@@ -41,7 +41,8 @@ public:
         }
         const QList<MsgResult> answers = buttonsOf(r.buttons);
         QList<QPushButton*> buttons;
-        for (MsgResult a : answers) buttons << box.addButton(standardButton(a));
+        for (MsgResult a : answers)
+            buttons << box.addButton(standardButton(a));
         int def = qBound(0, r.defaultButton, int(buttons.size()) - 1);
         box.setDefaultButton(buttons[def]);
         // The close box answers Cancel where there is one, else the only button.

@@ -44,13 +44,23 @@ MsgResult msgBox(const QString& text, const QString& title, MsgButtons buttons, 
     return services().messageBoxes->show(r);
 }
 
-QDateTime now() { return services().clock->now(); }
-QDate today() { return now().date(); }
+QDateTime now() {
+    return services().clock->now();
+}
+QDate today() {
+    return now().date();
+}
 
-void waitMs(int milliseconds) { services().waits->wait(milliseconds); }
-void doEvents() { services().waits->processEvents(); }
+void waitMs(int milliseconds) {
+    services().waits->wait(milliseconds);
+}
+void doEvents() {
+    services().waits->processEvents();
+}
 
-void setProgramEndCleanup(std::function<void()> cleanup) { cleanupHook() = std::move(cleanup); }
+void setProgramEndCleanup(std::function<void()> cleanup) {
+    cleanupHook() = std::move(cleanup);
+}
 
 void endProgram(int exitCode) {
     if (auto hook = cleanupHook()) {
@@ -63,7 +73,11 @@ void endProgram(int exitCode) {
     std::abort(); // end() never returns
 }
 
-QString appFolder() { return services().paths->appFolder(); }
-QString desktopFolder() { return services().paths->desktopFolder(); }
+QString appFolder() {
+    return services().paths->appFolder();
+}
+QString desktopFolder() {
+    return services().paths->desktopFolder();
+}
 
 } // namespace kvr

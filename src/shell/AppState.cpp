@@ -7,6 +7,8 @@ AppState& app() {
     return state;
 }
 
-void resetAppState() { app() = AppState(); }
+void resetAppState() {
+    app() = AppState();
+}
 
 } // namespace kvr

@@ -30,8 +30,14 @@ AppState& app();
 void resetAppState();
 
 // The colour 0x00BBGGRR as a QColor-compatible RGB triple.
-inline int colorRed(std::uint32_t bgr) { return int(bgr & 0xFF); }
-inline int colorGreen(std::uint32_t bgr) { return int((bgr >> 8) & 0xFF); }
-inline int colorBlue(std::uint32_t bgr) { return int((bgr >> 16) & 0xFF); }
+inline int colorRed(std::uint32_t bgr) {
+    return int(bgr & 0xFF);
+}
+inline int colorGreen(std::uint32_t bgr) {
+    return int((bgr >> 8) & 0xFF);
+}
+inline int colorBlue(std::uint32_t bgr) {
+    return int((bgr >> 16) & 0xFF);
+}
 
 } // namespace kvr

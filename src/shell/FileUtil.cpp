@@ -29,7 +29,9 @@ struct OsError {
     QString description;
 };
 
-OsError lastOsError(int err) { return {err, QString::fromLocal8Bit(std::strerror(err))}; }
+OsError lastOsError(int err) {
+    return {err, QString::fromLocal8Bit(std::strerror(err))};
+}
 
 void showFileError(const QString& label, const OsError& e, const QString& middle = QString()) {
     msgBox(label + "\r\n\r\n" + middle + "<" + QString::number(e.number) + "> " + e.description, QString(),
@@ -37,7 +39,8 @@ void showFileError(const QString& label, const OsError& e, const QString& middle
 }
 
 QString stripSlash(QString p) {
-    while (p.size() > 1 && (p.endsWith('/') || p.endsWith('\\'))) p.chop(1);
+    while (p.size() > 1 && (p.endsWith('/') || p.endsWith('\\')))
+        p.chop(1);
     return p;
 }
 
@@ -135,7 +138,8 @@ bool CopyFolder(const QString& source, const QString& target, int mode) {
         const QString part = t.left(i);
         if (!QFileInfo(part).isDir()) {
             if (::mkdir(QFile::encodeName(part).constData(), 0755) != 0) {
-                showFileError("フォルダ間ファイルコピー(CopyFolder)でエラーが発生しました。", lastOsError(errno));
+                showFileError("フォルダ間ファイルコピー(CopyFolder)でエラーが発生しました。",
+                              lastOsError(errno));
                 return false;
             }
             doEvents();
@@ -232,7 +236,8 @@ bool ShellAndWait(const QString& command, int /*windowStyle*/) {
     const QString program = args.takeFirst();
     p.start(program, args);
     if (!p.waitForStarted(5000)) return true;
-    while (!p.waitForFinished(50)) doEvents();
+    while (!p.waitForFinished(50))
+        doEvents();
     waitMs(100);
     return false;
 }
@@ -261,8 +266,10 @@ QString toHalfWidth(const QString& text) {
     QString out = text;
     for (QChar& c : out) {
         const ushort u = c.unicode();
-        if (u >= 0xFF01 && u <= 0xFF5E) c = QChar(ushort(u - 0xFEE0));
-        else if (u == 0x3000) c = QChar(' ');
+        if (u >= 0xFF01 && u <= 0xFF5E)
+            c = QChar(ushort(u - 0xFEE0));
+        else if (u == 0x3000)
+            c = QChar(' ');
     }
     return out;
 }
@@ -277,7 +284,8 @@ int CheckNumericInput(const QString& text) {
     if (t.isEmpty()) return 0;
     if (isNumeric(t)) {
         if (!t.contains(',')) return 0;
-        msgBox("カンマは使用できません。数値を再入力してください。", "再入力", MsgButtons::Ok, MsgIcon::Critical);
+        msgBox("カンマは使用できません。数値を再入力してください。", "再入力", MsgButtons::Ok,
+               MsgIcon::Critical);
         return -2;
     }
     msgBox("入力が間違っています。数値を再入力してください。", "再入力", MsgButtons::Ok, MsgIcon::Critical);

@@ -22,7 +22,8 @@ const QMap<int, Confirm>& confirmations() {
     static const QMap<int, Confirm> m = {
         {0, {{"エラーはありません."}, MsgButtons::Ok, MsgIcon::Information}},
         {1, {{"終了します.", "よろしいですか."}, MsgButtons::OkCancel, MsgIcon::Question}},
-        {2, {{"この患者のデータを全て削除します.", "よろしいですか."}, MsgButtons::OkCancel, MsgIcon::Question}},
+        {2,
+         {{"この患者のデータを全て削除します.", "よろしいですか."}, MsgButtons::OkCancel, MsgIcon::Question}},
         {3, {{"データは正常に更新されました."}, MsgButtons::Ok, MsgIcon::Information}},
         {4, {{"データは正常に追加されました."}, MsgButtons::Ok, MsgIcon::Information}},
         {5, {{"データは正常に削除されました."}, MsgButtons::Ok, MsgIcon::Information}},
@@ -36,7 +37,8 @@ const QMap<int, Confirm>& confirmations() {
           MsgButtons::Ok,
           MsgIcon::Information}},
         {9, {{"部位情報を更新します.", "よろしいですか."}, MsgButtons::OkCancel, MsgIcon::Question}},
-        {10, {{"今回の検査を登録せずに終了します.", "よろしいですか."}, MsgButtons::OkCancel, MsgIcon::Question}},
+        {10,
+         {{"今回の検査を登録せずに終了します.", "よろしいですか."}, MsgButtons::OkCancel, MsgIcon::Question}},
         {11,
          {{"すでに、精密検査もしくは再評価検査のデータが入力されています.", "基本検査は入力できません."},
           MsgButtons::Ok,
@@ -45,7 +47,8 @@ const QMap<int, Confirm>& confirmations() {
          {{"すでに、基本検査もしくは再評価検査のデータが入力されています.", "精密検査は入力できません."},
           MsgButtons::Ok,
           MsgIcon::Information}},
-        {13, {{"今回の計画を登録せずに終了します.", "よろしいですか."}, MsgButtons::OkCancel, MsgIcon::Question}},
+        {13,
+         {{"今回の計画を登録せずに終了します.", "よろしいですか."}, MsgButtons::OkCancel, MsgIcon::Question}},
         {14,
          {{"治療名は1項目100個までしか登録できません.", "データを削除してから追加してください."},
           MsgButtons::Ok,
@@ -62,7 +65,8 @@ const QMap<int, Confirm>& confirmations() {
           MsgIcon::Question}},
         {17,
          {{"一括でクリアします.",
-           "「治療済み」の部位は「計画」の状態に、「計画」の部位は何もない状態になります.", "よろしいですか."},
+           "「治療済み」の部位は「計画」の状態に、「計画」の部位は何もない状態になります.",
+           "よろしいですか."},
           MsgButtons::OkCancel,
           MsgIcon::Question}},
         {18,
@@ -108,16 +112,23 @@ const QMap<int, QStringList>& operationErrors() {
 
 const QMap<int, QString>& databaseErrors() {
     static const QMap<int, QString> m = {
-        {2001, "ワークスペースの作成に失敗しました."}, {2002, "データベースのオープンに失敗しました."},
-        {2003, "データベースのクローズに失敗しました."}, {2101, "テーブルのオープンに失敗しました."},
-        {2102, "テーブルのクローズに失敗しました."},   {2103, "データの読み込みに失敗しました."},
-        {2104, "データの書込みに失敗しました."},       {2201, "ＢＯＦエラーです."},
-        {2202, "ＥＯＦエラーです."},                   {2203, "レコードが見つかりません."},
+        {2001, "ワークスペースの作成に失敗しました."},
+        {2002, "データベースのオープンに失敗しました."},
+        {2003, "データベースのクローズに失敗しました."},
+        {2101, "テーブルのオープンに失敗しました."},
+        {2102, "テーブルのクローズに失敗しました."},
+        {2103, "データの読み込みに失敗しました."},
+        {2104, "データの書込みに失敗しました."},
+        {2201, "ＢＯＦエラーです."},
+        {2202, "ＥＯＦエラーです."},
+        {2203, "レコードが見つかりません."},
     };
     return m;
 }
 
-QString numberSuffix(int code) { return " [No." + QString::number(code) + "]"; }
+QString numberSuffix(int code) {
+    return " [No." + QString::number(code) + "]";
+}
 
 } // namespace
 

@@ -47,7 +47,8 @@ TEST_F(DatabaseTest, ColumnsReportTheirClassicTypeNumbers) {
     QList<ColumnInfo> cols = conn->columns("TThing");
     ASSERT_EQ(cols.size(), 8);
     QList<int> types;
-    for (const auto& c : cols) types << c.type;
+    for (const auto& c : cols)
+        types << c.type;
     EXPECT_EQ(types, (QList<int>{3, 202, 2, 17, 7, 11, 203, 5}));
     EXPECT_EQ(cols[1].size, 50);
     Recordset rs(conn, "SELECT * FROM TThing");

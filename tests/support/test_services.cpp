@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
 
 namespace kvr::test {
 
@@ -46,6 +48,19 @@ TestServices installTestServices() {
     return t;
 }
 
-QString builtAppFolder() { return QStringLiteral(KVR_BUILT_APP_DIR); }
+bool waitUntil(const std::function<bool()>& cond, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!cond()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+QString builtAppFolder() {
+    return QStringLiteral(KVR_BUILT_APP_DIR);
+}
 
 } // namespace kvr::test

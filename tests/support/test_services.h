@@ -11,6 +11,12 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <ostream>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace kvr::test {
 
@@ -76,6 +82,9 @@ struct TestServices {
 
 // Installs a fresh set of doubles (each test fixture calls it in SetUp).
 TestServices installTestServices();
+
+// Processes events until cond() is true or the time is up; returns cond().
+bool waitUntil(const std::function<bool()>& cond, int timeoutMs = 3000);
 
 // The source folder of test data files and the built program folder (for the template).
 QString builtAppFolder();

@@ -1,13 +1,183 @@
 #include "startup.h"
 
+#include "PFrmSplash.h"
+#include "data/ADODBMain.h"
 #include "platform/services.h"
+#include "platform/single_instance.h"
+#include "shell/AppState.h"
+#include "shell/FileUtil.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QMainWindow>
+#include <QTranslator>
 
 namespace kvr {
-int runProgram(int argc, char** argv) {
-    QApplication app(argc, argv);
-    installDesktopServices();
-    return 0;
+
+namespace {
+
+// The main window until the examination entry screen takes its place.
+QMainWindow* createMainWindow() {
+    auto* w = new QMainWindow();
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    w->setWindowTitle(mainWindowTitle());
+    auto* l = new QLabel(
+        "会員番号 " + app().MemberNo + " のデータベースを使用しています。\n\n" + app().memberDbPath(), w);
+    l->setAlignment(Qt::AlignCenter);
+    w->setCentralWidget(l);
+    w->resize(1024, 700);
+    return w;
 }
+
+void releaseAtEnd() {
+    closeAllConnections();
+}
+
+} // namespace
+
+QString mainWindowTitle() {
+    return QStringLiteral("歯周検査ソフト　KVR-Chart-DB Ver.1") + " (" +
+           QStringLiteral("ヴェルダ学会 専門医・認定医・認定歯科衛生士用") + ")";
+}
+
+bool CheckDbVersion() {
+    OpenMemberDb();
+    int number = 0;
+    const bool ok = runWithRetryBox([&] {
+        db::Recordset rs(memberConn(), "SELECT * FROM TVersion WHERE ID=1");
+        number = 0;
+        if (!rs.eof())
+            number = rs.value("Major").toInt() * 10000 + rs.value("Minor").toInt() * 1000 +
+                     rs.value("Revision").toInt();
+        rs.close();
+    });
+    CloseMemberDb();
+    return ok && number >= 1000;
+}
+
+void WriteVersionFile() {
+    QFile f(appFolder() + "/VersionKVRDB.txt");
+    // A version file that cannot be written does not stop the start.
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+    f.write(QString("Version=%1.%2.%3\r\n")
+                .arg(KVR_VERSION_MAJOR)
+                .arg(KVR_VERSION_MINOR)
+                .arg(KVR_VERSION_PATCH)
+                .toUtf8());
+}
+
+void InitAppPaths() {
+    setTemplateSource(appFolder() + "/KVR-DB_ORG.MDB");
+    // The link to sibling charting products stays off.
+    const QString desktop = GetSpecialFolderPath(0);
+    // A desktop without its folder (common on minimal Linux desktops) gets one.
+    if (!desktop.isEmpty() && !QFileInfo(desktop).isDir()) QDir().mkpath(desktop);
+    app().SaveFolder = desktop + "/" + "KVR-DB-SAVE";
+    if (!CheckFolder(app().SaveFolder)) MakeFolder(app().SaveFolder);
+}
+
+bool Main(const StartupOptions& options) {
+    AppState& a = app();
+    setProgramEndCleanup(releaseAtEnd);
+
+    // 1. One running copy only.
+    SingleInstance* instance = options.instance;
+    if (!instance) {
+        static SingleInstance programLock;
+        instance = &programLock;
+    }
+    if (!instance->acquire()) {
+        msgBox("すでに起動されています。プログラムを終了します。", "２重起動", MsgButtons::Ok,
+               MsgIcon::Critical);
+        endProgram(0);
+    }
+
+    // 2.
+    a.AppBackColor = 16313593;
+
+    // 3. A base database for new member folders.
+    const QString templateDb = appFolder() + "/KVR-DB_ORG.MDB";
+    const QString baseDb = appFolder() + "/KVR-DB.MDB";
+    if (!CheckFile(baseDb)) {
+        CopyFile(templateDb, baseDb);
+        waitMs(1000);
+    }
+
+    // 4. The member number.
+    a.StartCancelled = false;
+    {
+        PFrmSplash splash;
+        splash.onMemberDatabaseCreated = [] {
+            // The member number becomes the clinic code of the new database.
+        };
+        if (options.runSplash)
+            options.runSplash(splash);
+        else
+            splash.exec();
+    }
+    if (a.StartCancelled) endProgram(0);
+
+    // 5.
+    InitAppPaths();
+
+    // 6. The database version.
+    if (!CheckDbVersion()) {
+        msgBox("データベースのバージョンが一致しません。", "バージョンエラー", MsgButtons::Ok,
+               MsgIcon::Critical);
+        endProgram(1);
+    }
+
+    // 7.
+    WriteVersionFile();
+
+    // 14.
+    a.VoiceOn = true;
+    a.CurrentExamDate = now();
+    a.InputModes[0] = 0;
+    a.InputModes[1] = 1;
+    a.InputModes[2] = 0;
+    a.InputModes[3] = 1;
+
+    // 15. The main window; the program runs as long as it is open.
+    QMainWindow* w = createMainWindow();
+    w->show();
+    return true;
+}
+
+void setupJapaneseUi() {
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const char* name : {"qtbase_ja", "qtmultimedia_ja"}) {
+        auto* t = new QTranslator(qApp);
+        if (t->load(name, dir))
+            QCoreApplication::installTranslator(t);
+        else
+            delete t;
+    }
+    for (const char* family : {"IPAPGothic", "IPAGothic", "IPAexGothic"}) {
+        if (QFontDatabase::hasFamily(family)) {
+            QFont f(family);
+            f.setPointSize(10);
+            QApplication::setFont(f);
+            break;
+        }
+    }
+}
+
+int runProgram(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("KVR-Chart-DB");
+    QApplication::setApplicationVersion(KVR_VERSION_STRING);
+    installDesktopServices();
+    setupJapaneseUi();
+    if (!Main()) return 0;
+    const int code = QApplication::exec();
+    closeAllConnections();
+    return code;
+}
+
 } // namespace kvr

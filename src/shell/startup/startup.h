@@ -1,7 +1,40 @@
 // The program's start-up sequence.
 #pragma once
 
+#include <QString>
+
+#include <functional>
+
 namespace kvr {
+
+class PFrmSplash;
+class SingleInstance;
+
+struct StartupOptions {
+    // Shows the start screen modally (tests replace it to type into the screen).
+    std::function<void(PFrmSplash&)> runSplash;
+    // The previous-instance lock (tests pass their own).
+    SingleInstance* instance = nullptr;
+};
+
+// Start-up: runs every step up to showing the main window. Returns false when the
+// program is to end (which, outside tests, has already happened through endProgram).
+bool Main(const StartupOptions& options = {});
+
+// The database version test: TVersion row 1 as Major*10000 + Minor*1000 + Revision >= 1000.
+bool CheckDbVersion();
+// Writes "Version=major.minor.revision" into VersionKVRDB.txt in the program folder.
+void WriteVersionFile();
+// Template source, desktop submission folder.
+void InitAppPaths();
+
+// The main window's title.
+QString mainWindowTitle();
+
+// Loads Qt's Japanese translations and the Japanese fonts.
+void setupJapaneseUi();
+
 // Creates the application, runs start-up (Main) and the event loop; returns the exit code.
 int runProgram(int argc, char** argv);
+
 } // namespace kvr

@@ -1,0 +1,231 @@
+#include "data/ADODBMain.h"
+#include "platform/database.h"
+#include "platform/passwords.h"
+#include "platform/single_instance.h"
+#include "shell/AppState.h"
+#include "shell/startup/PFrmSplash.h"
+#include "shell/startup/startup.h"
+#include "support/test_services.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace kvr;
+
+namespace {
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        t = test::installTestServices();
+        resetAppState();
+        closeAllConnections();
+        QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", t.paths->app + "/KVR-DB_ORG.MDB");
+    }
+    void TearDown() override {
+        closeAllConnections();
+        for (QWidget* w : QApplication::topLevelWidgets())
+            w->close();
+    }
+    // Runs start-up with the given member number typed into the start screen.
+    bool start(const QString& typed, SingleInstance* lock = nullptr) {
+        StartupOptions o;
+        o.instance = lock ? lock : &ownLock;
+        o.runSplash = [typed](PFrmSplash& s) {
+            s.TxtKVRCode->setText(typed);
+            s.CmdOK->click();
+        };
+        return Main(o);
+    }
+    void setVersion(int major, int minor, int revision, const QString& member = "123456") {
+        auto c = db::Connection::open(t.paths->app + "/" + member + "/KVR-DB-" + member + ".MDB",
+                                      kProgramPassword);
+        c->execute("UPDATE TVersion SET Major=?, Minor=?, Revision=? WHERE ID=1", {major, minor, revision});
+    }
+    test::TestServices t;
+    SingleInstance ownLock{"kvr-test-" + QString::number(QCoreApplication::applicationPid())};
+};
+
+TEST_F(StartupTest, FirstStartCreatesBaseMemberFolderDatabaseLogAndVersionFile) {
+    t.boxes->answer(MsgResult::Yes); // create the member folder
+    ASSERT_TRUE(start("１２３４５６"));
+    const QString member = t.paths->app + "/123456";
+    EXPECT_TRUE(QFile::exists(member + "/KVR-DB-123456.MDB"));
+    // The base database went aside under its dated name; the next new member gets a fresh one.
+    EXPECT_FALSE(QFile::exists(t.paths->app + "/KVR-DB.MDB"));
+    EXPECT_TRUE(QFile::exists(t.paths->app + "/KVR-DB-20240814_163000.MDB"));
+    EXPECT_EQ(readFile(t.paths->app + "/Log_Access.txt"), "2024/08/14 16:30  123456\r\n");
+    EXPECT_EQ(readFile(t.paths->app + "/VersionKVRDB.txt"), QString("Version=%1.%2.%3\r\n")
+                                                                .arg(KVR_VERSION_MAJOR)
+                                                                .arg(KVR_VERSION_MINOR)
+                                                                .arg(KVR_VERSION_PATCH)
+                                                                .toUtf8());
+    EXPECT_TRUE(QFileInfo(t.paths->desktop + "/KVR-DB-SAVE").isDir());
+    EXPECT_EQ(app().MemberNo, "123456");
+    EXPECT_EQ(app().MemberDbFile, "/KVR-DB-123456.MDB");
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].text,
+              "新規の会員番号に対して会員番号フォルダを作成します。\r\n\r\nよろしいですか？");
+    EXPECT_EQ(t.boxes->shown[0].title, "確認");
+    EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
+    // The member database is keyed.
+    EXPECT_THROW(db::Connection::open(member + "/KVR-DB-123456.MDB", "x"), RuntimeError);
+    QWidget* w = QApplication::activeWindow();
+    bool titled = false;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        titled |= top->isVisible() && top->windowTitle() == mainWindowTitle();
+    EXPECT_TRUE(titled) << (w ? w->windowTitle().toStdString() : "");
+}
+
+TEST_F(StartupTest, ExistingFolderOpensWithoutQuestion) {
+    t.boxes->answer(MsgResult::Yes);
+    ASSERT_TRUE(start("123456"));
+    closeAllConnections();
+    t.boxes->clear();
+    ASSERT_TRUE(start(" 123456 "));
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+    EXPECT_EQ(readFile(t.paths->app + "/Log_Access.txt").count("123456"), 2);
+}
+
+TEST_F(StartupTest, VersionTestBoundaries) {
+    t.boxes->answer(MsgResult::Yes);
+    ASSERT_TRUE(start("123456"));
+    closeAllConnections();
+    setVersion(0, 1, 0);
+    EXPECT_TRUE(CheckDbVersion());
+    setVersion(0, 0, 999);
+    EXPECT_FALSE(CheckDbVersion());
+    t.boxes->clear();
+    EXPECT_THROW(start("123456"), ProgramEnded);
+    EXPECT_EQ(t.boxes->shown.last().text, "データベースのバージョンが一致しません。");
+    EXPECT_EQ(t.boxes->shown.last().title, "バージョンエラー");
+    // A missing version row counts as 0.
+    auto c = db::Connection::open(app().memberDbPath(), kProgramPassword);
+    c->execute("DELETE FROM TVersion");
+    c.reset();
+    EXPECT_FALSE(CheckDbVersion());
+}
+
+TEST_F(StartupTest, SecondCopyIsRefused) {
+    const QString name = "kvr-test-second-" + QString::number(QCoreApplication::applicationPid());
+    SingleInstance first(name), second(name);
+    ASSERT_TRUE(first.acquire());
+    EXPECT_THROW(start("123456", &second), ProgramEnded);
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].text, "すでに起動されています。プログラムを終了します。");
+    EXPECT_EQ(t.boxes->shown[0].title, "２重起動");
+    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
+}
+
+TEST_F(StartupTest, CancelledStartScreenEndsTheProgram) {
+    StartupOptions o;
+    o.instance = &ownLock;
+    o.runSplash = [](PFrmSplash& s) { s.CmdCansel->click(); };
+    EXPECT_THROW(Main(o), ProgramEnded);
+    EXPECT_TRUE(app().StartCancelled);
+}
+
+class SplashTest : public StartupTest {};
+
+TEST_F(SplashTest, MemberNumbersAreValidated) {
+    QFile::copy(t.paths->app + "/KVR-DB_ORG.MDB", t.paths->app + "/KVR-DB.MDB");
+    PFrmSplash s;
+    const QList<QString> bad = {"12345", "1234567", "12a456", "+12345", "1.2345"};
+    for (const QString& no : bad) {
+        s.TxtKVRCode->setText(no);
+        s.CmdOK_Click();
+        ASSERT_FALSE(t.boxes->shown.isEmpty());
+        EXPECT_EQ(t.boxes->shown.last().text, "会員番号を正しく入力してください。") << no.toStdString();
+        EXPECT_EQ(t.boxes->shown.last().title, "エラー");
+        EXPECT_EQ(t.boxes->shown.last().icon, MsgIcon::Exclamation);
+    }
+    s.TxtKVRCode->setText("　 ");
+    s.CmdOK_Click();
+    EXPECT_EQ(t.boxes->shown.last().text, "未入力です。入力してください。");
+    EXPECT_EQ(t.boxes->shown.last().title, "未入力");
+    EXPECT_FALSE(QFile::exists(t.paths->app + "/Log_Access.txt"));
+}
+
+TEST_F(SplashTest, NoToTheFolderQuestionKeepsTheScreenAndTheNumber) {
+    QFile::copy(t.paths->app + "/KVR-DB_ORG.MDB", t.paths->app + "/KVR-DB.MDB");
+    PFrmSplash s;
+    s.show();
+    s.TxtKVRCode->setText("654321");
+    t.boxes->answer(MsgResult::No);
+    s.CmdOK_Click();
+    EXPECT_TRUE(s.isVisible());
+    EXPECT_EQ(s.TxtKVRCode->text(), "654321");
+    EXPECT_FALSE(QFileInfo(t.paths->app + "/654321").exists());
+    // The log line of the attempt stays.
+    EXPECT_EQ(readFile(t.paths->app + "/Log_Access.txt"), "2024/08/14 16:30  654321\r\n");
+}
+
+TEST_F(SplashTest, FolderThatCannotBeCreatedEndsTheProgram) {
+    QFile::copy(t.paths->app + "/KVR-DB_ORG.MDB", t.paths->app + "/KVR-DB.MDB");
+    PFrmSplash s;
+    s.TxtKVRCode->setText("111111");
+    QFile::setPermissions(t.paths->app, QFile::ReadOwner | QFile::ExeOwner);
+    t.boxes->answer(MsgResult::Yes);
+    const bool root = QFileInfo(t.paths->app).isWritable(); // root ignores permissions
+    if (!root) {
+        EXPECT_THROW(s.CmdOK_Click(), ProgramEnded);
+        EXPECT_EQ(t.boxes->shown.last().title, "フォルダ作成エラー");
+        EXPECT_EQ(t.boxes->shown.last().text, "会員番号フォルダを作成できません。\r\n\r\n会員番号フォルダ：" +
+                                                  t.paths->app + "/111111\r\n\r\nプログラムを終了します。");
+    }
+    QFile::setPermissions(t.paths->app, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (root) GTEST_SKIP() << "running as root: folder permissions are not enforced";
+}
+
+TEST_F(SplashTest, MissingBaseDatabaseEndsTheProgramWithCopyMessage) {
+    PFrmSplash s;
+    s.TxtKVRCode->setText("222222");
+    t.boxes->answer(MsgResult::Yes);
+    EXPECT_THROW(s.CmdOK_Click(), ProgramEnded);
+    EXPECT_EQ(t.boxes->shown.last().title, "ファイルコピーエラー");
+    EXPECT_EQ(t.boxes->shown.last().text, "会員番号ＤＢをコピーできません。\r\n\r\n会員番号ＤＢ：/"
+                                          "KVR-DB-222222.MDB\r\n\r\nプログラムを終了します。");
+}
+
+TEST_F(SplashTest, PanelMarkerFileFollowsTheCheckBox) {
+    {
+        PFrmSplash s;
+        EXPECT_FALSE(s.ChkDoc->isChecked());
+        EXPECT_TRUE(s.panelShown());
+        EXPECT_EQ(s.width(), s.wideWidth());
+        s.ChkDoc->click();
+        EXPECT_EQ(readFile(t.paths->app + "/DocInfo.txt"), "Close\r\n");
+        EXPECT_EQ(s.width(), s.narrowWidth());
+    }
+    PFrmSplash s;
+    EXPECT_TRUE(s.ChkDoc->isChecked());
+    EXPECT_FALSE(s.panelShown());
+    s.ChkDoc->click();
+    EXPECT_FALSE(QFile::exists(t.paths->app + "/DocInfo.txt"));
+    EXPECT_TRUE(s.panelShown());
+}
+
+TEST_F(SplashTest, EnterMovesToTheNextControl) {
+    PFrmSplash s;
+    s.show();
+    QApplication::setActiveWindow(&s);
+    s.TxtKVRCode->setFocus();
+    s.TxtKVRCode->setText("123456");
+    QTest::keyClick(s.TxtKVRCode, Qt::Key_Return);
+    EXPECT_TRUE(s.CmdOK->hasFocus());
+    EXPECT_TRUE(t.boxes->shown.isEmpty()); // Enter did not press OK
+}
+
+} // namespace
