@@ -1,6 +1,10 @@
 #include "chart/ChartStats.h"
 #include "exam/CExamData.h"
+#include "platform/passwords.h"
 #include "support/test_services.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -183,6 +187,155 @@ TEST_F(ChartStatsTest, PisaAndPesaAgainstHandWorkedValues) {
     EXPECT_EQ(PisaSumText(0), "   0.0");
     EXPECT_EQ(PisaSumText(1234.56), "1234.6");
     EXPECT_EQ(PisaSumText(12345.67), "2345.7"); // seven characters keep their last six
+}
+
+// ---- stage loading and the database checks ----
+
+class ChartStatsDbTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::installTestServices();
+        const QString path = dir.path() + "/KVR-DB-123456.MDB";
+        ASSERT_TRUE(QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", path));
+        conn = db::Connection::open(path, kProgramPassword);
+    }
+    // Adds one examination row of patient 5.
+    void addRow(const QDate& date, int row, int item, int stage, const SiteBytes& cells,
+                const std::array<std::uint16_t, 32>& bui = {}) {
+        CExamData rec;
+        rec.ClearBuffer();
+        rec.ID = nextId++;
+        rec.PatientID = 5;
+        rec.ExamDate = QDateTime(date, QTime(0, 0));
+        rec.Row = row;
+        rec.Examination = 2;
+        rec.SubExam = item;
+        rec.CommentID = qint16(stage);
+        for (int i = 0; i < 192; ++i)
+            rec.setBData(i, cells[i]);
+        for (int t = 0; t < 32; ++t)
+            rec.setNBui(t, bui[t]);
+        db::Recordset rs(conn, "SELECT * FROM TExamData WHERE ID=?", {rec.ID}, db::OpenMode::Write);
+        rs.addNew();
+        rec.RecSetPut(rs);
+        rs.update();
+    }
+    static SiteBytes filled(std::uint8_t v) {
+        SiteBytes a;
+        a.fill(v);
+        return a;
+    }
+    QTemporaryDir dir;
+    db::ConnectionPtr conn;
+    int nextId = 1000;
+};
+
+TEST_F(ChartStatsDbTest, LoadsTheEarliestExaminationOfTheStage) {
+    const QDate first(2024, 1, 10), later(2024, 3, 1);
+    std::array<std::uint16_t, 32> bui{};
+    bui[0] = kMissingTooth;
+    bui[9] = kImplant;
+    SiteBytes ppd = filled(3);
+    ppd[7] = kNoValue;
+    SiteBytes mob = filled(kNoValue), plaque = filled(kNoValue);
+    mob[4] = 2;
+    plaque[4] = 5;
+    plaque[48 + 4] = 8;
+    addRow(later, 0, 2, 1, filled(9), bui); // a later examination of the same stage
+    addRow(first, 0, 2, 1, ppd, bui);
+    addRow(first, 1, 1, 1, mob, bui);
+    addRow(first, 2, 3, 1, plaque, bui);
+    addRow(first, 3, 13, 1, filled(2), bui);
+    addRow(first, 9, 2, 1, filled(1), bui);
+    addRow(first, 10, 2, 1, filled(1), bui);
+    addRow(first, 0, 2, 2, filled(7), bui); // another stage
+
+    ChartStageData s;
+    s.StageName = "初診時";
+    ASSERT_TRUE(LoadChartStage(conn, 5, 1, s));
+    EXPECT_EQ(s.ExamDate.date(), first);
+    EXPECT_EQ(s.StageName, "初診時");
+    EXPECT_EQ(s.Ppd[0], 3);
+    EXPECT_EQ(s.Ppd[7], kNoValue);
+    EXPECT_EQ(s.Bop[6], 1);
+    EXPECT_EQ(s.Bop[7], kNoValue); // cleared where no depth was measured
+    EXPECT_EQ(s.Pus[7], kNoValue);
+    EXPECT_EQ(s.Pus[8], 1);
+    EXPECT_EQ(s.Mobility[4], 2);
+    EXPECT_EQ(s.Plaque[4], 5);
+    EXPECT_EQ(s.PlaqueItemB[4], 8);
+    EXPECT_EQ(s.Furcation[100], 2);
+    EXPECT_EQ(s.ToothStatus[0], kMissingTooth);
+    EXPECT_EQ(PresentToothText(s), "30");
+    EXPECT_EQ(ImplantText(s), "1");
+    // 30 remaining teeth, one site without depth: 179 sites, all bleeding.
+    EXPECT_EQ(BopText(s), "179 (100.0%)");
+
+    ASSERT_TRUE(LoadChartStage(conn, 5, 2, s));
+    EXPECT_EQ(s.Ppd[0], 7);
+    EXPECT_EQ(s.Bop[0], kNoValue); // this stage has no bleeding row
+    EXPECT_FALSE(LoadChartStage(conn, 5, 3, s));
+    EXPECT_FALSE(s.HasData);
+    EXPECT_EQ(s.Ppd[0], kNoValue);
+
+    // The sample patient of the template loads and gives figures.
+    ASSERT_TRUE(LoadChartStage(conn, 98, 1, s));
+    EXPECT_FALSE(PresentToothText(s).isEmpty());
+    ToothAreas pesa, pisa;
+    CalcPisa(PocketDepthInput(s), BleedingInput(s), pesa, pisa);
+    EXPECT_GT(pesa[32], 0.0);
+}
+
+TEST_F(ChartStatsDbTest, InitialCaseCriterion) {
+    QString pct = "x", count = "x";
+    EXPECT_TRUE(CheckInitialCaseCriteria(conn, 5, pct, count)); // no row: 192 sites of 0 mm
+    EXPECT_EQ(pct, "0.0");
+    EXPECT_EQ(count, "0");
+
+    // Teeth 0..9 remaining (60 sites): 18 of 4 mm or more (30.0%), 3 of them 6 mm or more.
+    std::array<std::uint16_t, 32> bui{};
+    for (int t = 10; t < 32; ++t)
+        bui[t] = t % 3 == 0 ? kMissingTooth : t % 3 == 1 ? kPontic : kImplant;
+    SiteBytes ppd = filled(9); // deep sites of excluded teeth do not count
+    for (int i = 0; i < 60; ++i)
+        ppd[i] = i < 15 ? 4 : i < 18 ? 6 : 2;
+    addRow(QDate(2024, 1, 10), 0, 2, 1, ppd, bui);
+    EXPECT_FALSE(CheckInitialCaseCriteria(conn, 5, pct, count));
+    EXPECT_EQ(pct, "30.0");
+    EXPECT_EQ(count, "3");
+
+    conn->execute("DELETE FROM TExamData WHERE PatientID=5");
+    ppd[17] = 5; // only two sites of 6 mm or more
+    addRow(QDate(2024, 1, 10), 0, 2, 1, ppd, bui);
+    EXPECT_TRUE(CheckInitialCaseCriteria(conn, 5, pct, count));
+    EXPECT_EQ(pct, "30.0");
+    EXPECT_EQ(count, "2");
+
+    conn->execute("DELETE FROM TExamData WHERE PatientID=5");
+    addRow(QDate(2024, 1, 10), 0, 2, 1, filled(kNoValue));
+    EXPECT_TRUE(CheckInitialCaseCriteria(conn, 5, pct, count));
+    EXPECT_EQ(pct, "0");
+    EXPECT_EQ(count, "0");
+}
+
+TEST_F(ChartStatsDbTest, StagePeriodUsesCalendarMonths) {
+    const SiteBytes none = filled(kNoValue);
+    EXPECT_FALSE(CheckStagePeriod(conn, 5));
+    addRow(QDate(2022, 8, 31), 0, 2, 3, none);
+    EXPECT_FALSE(CheckStagePeriod(conn, 5)); // no stage 4
+    addRow(QDate(2023, 2, 27), 0, 2, 4, none);
+    EXPECT_TRUE(CheckStagePeriod(conn, 5)); // 31 Aug + 6 months = 28 Feb
+    conn->execute("DELETE FROM TExamData WHERE CommentID=4");
+    addRow(QDate(2023, 2, 28), 0, 2, 4, none);
+    EXPECT_FALSE(CheckStagePeriod(conn, 5));
+
+    conn->execute("DELETE FROM TExamData WHERE PatientID=5");
+    addRow(QDate(2023, 8, 31), 0, 2, 3, none);
+    addRow(QDate(2024, 2, 28), 0, 2, 4, none);
+    EXPECT_TRUE(CheckStagePeriod(conn, 5)); // leap year: the limit is 29 Feb
+    conn->execute("DELETE FROM TExamData WHERE CommentID=4");
+    addRow(QDate(2024, 2, 29), 0, 2, 4, none);
+    EXPECT_FALSE(CheckStagePeriod(conn, 5));
 }
 
 } // namespace
