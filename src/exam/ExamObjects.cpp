@@ -4,7 +4,7 @@ namespace kvr {
 
 namespace {
 struct Objects {
-    std::array<CExamData, kExamSlots> slots;
+    std::array<CExamData, kExamSlots> examSlots;
     std::array<CSubExam, 4> items;
     std::array<CToothPosition, 4> cursors;
     CCharge charge;
@@ -16,7 +16,7 @@ Objects& objects() {
 }
 } // namespace
 
-std::array<CExamData, kExamSlots>& ExamSlots() { return objects().slots; }
+std::array<CExamData, kExamSlots>& ExamSlots() { return objects().examSlots; }
 std::array<CSubExam, 4>& SubExams() { return objects().items; }
 std::array<CToothPosition, 4>& ToothCursors() { return objects().cursors; }
 CCharge& TheCharge() { return objects().charge; }
