@@ -80,6 +80,12 @@ TEST_F(StartupTest, FirstStartCreatesBaseMemberFolderDatabaseLogAndVersionFile) 
               "新規の会員番号に対して会員番号フォルダを作成します。\r\n\r\nよろしいですか？");
     EXPECT_EQ(t.boxes->shown[0].title, "確認");
     EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
+    // The new database carries the member number as its clinic code.
+    {
+        auto c = db::Connection::open(member + "/KVR-DB-123456.MDB", kProgramPassword);
+        EXPECT_EQ(c->scalar("SELECT ClinicCode FROM TClinicCode WHERE ID=0").toString(), "123456");
+        EXPECT_EQ(c->scalar("SELECT ClinicName FROM TClinicCode WHERE ID=0").toString(), "");
+    }
     // The member database is keyed.
     EXPECT_THROW(db::Connection::open(member + "/KVR-DB-123456.MDB", "x"), RuntimeError);
     QWidget* w = QApplication::activeWindow();

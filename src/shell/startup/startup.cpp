@@ -2,6 +2,8 @@
 
 #include "PFrmSplash.h"
 #include "data/ADODBMain.h"
+#include "data/CClinicCode.h"
+#include "data/DataObjects.h"
 #include "platform/services.h"
 #include "platform/single_instance.h"
 #include "shell/AppState.h"
@@ -113,6 +115,9 @@ bool Main(const StartupOptions& options) {
         PFrmSplash splash;
         splash.onMemberDatabaseCreated = [] {
             // The member number becomes the clinic code of the new database.
+            LoadClinicCode();
+            TheClinicCode().ClinicName.clear();
+            SaveClinicCode(app().MemberNo);
         };
         if (options.runSplash)
             options.runSplash(splash);
