@@ -90,7 +90,6 @@ PFrmSplash::PFrmSplash(QWidget* parent) : QDialog(parent) {
     l->addWidget(prompt);
     TxtKVRCode = new QLineEdit(left);
     TxtKVRCode->setObjectName("TxtKVRCode");
-    TxtKVRCode->setPlaceholderText("123456");
     TxtKVRCode->setMaxLength(20);
     QFont nf = TxtKVRCode->font();
     nf.setPointSizeF(nf.pointSizeF() * 1.6);
