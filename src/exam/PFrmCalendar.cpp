@@ -51,7 +51,10 @@ PFrmCalendar::PFrmCalendar(QWidget* parent) : QDialog(parent) {
     connect(BtnOK, &QPushButton::clicked, this, [this] { BtnOK_Click(); });
     connect(BtnCancel, &QPushButton::clicked, this, [this] { BtnCancel_Click(); });
     // A double click (or Enter) on a day takes it like OK; a single click readies OK.
-    connect(MonthView, &QCalendarWidget::activated, this, [this] { BtnOK_Click(); });
+    connect(MonthView, &QCalendarWidget::activated, this, [this](QDate day) {
+        MonthView->setSelectedDate(day);
+        BtnOK_Click();
+    });
     connect(MonthView, &QCalendarWidget::clicked, this, [this] { BtnOK->setFocus(); });
 }
 

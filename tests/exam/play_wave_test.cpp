@@ -76,7 +76,8 @@ protected:
     // Ticks once and lets every queued file play to its end.
     void playAll() {
         timer->tick();
-        while (state->pending) finishCurrent();
+        while (state->pending)
+            finishCurrent();
     }
 
     test::TestServices svc;
@@ -85,7 +86,9 @@ protected:
     std::unique_ptr<PFrmPlayWave> player;
 };
 
-QString nth(int i) { return QStringLiteral("/w/%1.wav").arg(i); }
+QString nth(int i) {
+    return QStringLiteral("/w/%1.wav").arg(i);
+}
 
 } // namespace
 
@@ -129,7 +132,8 @@ TEST_F(PlayWaveTest, QuickRequestsPlayOneAfterAnotherInOrder) {
 TEST_F(PlayWaveTest, PositionsWrapAroundAfterTheLastRingPosition) {
     player->SetDirectSound();
     state->endAtOnce = true;
-    for (int i = 0; i < 100; ++i) player->StockWaveFile(nth(i));
+    for (int i = 0; i < 100; ++i)
+        player->StockWaveFile(nth(i));
     playAll();
     EXPECT_EQ(player->readPosition(), 100);
     EXPECT_EQ(player->writePosition(), 100);
@@ -149,7 +153,8 @@ TEST_F(PlayWaveTest, PositionsWrapAroundAfterTheLastRingPosition) {
 
 TEST_F(PlayWaveTest, AFullRingDropsFurtherRequests) {
     player->SetDirectSound();
-    for (int i = 0; i < 105; ++i) player->StockWaveFile(nth(i));
+    for (int i = 0; i < 105; ++i)
+        player->StockWaveFile(nth(i));
     EXPECT_EQ(player->count(), PFrmPlayWave::kCapacity + 1);
     EXPECT_EQ(player->writePosition(), 0);
     playAll();
@@ -225,7 +230,8 @@ TEST_F(PlayWaveTest, PlayRequestsFollowTheVoiceSettingAndUseTheWaveFolder) {
     // The real timer starts playback shortly after the request.
     QElapsedTimer clock;
     clock.start();
-    while (state->played.isEmpty() && clock.elapsed() < 2000) QCoreApplication::processEvents();
+    while (state->played.isEmpty() && clock.elapsed() < 2000)
+        QCoreApplication::processEvents();
     EXPECT_EQ(state->played, QStringList{svc.paths->app + "/wave/無.wav"});
 }
 
@@ -244,12 +250,14 @@ TEST(SoundOutputTest, AMissingFileEndsLaterWithoutPlaying) {
     EXPECT_EQ(ends, 0); // never from inside play()
     QElapsedTimer clock;
     clock.start();
-    while (ends == 0 && clock.elapsed() < 2000) QCoreApplication::processEvents();
+    while (ends == 0 && clock.elapsed() < 2000)
+        QCoreApplication::processEvents();
     EXPECT_EQ(ends, 1);
 
     // A stopped request never reports.
     output->play("/no/such/folder/y.wav", [&] { ++ends; });
     output->stop();
-    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::processEvents();
     EXPECT_EQ(ends, 1);
 }
