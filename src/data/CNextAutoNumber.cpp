@@ -55,17 +55,29 @@ qint32* CNextAutoNumber::counterOf(const QString& tableName) {
     return nullptr;
 }
 
+namespace {
+
+// An unknown table name is a program error: its box, message 9000, and the end.
+[[noreturn]] void tableNameError() {
+    msgBox("次番号マスタのテーブル指定エラー.", "エラー", MsgButtons::Ok, MsgIcon::Critical);
+    ShowMessage(9000);
+    endProgram(1);
+}
+
+} // namespace
+
 qint32 GetNextNumber(const QString& tableName, bool commit) {
-    CNextAutoNumber& numbers = TheNextAutoNumber();
-    if (!numbers.counterOf(tableName)) {
-        msgBox("次番号マスタのテーブル指定エラー.", "エラー", MsgButtons::Ok, MsgIcon::Critical);
-        ShowMessage(9000);
-        endProgram(1);
-    }
+    if (!TheNextAutoNumber().counterOf(tableName)) tableNameError();
     MemberDbUse use;
+    return GetNextNumberOn(memberConn(), tableName, commit);
+}
+
+qint32 GetNextNumberOn(const db::ConnectionPtr& conn, const QString& tableName, bool commit) {
+    CNextAutoNumber& numbers = TheNextAutoNumber();
+    if (!numbers.counterOf(tableName)) tableNameError();
     const QString sql = "SELECT * FROM TNextAutoNumber WHERE ID=0";
     {
-        db::Recordset rs(memberConn(), sql);
+        db::Recordset rs(conn, sql);
         if (rs.eof())
             numbers.ClearBuffer();
         else
@@ -75,7 +87,7 @@ qint32 GetNextNumber(const QString& tableName, bool commit) {
     const qint32 result = IdPrefix * 10000000 + *counter;
     *counter += 1;
     if (commit) {
-        db::Recordset rs(memberConn(), sql, {}, db::OpenMode::Write);
+        db::Recordset rs(conn, sql, {}, db::OpenMode::Write);
         if (!rs.eof()) {
             numbers.RecSetPut(rs);
             rs.update();

@@ -4,9 +4,12 @@
 
 #include <QString>
 
+#include <memory>
+
 namespace kvr::db {
 class Recordset;
-}
+class Connection;
+} // namespace kvr::db
 
 namespace kvr {
 
@@ -42,5 +45,8 @@ public:
 // false the counter in the database is left unchanged. Database errors are raised to
 // the caller. An unknown table name shows its error box and ends the program.
 qint32 GetNextNumber(const QString& tableName, bool commit = true);
+// The same on a connection the caller already has open (inside its transaction).
+qint32 GetNextNumberOn(const std::shared_ptr<db::Connection>& conn, const QString& tableName,
+                       bool commit = true);
 
 } // namespace kvr

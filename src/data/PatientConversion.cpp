@@ -125,7 +125,7 @@ bool CPatient::ImportOldDatabase(const QString& path) {
                         continue;
                     dst.setValue(name, src.value(i));
                 }
-                dst.setValue("ID", GetNextNumber("TExamData"));
+                dst.setValue("ID", GetNextNumberOn(mem, "TExamData"));
                 dst.setValue("Comment", StageLabelOf(src.value("CommentID").toInt()));
                 dst.update();
             }

@@ -230,7 +230,7 @@ bool RefreshSamplePatients() {
                      [&mem](const QVariant& id) -> QVariant {
                          if (mem->scalar("SELECT count(*) FROM TExamData WHERE ID=?", {id}).toInt() == 0)
                              return id;
-                         return GetNextNumber("TExamData");
+                         return GetNextNumberOn(mem, "TExamData");
                      });
             mem->commit();
         } catch (...) {
