@@ -113,10 +113,8 @@ TEST_F(PlayWaveTest, QuickRequestsPlayOneAfterAnotherInOrder) {
     timer->tick();
     EXPECT_EQ(state->played.size(), 1);
 
-    finishCurrent();
-    finishCurrent();
-    finishCurrent();
-    finishCurrent();
+    for (int i = 0; i < 4; ++i)
+        finishCurrent();
     EXPECT_EQ(state->played, (QStringList{"/w/3.wav", "/w/12.wav", "/w/click1.wav", "/w/phone1.wav"}));
     EXPECT_FALSE(player->busy());
     EXPECT_EQ(player->count(), 0);
