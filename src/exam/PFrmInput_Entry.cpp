@@ -40,6 +40,33 @@ Family familyOf(int mode) {
 const char* kBloodModeOn = "background: #f3b0b0; border-color: #c0392b; font-weight: bold;";
 const char* kPusModeOn = "background: #f7e27a; border-color: #b7950b; font-weight: bold;";
 
+// The furcation sites of a tooth (by its furcation kind); the furcation item's cursor
+// stops only there.
+bool isFurcationSite(int tooth, int site) {
+    switch (FurcationKind(tooth)) {
+    case 3:
+        return site == 1 || site == 3 || site == 5;
+    case 21:
+        return site == 0 || site == 2;
+    case 22:
+        return site == 1 || site == 4;
+    default:
+        return false;
+    }
+}
+
+// Moves a furcation cursor on (or back) from a site that is no furcation site; on
+// failure the cursor is left where it was before the move that led here.
+bool seekFurcation(CToothPosition& c, const CToothPosition& before, bool forward) {
+    while (!isFurcationSite(c.nTooth, c.nPocket)) {
+        if (!(forward ? c.MoveNext6() : c.MovePrev6())) {
+            c = before;
+            return false;
+        }
+    }
+    return true;
+}
+
 QString statusTag(std::uint16_t status) {
     if (status & kMissingTooth) return QStringLiteral("ＭＴ");
     if (status & kImplant) return QStringLiteral("ｲﾝﾌﾟﾗﾝﾄ");
@@ -106,9 +133,11 @@ void PFrmInput::rebuildCursor(int row, bool moveFirst) {
     }
     if (moveFirst) {
         switch (familyOf(item.Mode)) {
-        case Family::Six:
-            c.MoveFirst6();
+        case Family::Six: {
+            const CToothPosition before = c;
+            if (c.MoveFirst6() && item.Mode == 6) seekFurcation(c, before, true);
             break;
+        }
         case Family::TwoPass:
             c.MoveFirstPlaque();
             break;
@@ -153,9 +182,11 @@ void PFrmInput::showCursor() {
 
 bool PFrmInput::moveNext() {
     CToothPosition& c = ToothCursors()[row_];
+    const CToothPosition before = c;
     switch (familyOf(currentMode())) {
     case Family::Six:
-        return c.MoveNext6();
+        if (!c.MoveNext6()) return false;
+        return currentMode() != 6 || seekFurcation(c, before, true);
     case Family::TwoPass:
         return c.MoveNextPlaque();
     case Family::Gap:
@@ -168,9 +199,11 @@ bool PFrmInput::moveNext() {
 
 bool PFrmInput::movePrev() {
     CToothPosition& c = ToothCursors()[row_];
+    const CToothPosition before = c;
     switch (familyOf(currentMode())) {
     case Family::Six:
-        return c.MovePrev6();
+        if (!c.MovePrev6()) return false;
+        return currentMode() != 6 || seekFurcation(c, before, false);
     case Family::TwoPass:
         return c.MovePrevPlaque();
     case Family::Gap:
@@ -183,9 +216,11 @@ bool PFrmInput::movePrev() {
 
 bool PFrmInput::moveLastOfRow() {
     CToothPosition& c = ToothCursors()[row_];
+    const CToothPosition before = c;
     switch (familyOf(currentMode())) {
     case Family::Six:
-        return c.MoveLast6();
+        if (!c.MoveLast6()) return false;
+        return currentMode() != 6 || seekFurcation(c, before, false);
     case Family::TwoPass:
         return c.MoveLastPlaque();
     case Family::Gap:
@@ -226,6 +261,12 @@ bool PFrmInput::moveToClicked(int row, int tooth, int site) {
     CToothPosition& c = ToothCursors()[row];
     switch (familyOf(SubExams()[row].Mode)) {
     case Family::Six: {
+        if (SubExams()[row].Mode == 6) {
+            if (site >= 0) return isFurcationSite(tooth, site) && c.Move66(tooth, site);
+            for (int s = 0; s < 6; ++s)
+                if (isFurcationSite(tooth, s) && c.Move66(tooth, s)) return true;
+            return false;
+        }
         if (site >= 0 && c.Move66(tooth, site)) return true;
         int s = site >= 0 ? site : c.nPocket;
         return c.Move6(tooth, s, true);

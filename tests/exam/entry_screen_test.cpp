@@ -1,0 +1,388 @@
+// The entry screen on a copy of the template database: key entry with prefixes,
+// refused keys, status toggles and the cursor, the bleeding bulk mode, the post-save
+// check, and a whole examination typed on the keyboard, saved and read back.
+#include "data/member_db_fixture.h"
+#include "exam/ExamObjects.h"
+#include "exam/PFrmInput.h"
+#include "exam/PFrmPlayWave.h"
+#include "platform/sound.h"
+#include "shell/startup/startup.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace kvr;
+
+namespace {
+
+// Sounds "played" by the player, by file name.
+QStringList& playedSounds() {
+    static QStringList names;
+    return names;
+}
+
+class RecordingOutput : public SoundOutput {
+public:
+    int chooseDevice() override { return 1; }
+    void play(const QString& path, std::function<void()> onFinished) override {
+        playedSounds() << QFileInfo(path).fileName();
+        onFinished();
+    }
+    void stop() override {}
+};
+
+class EntryScreenTest : public test::MemberDbTest {
+protected:
+    void SetUp() override {
+        MemberDbTest::SetUp();
+        ResetExamObjects();
+        TheClinicCode().ClinicName = "1"; // the import was answered before
+        setSoundOutputFactory([] { return std::make_unique<RecordingOutput>(); });
+        resetPlayWave();
+        app().VoiceOn = true;
+        screen = std::make_unique<PFrmInput>();
+        screen->TimerLoad->stop();
+        sounds(); // forget the start
+    }
+    void TearDown() override {
+        screen.reset();
+        resetPlayWave();
+        setSoundOutputFactory(nullptr);
+        MemberDbTest::TearDown();
+    }
+    // The sounds played since the last call.
+    QStringList sounds() {
+        test::waitUntil([] { return playWavePlayer().count() == 0; });
+        QStringList s = playedSounds();
+        playedSounds().clear();
+        return s;
+    }
+    void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        QTest::keyClick(screen.get(), Qt::Key(k), m);
+    }
+    void keys(std::initializer_list<int> ks) {
+        for (int k : ks)
+            key(k);
+    }
+    // Types a pocket depth as the keypad does ("/" for 10 and more).
+    void typeValue(int v) {
+        if (v >= 10) key(Qt::Key_Slash, Qt::KeypadModifier);
+        key(Qt::Key_0 + v % 10, Qt::KeypadModifier);
+    }
+    void pickPatient(int id) { ASSERT_TRUE(screen->selectPatient(id)); }
+    void setDate(const QString& y, const QString& m, const QString& d, int stage) {
+        screen->TxtY->setText(y);
+        screen->TxtM->setText(m);
+        screen->TxtD->setText(d);
+        screen->CmbStage->setCurrentIndex(screen->CmbStage->findData(stage));
+    }
+    QStringList boxTitles() const {
+        QStringList titles;
+        for (const auto& b : t.boxes->shown)
+            titles << b.title;
+        return titles;
+    }
+
+    std::unique_ptr<PFrmInput> screen;
+};
+
+} // namespace
+
+TEST_F(EntryScreenTest, ScreenComesUpWithTheItemRowsAndControls) {
+    EXPECT_EQ(screen->windowTitle(), mainWindowTitle());
+    EXPECT_EQ(screen->LblPath->text(),
+              QStringLiteral("使用中ファイル ： ") + QDir::toNativeSeparators(memberPath()));
+    EXPECT_EQ(screen->CmbOutNo->count(), 32);
+    EXPECT_EQ(screen->CmbStage->count(), 4);
+    EXPECT_EQ(screen->LblNowExam->text(), QStringLiteral("歯周ポケット"));
+    EXPECT_EQ(screen->cell(0, 0)->kind(), ToothButton::KindPocket);
+    EXPECT_EQ(screen->cell(1, 0)->kind(), ToothButton::KindOneValue);
+    EXPECT_EQ(screen->cell(2, 0)->kind(), ToothButton::KindSixSite);
+    EXPECT_EQ(screen->cell(3, 0)->kind(), ToothButton::KindTwoPass);
+    for (const char* name :
+         {"CmbOutNo",      "TxtInNo",       "TxtApplyNo",     "TxtAppName",       "CmbEntry",
+          "TxtY",          "TxtM",          "TxtD",           "CmbStage",         "CmdPrevStage",
+          "CmdNextStage",  "CmdDate",       "CmdNot",         "CmdBlood",         "CmdHainou",
+          "CmdBloodMode",  "CmdHainouMode", "CmdPL",          "CmdFurcationNone", "CmdImplant",
+          "CmdPontic",     "CmdMT",         "CmdAdd",         "CmdSave",          "CmdDelExamData",
+          "CmdDelPatient", "CmdChartDR",    "CmdStyleDRS071", "CmdImport",        "CmdImage",
+          "CmdFile",       "CmdEnd",        "LblNowExam",     "LblHead",          "LblVer",
+          "LblPath",       "TimerLoad",     "Th127",          "LblTh31"})
+        EXPECT_NE(screen->findChild<QObject*>(name), nullptr) << name;
+    for (QPushButton* later :
+         {screen->CmdChartDR, screen->CmdStyleDRS071, screen->CmdImport, screen->CmdImage})
+        EXPECT_FALSE(later->isEnabled());
+}
+
+TEST_F(EntryScreenTest, SlashTwoEntersTwelveAndStarPlusMarksPus) {
+    pickPatient(5);
+    ASSERT_EQ(screen->cursorTooth(), 0);
+    ASSERT_EQ(screen->cursorSite(), 0);
+    keys({Qt::Key_Slash, Qt::Key_2});
+    EXPECT_EQ(screen->cell(0, 0)->value(0, 0), 12);
+    EXPECT_EQ(sounds(), QStringList{"12.wav"});
+    EXPECT_TRUE(screen->unsaved());
+    EXPECT_EQ(screen->cursorTooth(), 0);
+    EXPECT_EQ(screen->cursorSite(), 1);
+
+    key(Qt::Key_Asterisk, Qt::KeypadModifier);
+    key(Qt::Key_Plus, Qt::KeypadModifier);
+    EXPECT_EQ(screen->cell(0, 0)->value(1, 2), 1); // pus at the cursor site
+    EXPECT_EQ(screen->cell(0, 0)->value(1, 1), -1);
+    EXPECT_EQ(screen->cursorSite(), 1); // marks do not move the cursor
+    keys({Qt::Key_Plus});
+    EXPECT_EQ(screen->cell(0, 0)->value(1, 1), 1);
+    keys({Qt::Key_Asterisk, Qt::Key_Minus});
+    EXPECT_EQ(screen->cell(0, 0)->value(1, 2), -1);
+    EXPECT_EQ(screen->cell(0, 0)->value(1, 1), 1);
+    // "0" is no pocket depth.
+    keys({Qt::Key_0});
+    EXPECT_EQ(screen->cell(0, 0)->value(1, 0), -1);
+    EXPECT_EQ(sounds(), QStringList{"phone1.wav"});
+}
+
+TEST_F(EntryScreenTest, FourOnMobilityIsRefusedWithTheErrorSound) {
+    pickPatient(5);
+    screen->setCurrentRow(1);
+    EXPECT_EQ(screen->LblNowExam->text(), QStringLiteral("動揺度"));
+    const int tooth = screen->cursorTooth();
+    key(Qt::Key_4, Qt::KeypadModifier);
+    EXPECT_EQ(sounds(), QStringList{"phone1.wav"});
+    for (int t = 0; t < 32; ++t)
+        EXPECT_EQ(screen->cell(1, t)->value(0, 0), -1);
+    EXPECT_EQ(screen->cursorTooth(), tooth);
+    EXPECT_FALSE(screen->unsaved());
+    key(Qt::Key_3, Qt::KeypadModifier);
+    EXPECT_EQ(screen->cell(1, tooth)->value(0, 0), 3);
+    EXPECT_EQ(sounds(), QStringList{"3.wav"});
+}
+
+TEST_F(EntryScreenTest, MissingToothReplacesImplantAndKeepsTheDeciduousFlag) {
+    pickPatient(99); // tooth 25 (index 12) is a retained deciduous molar
+    ASSERT_EQ(screen->toothStatus()[12], kDeciduous);
+    screen->setCurrentRow(1);
+    QTest::mouseClick(screen->cell(1, 12), Qt::LeftButton, {}, QPoint(20, 10));
+    ASSERT_EQ(screen->cursorTooth(), 12);
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::Yes);
+    screen->CmdImplant->click();
+    EXPECT_EQ(screen->toothStatus()[12], kDeciduous | kImplant);
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("インプラントにしますか。"));
+    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("確認"));
+    EXPECT_EQ(sounds().value(0), "click1.wav");
+
+    QTest::mouseClick(screen->cell(1, 12), Qt::LeftButton, {}, QPoint(20, 10)); // mobility may go on implants
+    ASSERT_EQ(screen->cursorTooth(), 12);
+    t.boxes->answer(MsgResult::Yes);
+    screen->CmdMT->click();
+    EXPECT_EQ(t.boxes->shown.last().text, QStringLiteral("ＭＴ（欠損）にしますか。"));
+    EXPECT_EQ(screen->toothStatus()[12], kDeciduous | kMissingTooth);
+    for (int s = 0; s < kExamSlots; ++s)
+        EXPECT_EQ(ExamSlots()[s].nBui(12), kDeciduous | kMissingTooth) << s;
+    EXPECT_TRUE(screen->unsaved());
+
+    // The tooth label offers to remove the first flag present; No keeps it.
+    t.boxes->answer(MsgResult::No);
+    QTest::mouseClick(screen->LblTh[12], Qt::LeftButton);
+    EXPECT_EQ(t.boxes->shown.last().text, QStringLiteral("ＭＴ（欠損）を解除しますか。"));
+    EXPECT_EQ(screen->toothStatus()[12], kDeciduous | kMissingTooth);
+    t.boxes->answer(MsgResult::Yes);
+    QTest::mouseClick(screen->LblTh[12], Qt::LeftButton);
+    EXPECT_EQ(screen->toothStatus()[12], kDeciduous);
+    EXPECT_EQ(screen->LblTh[12]->text(), QStringLiteral("E"));
+}
+
+TEST_F(EntryScreenTest, AfterAStatusToggleTheCursorSkipsTheToothWhenTheItemRefusesIt) {
+    pickPatient(5);
+    QTest::mouseClick(screen->cell(0, 3), Qt::LeftButton, {}, screen->cell(0, 3)->siteRect(0).center());
+    ASSERT_EQ(screen->cursorTooth(), 3);
+    ASSERT_EQ(screen->cursorSite(), 0);
+    t.boxes->answer(MsgResult::Yes);
+    screen->CmdMT->click();
+    EXPECT_EQ(screen->toothStatus()[3], kMissingTooth);
+    EXPECT_EQ(screen->cursorTooth(), 4); // the pocket item is not entered on missing teeth
+    EXPECT_EQ(screen->cursorSite(), 0);
+    key(Qt::Key_Left);
+    EXPECT_EQ(screen->cursorTooth(), 2);
+    EXPECT_EQ(screen->cursorSite(), 2);
+    EXPECT_FALSE(screen->cell(0, 3)->siteRect(0).isEmpty());
+
+    // Mobility is entered on implants: after the toggle the cursor moves on, but the
+    // tooth stays on the way.
+    screen->setCurrentRow(1);
+    QTest::mouseClick(screen->cell(1, 5), Qt::LeftButton, {}, QPoint(20, 10));
+    t.boxes->answer(MsgResult::Yes);
+    screen->CmdImplant->click();
+    EXPECT_EQ(screen->cursorTooth(), 6);
+    key(Qt::Key_Left);
+    EXPECT_EQ(screen->cursorTooth(), 5);
+    key(Qt::Key_Left);
+    EXPECT_EQ(screen->cursorTooth(), 4);
+    key(Qt::Key_Left); // tooth 3 is missing
+    EXPECT_EQ(screen->cursorTooth(), 2);
+}
+
+TEST_F(EntryScreenTest, BleedingBulkModeTogglesMarksAndEnterEndsIt) {
+    pickPatient(5);
+    keys({Qt::Key_4, Qt::Key_5});
+    screen->CmdBloodMode->click();
+    EXPECT_TRUE(screen->bloodMode());
+    EXPECT_EQ(screen->CmdBloodMode->text(), QStringLiteral(" 一括 選択中"));
+    ToothButton* c = screen->cell(0, 0);
+    QTest::mouseClick(c, Qt::LeftButton, {}, c->siteRect(1).center());
+    EXPECT_EQ(c->value(1, 1), 1);
+    QTest::mouseClick(c, Qt::LeftButton, {}, c->siteRect(0).center());
+    QTest::mouseClick(c, Qt::LeftButton, {}, c->siteRect(0).center());
+    EXPECT_EQ(c->value(0, 1), -1); // toggled twice
+    QTest::mouseClick(c, Qt::LeftButton, {}, c->siteRect(4).center());
+    EXPECT_EQ(c->value(4, 1), -1); // no depth there: no mark, the cursor moves
+    EXPECT_EQ(screen->cursorSite(), 4);
+
+    screen->CmdHainouMode->click(); // one bulk mode at a time
+    EXPECT_FALSE(screen->bloodMode());
+    EXPECT_EQ(screen->CmdBloodMode->text(), QStringLiteral(" 出血　一括"));
+    EXPECT_EQ(screen->CmdHainouMode->text(), QStringLiteral(" 一括 選択中"));
+    screen->CmdBloodMode->click();
+    key(Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_FALSE(screen->bloodMode());
+    EXPECT_FALSE(screen->pusMode());
+    EXPECT_EQ(screen->CmdBloodMode->text(), QStringLiteral(" 出血　一括"));
+    EXPECT_EQ(screen->CmdHainouMode->text(), QStringLiteral(" 排膿　一括"));
+}
+
+TEST_F(EntryScreenTest, PostSaveCheckCountsTheEmptyPositionsOfAHalfEnteredExamination) {
+    pickPatient(5);
+    for (int i = 0; i < 12; ++i)
+        typeValue(4); // teeth 0 and 1, 4 mm everywhere
+    screen->setCurrentRow(1);
+    keys({Qt::Key_1, Qt::Key_0});
+    screen->setCurrentRow(3);
+    keys({Qt::Key_1}); // first pass of the first plaque tooth
+    t.boxes->answer(MsgResult::Yes);
+    screen->CmdMT->click(); // the second plaque tooth (tooth 1) is missing
+    setDate("2024", "8", "14", 1);
+    t.boxes->clear();
+    ASSERT_TRUE(screen->save());
+    ASSERT_EQ(boxTitles(), (QStringList{QStringLiteral("チェック"), QStringLiteral("正常終了")}));
+    // PPD: 31 remaining teeth x 6 less the 9 depths on them (tooth 1's three do not count);
+    // mobility 31 - 1; furcation 38 sites less the missing molar's 3; PCR: 30 untouched
+    // teeth x 4 + the 2 open surfaces of tooth 0.
+    const QString expected = QStringLiteral("■以下の検査で未検査があります。\r\n"
+                                            "ＰＰＤ：177ヶ所\r\n"
+                                            "動揺度：30ヶ所\r\n"
+                                            "根分岐部病変：35ヶ所\r\n"
+                                            "ＰＣＲ：122ヶ所\r\n"
+                                            "\r\n■初診時の症例は以下の通りです。\r\n"
+                                            "歯周ポケット４mm以上の部位が 100.0％\r\n"
+                                            "６mm以上の歯周ポケットが 0ヶ所\r\n");
+    EXPECT_EQ(t.boxes->shown[0].text, expected);
+    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
+    EXPECT_FALSE(screen->unsaved());
+    EXPECT_EQ(screen->CmbEntry->currentText(), QStringLiteral("2024/08/14  初診時"));
+}
+
+TEST_F(EntryScreenTest, AWholeExaminationTypedOnTheKeypadIsStoredCellByCell) {
+    screen->show();
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    // Patient number typed into the list; Enter moves on like Tab and picks it.
+    screen->CmbOutNo->setFocus();
+    QTest::keyClicks(screen->CmbOutNo, "7");
+    QTest::keyClick(screen->CmbOutNo, Qt::Key_Return);
+    ASSERT_TRUE(test::waitUntil([&] { return screen->currentPatient() == 7; }));
+    screen->TxtY->setFocus();
+    QTest::keyClicks(screen->TxtY, "2024");
+    QTest::keyClick(screen->TxtY, Qt::Key_Return);
+    QTest::keyClicks(QApplication::focusWidget(), "07");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClicks(QApplication::focusWidget(), "1");
+    EXPECT_EQ(screen->TxtD->text(), "1");
+    screen->CmbStage->setFocus();
+    QTest::keyClick(screen->CmbStage, Qt::Key_Down);
+    ASSERT_EQ(screen->CmbStage->currentData().toInt(), 1);
+    screen->CmdSave->setFocus(); // a button: keys go to the grid
+
+    auto send = [&](int k, Qt::KeyboardModifiers m = Qt::KeypadModifier) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : screen.get(), Qt::Key(k),
+                        m);
+    };
+    std::array<std::array<std::uint8_t, kCells>, kExamSlots> expected;
+    for (auto& e : expected)
+        e.fill(kNoValue);
+    for (int r = 0; r < 4; ++r)
+        if (r == 3)
+            for (int t = 0; t < 32; ++t)
+                expected[3][t + 48] = 15;
+
+    // Pocket depths 1-12 round the mouth, bleeding on every fifth site, pus on every
+    // eleventh; then Enter goes on to the next item.
+    int i = 0;
+    for (; screen->currentRow() == 0; ++i) {
+        const int tooth = screen->cursorTooth(), site = screen->cursorSite(), v = 1 + i % 12;
+        if (v >= 10) send(Qt::Key_Slash);
+        send(Qt::Key_0 + v % 10);
+        expected[0][tooth * 6 + site] = std::uint8_t(v);
+        if (i % 5 == 0) {
+            send(Qt::Key_Plus);
+            expected[kBleedingSlot][screen->cursorTooth() * 6 + screen->cursorSite()] = 1;
+        }
+        if (i % 11 == 0) {
+            send(Qt::Key_Asterisk);
+            send(Qt::Key_Plus);
+            expected[kPusSlot][screen->cursorTooth() * 6 + screen->cursorSite()] = 1;
+        }
+        if (i == 191) send(Qt::Key_Enter);
+        ASSERT_LT(i, 200);
+    }
+    // The last depth's marks went to the last site (the cursor stays there).
+    EXPECT_EQ(i, 192);
+    for (i = 0; screen->currentRow() == 1; ++i) {
+        expected[1][screen->cursorTooth()] = std::uint8_t(i % 4);
+        send(Qt::Key_0 + i % 4);
+        if (i == 31) send(Qt::Key_Enter);
+        ASSERT_LT(i, 40);
+    }
+    for (i = 0; screen->currentRow() == 2; ++i) {
+        expected[2][screen->cursorTooth() * 6 + screen->cursorSite()] = std::uint8_t(i % 4);
+        send(Qt::Key_0 + i % 4);
+        if (i == 37) send(Qt::Key_Enter); // 38 furcation sites
+        ASSERT_LT(i, 50);
+    }
+    EXPECT_EQ(i, 38);
+    for (i = 0; i < 64; ++i) {
+        const int tooth = screen->cursorTooth(), pass = screen->cursorSite(), v = (i % 3 == 0) ? 1 : 0;
+        const int bits = pass == 0 ? 3 : 12;
+        if (v)
+            expected[3][tooth] =
+                std::uint8_t((expected[3][tooth] == kNoValue ? 0 : expected[3][tooth]) | bits);
+        else if (expected[3][tooth] == kNoValue)
+            expected[3][tooth] = 0;
+        expected[3][tooth + 48] &= std::uint8_t(~bits);
+        send(Qt::Key_0 + v);
+    }
+    EXPECT_EQ(sounds().count("phone1.wav"), 0);
+    t.boxes->clear();
+    send(Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(boxTitles(), QStringList{QStringLiteral("正常終了")})
+        << t.boxes->shown.value(0).text.toStdString();
+
+    auto conn = direct();
+    db::Recordset rs(conn, "SELECT * FROM TExamData WHERE PatientID=7 ORDER BY \"Row\"");
+    QList<int> rows;
+    for (; !rs.eof(); rs.moveNext()) {
+        CExamData d;
+        d.RecSetGet(rs);
+        rows << d.Row;
+        EXPECT_EQ(d.ExamDate.date(), QDate(2024, 7, 1));
+        EXPECT_EQ(d.CommentID, 1);
+        for (int c = 0; c < kCells; ++c)
+            ASSERT_EQ(d.bData(c), expected[d.Row][c]) << "row " << d.Row << " cell " << c;
+        for (int t = 0; t < 32; ++t)
+            EXPECT_EQ(d.nBui(t), 0);
+    }
+    EXPECT_EQ(rows, (QList<int>{0, 1, 2, 3, 9, 10}));
+}
