@@ -372,8 +372,9 @@ QDate ParseExamDate(const QString& year, const QString& month, const QString& da
 }
 
 QString ExamDateText(const QDate& date) {
+    // The year is not padded: the no-examination date reads "100/01/01".
     return QStringLiteral("%1/%2/%3")
-        .arg(date.year(), 4, 10, QChar('0'))
+        .arg(date.year())
         .arg(date.month(), 2, 10, QChar('0'))
         .arg(date.day(), 2, 10, QChar('0'));
 }
