@@ -1,7 +1,10 @@
 #include "test_services.h"
 
 #include <QCoreApplication>
+#include "exam/PFrmPlayWave.h"
+
 #include <QDir>
+#include <QTimer>
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -32,8 +35,16 @@ TempPaths::TempPaths() {
     QDir().mkpath(programs);
 }
 
+void FakeSoundOutput::play(const QString& path, std::function<void()> onFinished) {
+    played_->append(path);
+    QTimer::singleShot(0, [onFinished = std::move(onFinished)] { onFinished(); });
+}
+
 TestServices installTestServices() {
     TestServices t;
+    t.played = std::make_shared<QStringList>();
+    setSoundOutputFactory([played = t.played] { return std::make_unique<FakeSoundOutput>(played); });
+    resetPlayWave();
     t.boxes = std::make_shared<ScriptedMessageBoxes>();
     t.clock = std::make_shared<FixedClock>();
     t.waits = std::make_shared<InstantWaits>();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/services.h"
+#include "platform/sound.h"
 
 #include <QDateTime>
 #include <QList>
@@ -72,8 +73,22 @@ public:
     QString app, desktop, programs;
 };
 
+// A silent sound output with one device; records every file it was asked to play.
+class FakeSoundOutput : public SoundOutput {
+public:
+    explicit FakeSoundOutput(std::shared_ptr<QStringList> played) : played_(std::move(played)) {}
+    int chooseDevice() override { return 1; }
+    void play(const QString& path, std::function<void()> onFinished) override;
+    void stop() override {}
+
+private:
+    std::shared_ptr<QStringList> played_;
+};
+
 // The doubles installed for the running test.
 struct TestServices {
+    // Full paths of the sound files played (the voice player plays them from the event loop).
+    std::shared_ptr<QStringList> played;
     std::shared_ptr<ScriptedMessageBoxes> boxes;
     std::shared_ptr<FixedClock> clock;
     std::shared_ptr<InstantWaits> waits;
