@@ -3,7 +3,13 @@
 #include "PFrmSplash.h"
 #include "data/ADODBMain.h"
 #include "data/CClinicCode.h"
+#include "data/CMaster.h"
+#include "data/CPatient.h"
 #include "data/DataObjects.h"
+#include "data/SchemaMaintenance.h"
+#include "exam/ExamObjects.h"
+#include "exam/ExamSession.h"
+#include "exam/PFrmPlayWave.h"
 #include "platform/services.h"
 #include "platform/single_instance.h"
 #include "shell/AppState.h"
@@ -138,6 +144,32 @@ bool Main(const StartupOptions& options) {
 
     // 7.
     WriteVersionFile();
+
+    // 8. The shared record objects, in their order.
+    TheClinicCode();
+    ThePatient();
+    TheCharge();
+    TheExamData();
+    TheNextAutoNumber();
+    TheMaster();
+    ExamSlots();
+    SubExams();
+    ToothCursors();
+
+    // 9. Master list from TMaster.txt, clinic code.
+    TheMaster().CheckTable();
+    LoadClinicCode();
+
+    // 10. Old-format conversion, sample patients.
+    ThePatient().CheckTable();
+    RefreshSamplePatients();
+
+    // 11. Stage table, stored stage labels and item definitions; examination-record upgrade.
+    RepairStageTables();
+    UpgradeExamItem3();
+
+    // 13. The voice player, loaded hidden.
+    LoadPlayWave();
 
     // 14.
     a.VoiceOn = true;
