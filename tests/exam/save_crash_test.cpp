@@ -1,0 +1,212 @@
+// A save killed at any moment leaves either the old examination rows or the new ones.
+//
+// The test program re-runs itself as a child (--gtest_filter=SaveCrashChild.*) that
+// saves one examination on a copy of the member database: patient 99's stage-2
+// examination is moved onto the date of his stage-3 examination, replacing it (stage
+// clearing, two deletions, six new rows with six next-number draws). The child is killed
+// with SIGKILL either at the start of its k-th SQL statement (every k, through an SQLite
+// statement trace) or after a random delay; then the parent opens the database and
+// compares TExamData and the next-number row with the state before and after a full save.
+#include "data/ADODBMain.h"
+#include "exam/ExamObjects.h"
+#include "exam/ExamSession.h"
+#include "platform/database.h"
+#include "platform/passwords.h"
+#include "support/test_services.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sqlcipher/sqlite3.h>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace kvr;
+
+namespace {
+
+const char* const kDbVar = "KVR_SAVE_CRASH_DB";
+const char* const kKillVar = "KVR_SAVE_CRASH_KILL_AT";
+
+// ------------------------------------------------------------------ the child
+
+int gStatements = 0;
+int gKillAt = 0;
+
+int traceStatement(unsigned, void*, void*, void*) {
+    ++gStatements;
+    if (gStatements == gKillAt) ::kill(::getpid(), SIGKILL);
+    return 0;
+}
+
+TEST(SaveCrashChild, RunSave) {
+    const QString path = qEnvironmentVariable(kDbVar);
+    if (path.isEmpty()) GTEST_SKIP() << "runs only as the child of SaveCrash";
+    test::TestServices t = test::installTestServices();
+    closeAllConnections();
+    setMemberSource(path);
+    ResetExamObjects();
+    ASSERT_TRUE(OpenMemberDbHold());
+    LoadStageLabels();
+    ASSERT_TRUE(LoadSubExamRows());
+    ASSERT_TRUE(LoadCharge(1));
+
+    const QDate from(2023, 8, 21), to(2024, 1, 29);
+    SaveRequest r;
+    r.patientId = 99;
+    r.year = "2024";
+    r.month = "1";
+    r.day = "29";
+    r.stage = 2;
+    r.isNew = false;
+    r.loadedDate = from;
+    r.chargeId = 1;
+    ASSERT_TRUE(LoadExamination(99, from, &r.status));
+    for (int i = 0; i < kCells; i += 7)
+        ExamSlots()[0].setBData(i, std::uint8_t(i % 11));
+    t.boxes->answer(MsgResult::Yes); // change the date
+    t.boxes->answer(MsgResult::Yes); // overwrite the rows there
+
+    gKillAt = qEnvironmentVariableIntValue(kKillVar);
+    sqlite3_trace_v2(memberConn()->handle(), SQLITE_TRACE_STMT, traceStatement, nullptr);
+    std::printf("READY\n");
+    std::fflush(stdout);
+    QElapsedTimer timer;
+    timer.start();
+    const SaveOutcome out = SaveExamination(r);
+    const qint64 saveUs = timer.nsecsElapsed() / 1000;
+    // What the screen does next: the list is read again.
+    ListExaminations(99);
+    std::printf("SAVED %d action %d statements %d us %lld\n", int(out.saved), out.action, gStatements,
+                saveUs);
+    std::fflush(stdout);
+    closeAllConnections();
+}
+
+// ------------------------------------------------------------------ the parent
+
+// Every TExamData row and the next-number row, as text.
+QString snapshot(const QString& path) {
+    db::ConnectionPtr c = db::Connection::open(path, kProgramPassword);
+    QStringList lines;
+    for (const QString& sql : {QStringLiteral("SELECT * FROM TExamData ORDER BY ID"),
+                               QStringLiteral("SELECT * FROM TNextAutoNumber")}) {
+        db::Recordset rs(c, sql);
+        for (; !rs.eof(); rs.moveNext()) {
+            QStringList fields;
+            for (int i = 0; i < rs.fieldCount(); ++i)
+                fields << rs.value(i).toString();
+            lines << fields.join('|');
+        }
+    }
+    return lines.join('\n');
+}
+
+struct ChildRun {
+    bool crashed = false;
+    QString output;
+};
+
+class SaveCrash : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::installTestServices();
+        ASSERT_TRUE(dir.isValid());
+        pristine = dir.filePath("pristine.MDB");
+        work = dir.filePath("work.MDB");
+        ASSERT_TRUE(QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", pristine));
+        QFile::setPermissions(pristine, QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    void freshCopy() {
+        QFile::remove(work);
+        QFile::remove(work + "-journal");
+        ASSERT_TRUE(QFile::copy(pristine, work));
+        QFile::setPermissions(work, QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    // Runs the child; with delayUs >= 0 it is killed that long after it reports READY.
+    ChildRun run(int killAt, int delayUs = -1) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(kDbVar, work);
+        env.insert(kKillVar, QString::number(killAt));
+        p.setProcessEnvironment(env);
+        p.setProcessChannelMode(QProcess::SeparateChannels);
+        p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=SaveCrashChild.*"});
+        EXPECT_TRUE(p.waitForStarted());
+        QByteArray out;
+        if (delayUs >= 0) {
+            while (!out.contains("READY\n") && p.state() == QProcess::Running) {
+                p.waitForReadyRead(100);
+                out += p.readAllStandardOutput();
+            }
+            ::usleep(useconds_t(delayUs));
+            ::kill(pid_t(p.processId()), SIGKILL);
+        }
+        EXPECT_TRUE(p.waitForFinished(60000));
+        out += p.readAllStandardOutput();
+        return {p.exitStatus() == QProcess::CrashExit, QString::fromUtf8(out)};
+    }
+
+    QTemporaryDir dir;
+    QString pristine, work;
+};
+
+TEST_F(SaveCrash, KilledSaveLeavesEitherOldOrNewRows) {
+    const QString before = snapshot(pristine);
+
+    // A full save, for the state after it and the number of statements.
+    freshCopy();
+    QElapsedTimer timer;
+    timer.start();
+    const ChildRun full = run(0);
+    const qint64 childMs = timer.elapsed();
+    ASSERT_FALSE(full.crashed) << full.output.toStdString();
+    const QRegularExpressionMatch m =
+        QRegularExpression("SAVED 1 action 4 statements (\\d+) us (\\d+)").match(full.output);
+    ASSERT_TRUE(m.hasMatch()) << full.output.toStdString();
+    const int statements = m.captured(1).toInt();
+    const int saveUs = m.captured(2).toInt();
+    const QString after = snapshot(work);
+    ASSERT_NE(before, after);
+    ASSERT_GT(statements, 20);
+
+    // A kill at the start of every statement of the save.
+    int old = 0, saved = 0;
+    for (int k = 1; k <= statements; ++k) {
+        freshCopy();
+        const ChildRun c = run(k);
+        ASSERT_TRUE(c.crashed) << "statement " << k << ": " << c.output.toStdString();
+        const QString state = snapshot(work);
+        ASSERT_TRUE(state == before || state == after) << "mixed state after a kill at statement " << k;
+        (state == before ? old : saved) += 1;
+    }
+    EXPECT_GT(old, 0);
+    EXPECT_GT(saved, 0); // the kills after the commit
+
+    // Kills at random moments after the child is ready, over the time a save takes
+    // (some land inside the commit).
+    QRandomGenerator rng(20240814);
+    int randomOld = 0, randomNew = 0;
+    for (int i = 0; i < 30; ++i) {
+        freshCopy();
+        const int delay = int(rng.bounded(qMax(1000, saveUs * 2)));
+        const ChildRun c = run(0, delay);
+        const QString state = snapshot(work);
+        ASSERT_TRUE(state == before || state == after) << "mixed state after a kill " << delay << " us in";
+        (state == before ? randomOld : randomNew) += 1;
+    }
+    std::printf("full child run %lld ms, save %d us, %d statements; statement kills: %d old, %d new; "
+                "random kills: %d old, %d new\n",
+                childMs, saveUs, statements, old, saved, randomOld, randomNew);
+}
+
+} // namespace
