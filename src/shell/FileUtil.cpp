@@ -2,6 +2,7 @@
 
 #include "platform/services.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QUrl>
 #include <QWidget>
 
 #include <cerrno>
@@ -240,6 +242,11 @@ bool ShellAndWait(const QString& command, int /*windowStyle*/) {
         doEvents();
     waitMs(100);
     return false;
+}
+
+bool ShellOpen(const QString& pathOrUrl) {
+    const QUrl url = QFileInfo::exists(pathOrUrl) ? QUrl::fromLocalFile(pathOrUrl) : QUrl(pathOrUrl);
+    return QDesktopServices::openUrl(url);
 }
 
 QString GetSpecialFolderPath(int folderId) {
