@@ -144,7 +144,6 @@ void PFrmInput::buildControls() {
     TimerLoad->setInterval(300);
 
     resize(1360, 740);
-    setMinimumSize(1024, 640);
 }
 
 QWidget* PFrmInput::buildHeader() {
@@ -543,7 +542,11 @@ void PFrmInput::setupItemRows() {
         QHash<int, QString> captions;
         if (item.Mode == 6)
             for (int i = 0; i < 5; ++i)
-                if (!item.BtnName(i).isEmpty()) captions.insert(item.BtnVal(i), item.BtnName(i));
+                if (!item.BtnName(i).isEmpty()) {
+                    QString text = item.BtnName(i); // "Ⅱ度" is shown as "Ⅱ" in the cell
+                    if (text.size() > 1 && text.endsWith(QStringLiteral("度"))) text.chop(1);
+                    captions.insert(item.BtnVal(i), text);
+                }
         for (int t = 0; t < 32; ++t) {
             ToothButton* c = cell(r, t);
             c->setColorsFrom(item);

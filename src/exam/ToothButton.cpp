@@ -198,12 +198,12 @@ QSize ToothButton::sizeHint() const {
 QSize ToothButton::minimumSizeHint() const {
     switch (kind_) {
     case KindPocket:
-        return {42, 36};
+        return {36, 36};
     case KindSixSite:
     case KindTwoPass:
-        return {42, 28};
+        return {36, 28};
     default:
-        return {42, 22};
+        return {36, 22};
     }
 }
 
@@ -326,7 +326,7 @@ void ToothButton::paintSites(QPainter& p) const {
             p.fillRect(r, kCursorSite);
         else if (v >= 0)
             p.fillRect(r, colorByValue(v, 0));
-        else if (kind_ == KindSixSite)
+        else if (kind_ == KindSixSite && isRemainingTooth(status_))
             p.fillRect(r, Qt::white);
         p.setPen(kGridLine);
         p.drawRect(r.adjusted(0, 0, -1, -1));
