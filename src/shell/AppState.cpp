@@ -7,6 +7,10 @@ AppState& app() {
     return state;
 }
 
+QString mainWindowTitle() {
+    return QString::fromUtf8(kProgramTitle) + " (" + QString::fromUtf8(kProgramSubtitle) + ")";
+}
+
 void resetAppState() {
     app() = AppState();
 }

@@ -26,6 +26,11 @@ struct AppState {
 
 AppState& app();
 
+// The program's title and subtitle, and the main window's title made of both.
+inline constexpr const char* kProgramTitle = "歯周検査ソフト　KVR-Chart-DB Ver.1";
+inline constexpr const char* kProgramSubtitle = "ヴェルダ学会 専門医・認定医・認定歯科衛生士用";
+QString mainWindowTitle();
+
 // Resets the state (tests).
 void resetAppState();
 

@@ -26,8 +26,8 @@ namespace {
 
 constexpr int kNarrowWidth = 313; // the window without the explanation panel
 
-const char* const kTitle1 = "ヴェルダ学会 専門医・認定医・認定歯科衛生士用";
-const char* const kTitle2 = "歯周検査ソフト　KVR-Chart-DB Ver.1";
+const char* const kTitle1 = kProgramSubtitle;
+const char* const kTitle2 = kProgramTitle;
 
 const char* const kPanelTexts[] = {
     "●会員番号ごとにフォルダを作成しデータを管理します。",

@@ -9,6 +9,7 @@
 #include "data/SchemaMaintenance.h"
 #include "exam/ExamObjects.h"
 #include "exam/ExamSession.h"
+#include "exam/PFrmInput.h"
 #include "exam/PFrmPlayWave.h"
 #include "platform/services.h"
 #include "platform/single_instance.h"
@@ -19,38 +20,18 @@
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
-#include <QLabel>
 #include <QLibraryInfo>
-#include <QMainWindow>
 #include <QTranslator>
 
 namespace kvr {
 
 namespace {
 
-// The main window until the examination entry screen takes its place.
-QMainWindow* createMainWindow() {
-    auto* w = new QMainWindow();
-    w->setAttribute(Qt::WA_DeleteOnClose);
-    w->setWindowTitle(mainWindowTitle());
-    auto* l = new QLabel(
-        "会員番号 " + app().MemberNo + " のデータベースを使用しています。\n\n" + app().memberDbPath(), w);
-    l->setAlignment(Qt::AlignCenter);
-    w->setCentralWidget(l);
-    w->resize(1024, 700);
-    return w;
-}
-
 void releaseAtEnd() {
     closeAllConnections();
 }
 
 } // namespace
-
-QString mainWindowTitle() {
-    return QStringLiteral("歯周検査ソフト　KVR-Chart-DB Ver.1") + " (" +
-           QStringLiteral("ヴェルダ学会 専門医・認定医・認定歯科衛生士用") + ")";
-}
 
 bool CheckDbVersion() {
     OpenMemberDb();
@@ -179,8 +160,9 @@ bool Main(const StartupOptions& options) {
     a.InputModes[2] = 0;
     a.InputModes[3] = 1;
 
-    // 15. The main window; the program runs as long as it is open.
-    QMainWindow* w = createMainWindow();
+    // 15. The examination entry screen; the program runs as long as it is open.
+    auto* w = new PFrmInput();
+    w->setAttribute(Qt::WA_DeleteOnClose);
     w->show();
     return true;
 }

@@ -1,6 +1,8 @@
 // The program's start-up sequence.
 #pragma once
 
+#include "shell/AppState.h"
+
 #include <QString>
 
 #include <functional>
@@ -27,9 +29,6 @@ bool CheckDbVersion();
 void WriteVersionFile();
 // Template source, desktop submission folder.
 void InitAppPaths();
-
-// The main window's title.
-QString mainWindowTitle();
 
 // Loads Qt's Japanese translations and the Japanese fonts.
 void setupJapaneseUi();
