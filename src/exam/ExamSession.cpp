@@ -104,14 +104,37 @@ QList<int> usedSlots() {
     return used;
 }
 
-// Step 5 of a save: stage clearing, removal of the replaced rows and the new rows, all
-// in one transaction. Returns the rows as written (for the slots) through written.
+// The patient row with the two box texts (added when missing), also into ThePatient().
+void writePatientRow(const db::ConnectionPtr& conn, int patientId, const QString& inClinicNumber,
+                     const QString& caseNumber) {
+    CPatient& p = ThePatient();
+    db::Recordset rs(conn, "SELECT * FROM TPatient WHERE ID=?", {patientId}, db::OpenMode::Write);
+    if (rs.eof()) {
+        p.ClearBuffer();
+        rs.addNew();
+    } else {
+        p.RecSetGet(rs);
+    }
+    p.ID = patientId;
+    p.KalteNumber = inClinicNumber;
+    p.Address1 = caseNumber;
+    p.AppName = "KVR-DB";
+    p.UpDate = now();
+    p.RecSetPut(rs);
+    rs.update();
+}
+
+// The writing part of a save: the patient row, the stage clearing, the removal of the
+// replaced rows and the new rows, all in one transaction (one commit, one set of disk
+// syncs; a save that stops or fails leaves everything as it was). Returns the rows as written (for the slots)
+// through written.
 bool writeExamination(const SaveRequest& r, int action, const QDate& date,
                       std::array<CExamData, kExamSlots>& written) {
     const QString label = StageLabel(r.stage);
     const QList<int> used = usedSlots();
     return inTransaction([&](const db::ConnectionPtr& conn) {
         written = ExamSlots();
+        writePatientRow(conn, r.patientId, r.inClinicNumber, r.caseNumber);
         conn->execute("UPDATE TExamData SET CommentID=0, Comment='' WHERE PatientID=? AND CommentID=?",
                       {r.patientId, r.stage});
         if (action == kSaveNewReplace || action == kSaveMoveReplace)
@@ -242,23 +265,8 @@ QString CaseNumberOf(const CPatient& patient) {
 }
 
 bool SavePatient(int patientId, const QString& inClinicNumber, const QString& caseNumber) {
-    CPatient& p = ThePatient();
-    return withMemberDb([&](const db::ConnectionPtr& conn) {
-        db::Recordset rs(conn, "SELECT * FROM TPatient WHERE ID=?", {patientId}, db::OpenMode::Write);
-        if (rs.eof()) {
-            p.ClearBuffer();
-            rs.addNew();
-        } else {
-            p.RecSetGet(rs);
-        }
-        p.ID = patientId;
-        p.KalteNumber = inClinicNumber;
-        p.Address1 = caseNumber;
-        p.AppName = "KVR-DB";
-        p.UpDate = now();
-        p.RecSetPut(rs);
-        rs.update();
-    });
+    return withMemberDb(
+        [&](const db::ConnectionPtr& conn) { writePatientRow(conn, patientId, inClinicNumber, caseNumber); });
 }
 
 bool CheckTypedPatientNumber(const QString& text, const QList<int>& patients, int& selected) {
@@ -427,8 +435,6 @@ SaveOutcome SaveExamination(const SaveRequest& r) {
         out.focus = SaveFocus::StageList;
         return out;
     }
-    if (!SavePatient(r.patientId, r.inClinicNumber, r.caseNumber)) return out;
-
     // The new date's rows only matter when the date is not the loaded one.
     bool dateRows = false;
     if (r.isNew || date != r.loadedDate) {

@@ -167,10 +167,11 @@ struct SaveOutcome {
 };
 
 // Validates (boxes "患者番号を指定してください。", "正しい検査日を入力してください。",
-// "治療ステージを指定してください。"), writes the patient row, asks the change and
-// overwrite questions and decides the save action, then writes the examination in one
-// transaction. It does not show the success box: the screen runs its post-save check
-// first and then calls ShowSaveSuccess(). The screen ends its bulk modes before calling.
+// "治療ステージを指定してください。"), asks the change and overwrite questions and decides
+// the save action, then writes the patient row (the two box texts) and the examination
+// in one transaction. It does not show the success box: the screen runs its post-save
+// check first and then calls ShowSaveSuccess(). The screen ends its bulk modes before
+// calling.
 SaveOutcome SaveExamination(const SaveRequest& request);
 
 // The action of a save, from the answers to its questions (shows them as needed):

@@ -312,14 +312,18 @@ TEST_F(ExamSessionTest, NewExaminationOnADateWithRowsAsksToOverwrite) {
     SaveRequest r = request(99, k99Stage4, 4, true);
     const QString before = pocketData(99, k99Stage4);
     ASSERT_NE(before, QString("128").repeated(192));
+    r.inClinicNumber = "K-99";
     t.boxes->answer(MsgResult::No);
     EXPECT_EQ(SaveExamination(r).action, kSaveNone);
     EXPECT_EQ(pocketData(99, k99Stage4), before);
+    // Turned back at the question: not even the patient row is written.
+    EXPECT_EQ(scalar("SELECT KalteNumber FROM TPatient WHERE ID=99").toString(), "見本-99");
     t.boxes->answer(MsgResult::Yes);
     EXPECT_EQ(SaveExamination(r).action, kSaveNewReplace);
     EXPECT_EQ(titles(), QStringList({"上書確認", "上書確認"}));
     EXPECT_EQ(rows(99, k99Stage4), 6);
     EXPECT_EQ(pocketData(99, k99Stage4), QString("128").repeated(192));
+    EXPECT_EQ(scalar("SELECT KalteNumber FROM TPatient WHERE ID=99").toString(), "K-99");
 }
 
 TEST_F(ExamSessionTest, ValidationStopsBeforeAnythingIsWritten) {

@@ -6,7 +6,7 @@
 // clearing, two deletions, six new rows with six next-number draws). The child is killed
 // with SIGKILL either at the start of its k-th SQL statement (every k, through an SQLite
 // statement trace) or after a random delay; then the parent opens the database and
-// compares TExamData and the next-number row with the state before and after a full save.
+// compares TExamData, TPatient and the next-number row with the state before and after a full save.
 #include "data/ADODBMain.h"
 #include "exam/ExamObjects.h"
 #include "exam/ExamSession.h"
@@ -68,6 +68,7 @@ TEST(SaveCrashChild, RunSave) {
     r.isNew = false;
     r.loadedDate = from;
     r.chargeId = 1;
+    r.inClinicNumber = "K-99";
     ASSERT_TRUE(LoadExamination(99, from, &r.status));
     for (int i = 0; i < kCells; i += 7)
         ExamSlots()[0].setBData(i, std::uint8_t(i % 11));
@@ -92,11 +93,12 @@ TEST(SaveCrashChild, RunSave) {
 
 // ------------------------------------------------------------------ the parent
 
-// Every TExamData row and the next-number row, as text.
+// Every TExamData row, the patient rows and the next-number row, as text.
 QString snapshot(const QString& path) {
     db::ConnectionPtr c = db::Connection::open(path, kProgramPassword);
     QStringList lines;
     for (const QString& sql : {QStringLiteral("SELECT * FROM TExamData ORDER BY ID"),
+                               QStringLiteral("SELECT * FROM TPatient ORDER BY ID"),
                                QStringLiteral("SELECT * FROM TNextAutoNumber")}) {
         db::Recordset rs(c, sql);
         for (; !rs.eof(); rs.moveNext()) {
