@@ -209,109 +209,76 @@ void CToothPosition::moveSite(int pos) {
     nPos6 = qint16(pos);
 }
 
-// ---- tooth family ----
+// ---- tooth, two-pass and gap families ----
+//
+// The three families scan an order of tooth (or gap) indices. A forward scan ends at
+// the first end marker; a backward scan passes over end markers; a search for one
+// tooth scans forward from position 0 and stops at an end marker.
+
+template <std::size_t N, typename Allowed>
+bool CToothPosition::scanForward(const std::array<qint16, N>& order, int start, Allowed ok) {
+    for (int i = std::max(start, 0); i < int(N); ++i) {
+        const int t = order[i];
+        if (t < 0) return false;
+        if (ok(t)) {
+            moveTooth(i, t);
+            return true;
+        }
+    }
+    return false;
+}
+
+template <std::size_t N, typename Allowed>
+bool CToothPosition::scanBackward(const std::array<qint16, N>& order, int start, Allowed ok) {
+    for (int i = std::min(start, int(N) - 1); i >= 0; --i) {
+        const int t = order[i];
+        if (t >= 0 && ok(t)) {
+            moveTooth(i, t);
+            return true;
+        }
+    }
+    return false;
+}
+
+template <std::size_t N, typename Allowed>
+bool CToothPosition::scanFor(const std::array<qint16, N>& order, int tooth, Allowed ok) {
+    for (int i = 0; i < int(N) && order[i] >= 0; ++i) {
+        if (order[i] != tooth) continue;
+        if (!ok(tooth)) return false;
+        moveTooth(i, tooth);
+        return true;
+    }
+    return false;
+}
 
 bool CToothPosition::MoveFirst(int start) {
-    for (int i = std::max(start, 0); i < 32; ++i) {
-        const int t = toothOrder_[i];
-        if (t < 0) return false;
-        if (allowed(t)) {
-            moveTooth(i, t);
-            return true;
-        }
-    }
-    return false;
+    return scanForward(toothOrder_, start, [this](int t) { return allowed(t); });
 }
-
 bool CToothPosition::MoveLast(int start) {
-    for (int i = std::min(start, 31); i >= 0; --i) {
-        const int t = toothOrder_[i];
-        if (t >= 0 && allowed(t)) {
-            moveTooth(i, t);
-            return true;
-        }
-    }
-    return false;
+    return scanBackward(toothOrder_, start, [this](int t) { return allowed(t); });
 }
-
 bool CToothPosition::Move(int tooth) {
-    for (int i = 0; i < 32 && toothOrder_[i] >= 0; ++i) {
-        if (toothOrder_[i] != tooth) continue;
-        if (!allowed(tooth)) return false;
-        moveTooth(i, tooth);
-        return true;
-    }
-    return false;
+    return scanFor(toothOrder_, tooth, [this](int t) { return allowed(t); });
 }
-
-// ---- two-pass family ----
 
 bool CToothPosition::MoveFirstPlaque(int start) {
-    for (int i = std::max(start, 0); i < 64; ++i) {
-        const int t = plaqueOrder_[i];
-        if (t < 0) return false;
-        if (allowed(t)) {
-            moveTooth(i, t);
-            return true;
-        }
-    }
-    return false;
+    return scanForward(plaqueOrder_, start, [this](int t) { return allowed(t); });
 }
-
 bool CToothPosition::MoveLastPlaque(int start) {
-    for (int i = std::min(start, 63); i >= 0; --i) {
-        const int t = plaqueOrder_[i];
-        if (t >= 0 && allowed(t)) {
-            moveTooth(i, t);
-            return true;
-        }
-    }
-    return false;
+    return scanBackward(plaqueOrder_, start, [this](int t) { return allowed(t); });
 }
-
 bool CToothPosition::MovePlaque(int tooth) {
-    for (int i = 0; i < 64 && plaqueOrder_[i] >= 0; ++i) {
-        if (plaqueOrder_[i] != tooth) continue;
-        if (!allowed(tooth)) return false;
-        moveTooth(i, tooth);
-        return true;
-    }
-    return false;
+    return scanFor(plaqueOrder_, tooth, [this](int t) { return allowed(t); });
 }
-
-// ---- gap family ----
 
 bool CToothPosition::MoveFirstGap(int start) {
-    for (int i = std::max(start, 0); i < 32; ++i) {
-        const int g = toothOrder_[i];
-        if (g < 0) return false;
-        if (gapAllowed(g)) {
-            moveTooth(i, g);
-            return true;
-        }
-    }
-    return false;
+    return scanForward(toothOrder_, start, [this](int g) { return gapAllowed(g); });
 }
-
 bool CToothPosition::MoveLastGap(int start) {
-    for (int i = std::min(start, 31); i >= 0; --i) {
-        const int g = toothOrder_[i];
-        if (g >= 0 && gapAllowed(g)) {
-            moveTooth(i, g);
-            return true;
-        }
-    }
-    return false;
+    return scanBackward(toothOrder_, start, [this](int g) { return gapAllowed(g); });
 }
-
 bool CToothPosition::MoveGap(int gap) {
-    for (int i = 0; i < 32 && toothOrder_[i] >= 0; ++i) {
-        if (toothOrder_[i] != gap) continue;
-        if (!gapAllowed(gap)) return false;
-        moveTooth(i, gap);
-        return true;
-    }
-    return false;
+    return scanFor(toothOrder_, gap, [this](int g) { return gapAllowed(g); });
 }
 
 // ---- six-site family ----

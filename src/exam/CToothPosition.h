@@ -102,6 +102,12 @@ private:
     bool allowed(int tooth) const { return tooth >= 0 && tooth < 32 && IsInputOK(bui_[tooth]); }
     bool gapAllowed(int gap) const { return allowed(gap + 1) && allowed(gap); }
     void moveTooth(int pos, int tooth);
+    template <std::size_t N, typename Allowed>
+    bool scanForward(const std::array<qint16, N>& order, int start, Allowed ok);
+    template <std::size_t N, typename Allowed>
+    bool scanBackward(const std::array<qint16, N>& order, int start, Allowed ok);
+    template <std::size_t N, typename Allowed>
+    bool scanFor(const std::array<qint16, N>& order, int tooth, Allowed ok);
     void moveSite(int pos);
     void fillToothBySite(const QString& labels, const std::array<int, 4>& quadrants, int& counter);
     void fillByChartRow(const QString& codes);
