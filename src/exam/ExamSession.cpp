@@ -352,16 +352,11 @@ void PrepareNewExaminationWithStatus(int patientId, const QDate& date, int charg
 }
 
 void PrepareNewExamination(int patientId, const QDate& date, int chargeId, ToothStatus& status) {
-    status.fill(0);
-    {
-        MemberDbUse use;
-        try {
-            CExamData::SetLastBui(patientId, date.startOfDay(), status, memberConn());
-        } catch (const RuntimeError&) {
-            // Without a readable earlier examination every tooth counts as present.
-            status.fill(0);
-        }
-    }
+    // When the database gives up, every tooth counts as present.
+    if (!withMemberDb([&](const db::ConnectionPtr& conn) {
+            CExamData::SetLastBui(patientId, date.startOfDay(), status, conn);
+        }))
+        status.fill(0);
     PrepareNewExaminationWithStatus(patientId, date, chargeId, status);
 }
 
