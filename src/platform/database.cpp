@@ -232,6 +232,7 @@ std::shared_ptr<Connection> Connection::openFile(const QString& path, const QStr
     QByteArray key = password.toUtf8();
     sqlite3_key(c->db_, key.constData(), int(key.size()));
     sqlite3_busy_timeout(c->db_, 2000);
+
     // Reading the schema proves the key: a wrong key or a damaged file fails here.
     try {
         c->scalar("SELECT count(*) FROM sqlite_master");
@@ -239,6 +240,9 @@ std::shared_ptr<Connection> Connection::openFile(const QString& path, const QStr
         c->close();
         throw;
     }
+    // A truncated (not deleted) rollback journal keeps every commit all-or-nothing and
+    // durable while sparing the folder sync of each commit.
+    sqlite3_exec(c->db_, "PRAGMA journal_mode=TRUNCATE", nullptr, nullptr, nullptr);
     return c;
 }
 
