@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
         QFile::remove(tmp);
         return 1;
     }
+    QFile::remove(tmp + "-journal");
     QFile::remove(out);
     if (!QFile::rename(tmp, out)) return 1;
     return 0;
