@@ -216,7 +216,14 @@ QDateTime dateFromDb(const QString& text) {
 
 // ------------------------------------------------------------------ connection
 
+namespace {
+int gOpenCount = 0;
+}
+
+int Connection::openCount() { return gOpenCount; }
+
 std::shared_ptr<Connection> Connection::openFile(const QString& path, const QString& password, bool create) {
+    ++gOpenCount;
     std::shared_ptr<Connection> c(new Connection());
     c->path_ = path;
     if (create && QFileInfo::exists(path)) throw RuntimeError(SQLITE_CANTOPEN, "file exists: " + path);

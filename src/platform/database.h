@@ -80,6 +80,8 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     void close();
+    // How many database files were opened so far (each open costs a key derivation).
+    static int openCount();
     bool isOpen() const { return db_ != nullptr; }
     QString path() const { return path_; }
     sqlite3* handle() const { return db_; }
@@ -126,6 +128,8 @@ public:
     void open(ConnectionPtr conn, const QString& sql, const QVariantList& params = {},
               OpenMode mode = OpenMode::Read);
     void close();
+    // How many database files were opened so far (each open costs a key derivation).
+    static int openCount();
     bool isOpen() const { return open_; }
 
     bool eof() const;

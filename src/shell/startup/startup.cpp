@@ -69,6 +69,35 @@ void InitAppPaths() {
     if (!CheckFolder(app().SaveFolder)) MakeFolder(app().SaveFolder);
 }
 
+void StartupMaintenance() {
+    // 8. The shared record objects, in their order.
+    TheClinicCode();
+    ThePatient();
+    TheCharge();
+    TheExamData();
+    TheNextAutoNumber();
+    TheMaster();
+    ExamSlots();
+    SubExams();
+    ToothCursors();
+    
+    // The steps below share one connection: each open of a keyed file costs a key derivation.
+    OpenMemberDbHold();
+
+    // 9. Master list from TMaster.txt, clinic code.
+    TheMaster().CheckTable();
+    LoadClinicCode();
+    
+    // 10. Old-format conversion, sample patients.
+    ThePatient().CheckTable();
+    RefreshSamplePatients();
+    
+    // 11. Stage table, stored stage labels and item definitions; examination-record upgrade.
+    RepairStageTables();
+    UpgradeExamItem3();
+    CloseMemberDbForce();
+}
+
 bool Main(const StartupOptions& options) {
     AppState& a = app();
     setProgramEndCleanup(releaseAtEnd);
@@ -126,28 +155,8 @@ bool Main(const StartupOptions& options) {
     // 7.
     WriteVersionFile();
 
-    // 8. The shared record objects, in their order.
-    TheClinicCode();
-    ThePatient();
-    TheCharge();
-    TheExamData();
-    TheNextAutoNumber();
-    TheMaster();
-    ExamSlots();
-    SubExams();
-    ToothCursors();
-
-    // 9. Master list from TMaster.txt, clinic code.
-    TheMaster().CheckTable();
-    LoadClinicCode();
-
-    // 10. Old-format conversion, sample patients.
-    ThePatient().CheckTable();
-    RefreshSamplePatients();
-
-    // 11. Stage table, stored stage labels and item definitions; examination-record upgrade.
-    RepairStageTables();
-    UpgradeExamItem3();
+    // 8-11.
+    StartupMaintenance();
 
     // 13. The voice player, loaded hidden.
     LoadPlayWave();

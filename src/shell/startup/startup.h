@@ -27,6 +27,10 @@ bool Main(const StartupOptions& options = {});
 bool CheckDbVersion();
 // Writes "Version=major.minor.revision" into VersionKVRDB.txt in the program folder.
 void WriteVersionFile();
+// Start-up steps on the member database: the shared record objects, the master list,
+// the clinic code, the old-format conversion, the sample patients, the stage table
+// repair and the examination-record upgrade.
+void StartupMaintenance();
 // Template source, desktop submission folder.
 void InitAppPaths();
 
