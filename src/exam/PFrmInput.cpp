@@ -92,9 +92,50 @@ bool isTextOrList(QObject* o) {
            qobject_cast<QAbstractItemView*>(o);
 }
 
-QString defaultFileDialog(QWidget* parent, const QString& title, const QString& filter, bool save) {
-    return save ? QFileDialog::getSaveFileName(parent, title, QString(), filter)
-                : QFileDialog::getOpenFileName(parent, title, QString(), filter);
+// "description|pattern|description|pattern..." as the file dialog's name filters: each
+// description keeps its text and gets its patterns in parentheses unless it shows them.
+QStringList nameFilters(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        const QString patterns = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+        const QString shown = QStringLiteral("(") + patterns + QStringLiteral(")");
+        out << (parts[i].endsWith(shown) ? parts[i] : parts[i] + QStringLiteral(" ") + shown);
+    }
+    return out;
+}
+
+QString defaultFileDialog(QWidget* parent, PFrmInput::FileDialogKind kind, const QString& title,
+                          const QString& filter) {
+    QFileDialog dialog(parent, title);
+    dialog.setNameFilters(nameFilters(filter));
+    if (kind == PFrmInput::FileDialogKind::Open) {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QStringLiteral("mdb"));
+        if (kind == PFrmInput::FileDialogKind::Create) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().first();
+}
+
+// The numeric value of a text as the import marker is read: leading blanks skipped, then
+// an optional sign, digits and a decimal part; 0 when the text starts with anything else.
+double leadingNumber(const QString& text) {
+    int i = 0;
+    while (i < text.size() && text.at(i).isSpace())
+        ++i;
+    int end = i;
+    if (end < text.size() && (text.at(end) == QLatin1Char('+') || text.at(end) == QLatin1Char('-'))) ++end;
+    bool point = false;
+    while (end < text.size() && (text.at(end).isDigit() || (!point && text.at(end) == QLatin1Char('.')))) {
+        point |= text.at(end) == QLatin1Char('.');
+        ++end;
+    }
+    return text.mid(i, end - i).toDouble(); // 0 for "", "+", "." and the like
 }
 
 } // namespace
@@ -396,6 +437,7 @@ void PFrmInput::connectControls() {
     };
     for (int i = 0; i < 5; ++i)
         on(CmdVal[i], QStringLiteral("入力"), [this, i] {
+            if (!needPatient()) return; // the focus goes to the patient list
             const CSubExam& item = SubExams()[row_];
             if (currentMode() == 6 && i == 0) // "無": the no-lesion value
                 noLesion();
@@ -404,8 +446,8 @@ void PFrmInput::connectControls() {
             gridArea_->setFocus();
         });
     on(CmdNot, QStringLiteral("クリア"), [this] {
-        PlayWave(QStringLiteral("click1.wav"));
-        clearAtCursor();
+        if (!needPatient()) return;
+        clearAtCursor(); // plays "click1.wav"
         gridArea_->setFocus();
     });
     on(CmdBlood, QStringLiteral("出血"), [this] { toggleMark(1); });
@@ -434,15 +476,15 @@ void PFrmInput::connectControls() {
             [this] { trap(QStringLiteral("ファイルを開く"), [this] { openDatabase(); }); });
     connect(mnuSave, &QAction::triggered, this,
             [this] { trap(QStringLiteral("コピー作成"), [this] { copyDatabase(); }); });
-    connect(LblHead, &ClickLabel::clicked, this, [this] { showVersion(); });
+    connect(LblHead, &ClickLabel::clicked, this,
+            [this] { trap(QStringLiteral("バージョン情報"), [this] { showVersion(); }); });
     connect(TimerLoad, &QTimer::timeout, this,
             [this] { trap(QStringLiteral("起動時処理"), [this] { TimerLoad_Timer(); }); });
 
     connect(CmbOutNo, &QComboBox::activated, this, [this](int i) {
         trap(QStringLiteral("患者の選択"), [this, i] {
             const int id = CmbOutNo->itemData(i).toInt();
-            if (id != patientId_ && !selectPatient(id))
-                CmbOutNo->setEditText(patientId_ ? PatientListText(patientId_) : QString());
+            if (id != patientId_ && !selectPatient(id)) showPatientInList();
         });
     });
     connect(CmbEntry, &QComboBox::activated, this,
@@ -569,7 +611,7 @@ void PFrmInput::setupItemRows() {
 
 void PFrmInput::TimerLoad_Timer() {
     TimerLoad->stop();
-    if (TheClinicCode().ClinicName.toInt() != 0) return;
+    if (leadingNumber(TheClinicCode().ClinicName) != 0) return;
     const QString text = QStringLiteral("<追加情報／ツール>の<旧版KVR-Chartインポート>を表示しますか？") +
                          "\r\n\r\n" + QStringLiteral("■表示／実行する必要がある場合") + "\r\n" +
                          QStringLiteral("　　・「旧版KVR-Chart Ver.4」のデータを継続使用する場合") +
@@ -581,7 +623,9 @@ void PFrmInput::TimerLoad_Timer() {
     const MsgResult r =
         msgBox(text, QStringLiteral("インポート確認"), MsgButtons::YesNo, MsgIcon::Information);
     if (r == MsgResult::Yes) {
-        // The tools screen opens here on its previous-version import tab once it exists.
+        // The tools screen on its previous-version import tab; a completed import marks
+        // the clinic-code row itself.
+        if (showTools) showTools(this, 2);
         return;
     }
     TheClinicCode().ClinicName = QStringLiteral("1");

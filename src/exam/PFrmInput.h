@@ -104,14 +104,23 @@ public:
     QTimer* TimerLoad = nullptr;
 
     // ---------------------------------------------------------------- dialogs
-    // The file dialogs (save: a save dialog, else an open dialog); the empty string when
-    // cancelled. Tests replace them.
-    std::function<QString(QWidget* parent, const QString& title, const QString& filter, bool save)>
+    // The file dialogs of the file menu: Create a save dialog for a file that must not
+    // exist yet (no overwrite prompt: the screen refuses existing files itself), Open an
+    // open dialog for an existing file, Copy a save dialog for the copy's target. The
+    // filter is in "description|pattern" form (kDbFileFilter). The empty string when
+    // cancelled. Tests replace it.
+    enum class FileDialogKind { Create, Open, Copy };
+    static constexpr const char* kDbFileFilter = "データベース (*.mdb)|*.mdb";
+    std::function<QString(QWidget* parent, FileDialogKind kind, const QString& title, const QString& filter)>
         fileDialog;
     // The plaque scope question (kScopeNotExamined, kScopeAll, kScopeCancelled).
     std::function<int(QWidget* parent)> askPlaqueScope;
     // The calendar of the date button.
     std::function<DateBoxes(QWidget* parent, const DateBoxes& boxes)> pickDate;
+    // The additional-information and tools screen, shown modally on the given start tab
+    // (2: the previous-version import) and unloaded when it closes. Set by the program
+    // once that screen exists; while unset, accepting the import offer opens nothing.
+    std::function<void(QWidget* parent, int startTab)> showTools;
 
     // ---------------------------------------------------------------- state
     int currentPatient() const { return patientId_; }
@@ -219,6 +228,7 @@ private:
     bool switchDatabase(const QString& path);
     void reloadAll();
     bool needPatient();
+    void showPatientInList();
     void trap(const QString& firstLine, const std::function<void()>& action);
 
     int patientId_ = 0;

@@ -596,7 +596,8 @@ void PFrmInput::changeStatus(int tooth, std::uint16_t newStatus, bool moveOn) {
 // ---------------------------------------------------------------- plaque
 
 void PFrmInput::plaqueSide(bool present) {
-    if (currentMode() != 4 || patientId_ == 0) {
+    if (!needPatient()) return;
+    if (currentMode() != 4) {
         msgBox(QStringLiteral("入力できません。再入力してください。"), QStringLiteral("再入力"),
                MsgButtons::Ok, MsgIcon::Exclamation);
         return;

@@ -20,15 +20,30 @@
 namespace kvr {
 
 namespace {
-const char* kDbFilter = "データベース (*.mdb *.MDB)";
 const char* kDateWarningStyle = "background: #ffd59a;";
+
+// True when both paths name the same existing file (links and "." / ".." resolved).
+bool sameFile(const QString& a, const QString& b) {
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
 } // namespace
 
+// Commands that work on a patient's examination refuse to run without one; the focus
+// goes to the patient list, where the number is picked or typed next.
 bool PFrmInput::needPatient() {
     if (patientId_ != 0) return true;
     msgBox(QStringLiteral("患者番号が選択されていません。"), QStringLiteral("患者番号選択"), MsgButtons::Ok,
            MsgIcon::Exclamation);
+    CmbOutNo->setFocus();
     return false;
+}
+
+// The patient list back on the patient on screen (after a refused change).
+void PFrmInput::showPatientInList() {
+    const int index = patientId_ ? CmbOutNo->findData(patientId_) : -1;
+    CmbOutNo->setCurrentIndex(index);
+    CmbOutNo->setEditText(index < 0 ? QString() : PatientListText(patientId_));
 }
 
 bool PFrmInput::askSaveBeforeChange() {
@@ -87,8 +102,7 @@ void PFrmInput::onPatientListLeft() {
             CmbOutNo->setFocus();
         } else if (selected != 0 && selected != patientId_) {
             trap(QStringLiteral("患者の選択"), [&] {
-                if (!selectPatient(selected))
-                    CmbOutNo->setEditText(patientId_ ? PatientListText(patientId_) : QString());
+                if (!selectPatient(selected)) showPatientInList();
             });
         }
     }
@@ -303,8 +317,9 @@ void PFrmInput::showVersion() {
 
 void PFrmInput::createDatabase() {
     if (!askSaveBeforeChange()) return;
-    const QString path = fileDialog(this, QStringLiteral("新規に作成するファイルを指定して保存して下さい"),
-                                    QString::fromUtf8(kDbFilter), true);
+    const QString path = fileDialog(this, FileDialogKind::Create,
+                                    QStringLiteral("新規に作成するファイルを指定して保存して下さい"),
+                                    QString::fromUtf8(kDbFileFilter));
     if (path.isEmpty()) return;
     if (QFileInfo::exists(path)) {
         msgBox(QStringLiteral("ファイルが存在するため、新規作成できません。"),
@@ -318,7 +333,8 @@ void PFrmInput::createDatabase() {
 void PFrmInput::openDatabase() {
     if (!askSaveBeforeChange()) return;
     const QString path =
-        fileDialog(this, QStringLiteral("開くファイルを選択して下さい"), QString::fromUtf8(kDbFilter), false);
+        fileDialog(this, FileDialogKind::Open, QStringLiteral("開くファイルを選択して下さい"),
+                   QString::fromUtf8(kDbFileFilter));
     if (path.isEmpty()) return;
     switchDatabase(path);
 }
@@ -337,10 +353,10 @@ bool PFrmInput::switchDatabase(const QString& path) {
 }
 
 void PFrmInput::copyDatabase() {
-    const QString path = fileDialog(this, QStringLiteral("コピーを作成"), QString::fromUtf8(kDbFilter), true);
+    const QString path = fileDialog(this, FileDialogKind::Copy, QStringLiteral("コピーを作成"),
+                                    QString::fromUtf8(kDbFileFilter));
     if (path.isEmpty()) return;
-    if (QFileInfo(path).absoluteFilePath().compare(QFileInfo(app().memberDbPath()).absoluteFilePath(),
-                                                   Qt::CaseInsensitive) == 0) {
+    if (sameFile(path, app().memberDbPath())) {
         msgBox(QStringLiteral("コピー元とコピー先が同じです。処理を中止します。"),
                QStringLiteral("指定エラー"), MsgButtons::Ok, MsgIcon::Critical);
         return;
