@@ -1,0 +1,540 @@
+// The entry screen's commands around the grid: the file menu, the version box, the
+// import offer at start, the unsaved-changes and closing questions, the date button,
+// tooth-label clicks and the commands that need a patient.
+#include "entry_screen_fixture.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace kvr;
+using test::EntryScreenTest;
+
+namespace {
+
+const QDate k99Stage1(2023, 5, 15); // patient 99's first examination in the template
+const QString kUnsavedQuestion = QStringLiteral("データが保存されていません。保存しますか？　　");
+
+bool hasFocusIn(QWidget* w) {
+    QWidget* f = QApplication::focusWidget();
+    return f && (f == w || w->isAncestorOf(f));
+}
+
+// Runs action on the modal dialog once it is open.
+void whenOpen(std::function<void(QWidget*)> action) {
+    QTimer::singleShot(0, [action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        action(modal);
+    });
+}
+
+class FileMenuTest : public EntryScreenTest {
+protected:
+    struct DialogCall {
+        PFrmInput::FileDialogKind kind;
+        QString title, filter;
+    };
+    void SetUp() override {
+        EntryScreenTest::SetUp();
+        screen->fileDialog = [this](QWidget*, PFrmInput::FileDialogKind kind, const QString& title,
+                                    const QString& filter) {
+            dialogs.append({kind, title, filter});
+            return chosen;
+        };
+        other = t.paths->desktop;
+    }
+    QString pathLabel(const QString& path) const {
+        return QStringLiteral("使用中ファイル ： ") + QDir::toNativeSeparators(path);
+    }
+    int rowsOf(const QString& dbPath, int patient) {
+        return db::Connection::open(dbPath, kProgramPassword)
+            ->scalar("SELECT count(*) FROM TExamData WHERE PatientID=?", {patient})
+            .toInt();
+    }
+
+    QList<DialogCall> dialogs;
+    QString chosen; // what the file dialog returns
+    QString other;  // a folder outside the member folder
+};
+
+} // namespace
+
+// ---------------------------------------------------------------- file menu
+
+TEST_F(FileMenuTest, CreateAsksFirstRefusesAnExistingFileAndOpensACopyOfTheTemplate) {
+    const QString oldDb = memberPath();
+    pickPatient(5);
+    typeValue(3);
+    ASSERT_TRUE(screen->unsaved());
+    // Yes with a save that fails (no date): nothing else happens.
+    t.boxes->answer(MsgResult::Yes);
+    screen->mnuCreate->trigger();
+    ASSERT_EQ(t.boxes->shown.size(), 2);
+    EXPECT_EQ(t.boxes->shown[0].text, kUnsavedQuestion);
+    EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(t.boxes->shown[1].text, QStringLiteral("正しい検査日を入力してください。"));
+    EXPECT_TRUE(dialogs.isEmpty());
+    EXPECT_TRUE(screen->unsaved());
+    EXPECT_EQ(screen->cell(0, 0)->value(0, 0), 3);
+
+    // No: the dialog comes next; an existing file is refused and the screen stays.
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::No);
+    chosen = oldDb;
+    screen->mnuCreate->trigger();
+    ASSERT_EQ(dialogs.size(), 1);
+    EXPECT_EQ(dialogs[0].kind, PFrmInput::FileDialogKind::Create);
+    EXPECT_EQ(dialogs[0].title, QStringLiteral("新規に作成するファイルを指定して保存して下さい"));
+    EXPECT_EQ(dialogs[0].filter, QStringLiteral("データベース (*.mdb)|*.mdb"));
+    ASSERT_EQ(t.boxes->shown.size(), 2);
+    EXPECT_EQ(t.boxes->shown[1].text, QStringLiteral("ファイルが存在するため、新規作成できません。"));
+    EXPECT_EQ(t.boxes->shown[1].title, QStringLiteral("新規作成エラー"));
+    EXPECT_EQ(t.boxes->shown[1].icon, MsgIcon::Critical);
+    EXPECT_EQ(screen->LblPath->text(), pathLabel(oldDb));
+    EXPECT_EQ(screen->currentPatient(), 5);
+
+    // Cancelled dialog: nothing.
+    t.boxes->clear();
+    chosen.clear();
+    screen->mnuCreate->trigger();
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+
+    // A new name: the template is copied there and becomes the database in use.
+    const QString created = other + "/neu.mdb";
+    chosen = created;
+    screen->mnuCreate->trigger();
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+    ASSERT_TRUE(QFileInfo::exists(created));
+    EXPECT_EQ(memberPath(), created);
+    EXPECT_EQ(screen->LblPath->text(), pathLabel(created));
+    EXPECT_EQ(screen->currentPatient(), 0);
+    EXPECT_EQ(screen->CmbOutNo->count(), 32);
+    pickPatient(5);
+    typeValue(4);
+    setDate("2024", "8", "1", 1);
+    ASSERT_TRUE(screen->save());
+    EXPECT_EQ(rowsOf(created, 5), 6);
+    EXPECT_EQ(rowsOf(oldDb, 5), 0);
+}
+
+TEST_F(FileMenuTest, OpenSwitchesToTheChosenDatabaseAndRefusesAForeignFile) {
+    const QString oldDb = memberPath();
+    const QString copy = other + "/copy.MDB";
+    ASSERT_TRUE(QFile::copy(oldDb, copy));
+    db::Connection::open(copy, kProgramPassword)->execute("DELETE FROM TExamData WHERE PatientID=99");
+    const QString bad = other + "/bad.mdb";
+    {
+        QFile f(bad);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a database, just text\n");
+    }
+
+    chosen = bad;
+    screen->mnuOpen->trigger();
+    ASSERT_EQ(dialogs.size(), 1);
+    EXPECT_EQ(dialogs[0].kind, PFrmInput::FileDialogKind::Open);
+    EXPECT_EQ(dialogs[0].title, QStringLiteral("開くファイルを選択して下さい"));
+    EXPECT_EQ(dialogs[0].filter, QStringLiteral("データベース (*.mdb)|*.mdb"));
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_TRUE(t.boxes->shown[0].text.startsWith(QStringLiteral("ファイルを開く\r\n\r\n[Error:")));
+    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(screen->LblPath->text(), pathLabel(oldDb));
+    pickPatient(99);
+    EXPECT_EQ(screen->CmbEntry->count(), 4); // still the old database
+
+    typeValue(2);
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::No);
+    chosen = copy;
+    screen->mnuOpen->trigger();
+    EXPECT_EQ(t.boxes->shown.value(0).text, kUnsavedQuestion);
+    EXPECT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(screen->LblPath->text(), pathLabel(copy));
+    EXPECT_FALSE(screen->unsaved());
+    EXPECT_EQ(screen->currentPatient(), 0);
+    pickPatient(99);
+    EXPECT_EQ(screen->CmbEntry->count(), 0);
+}
+
+TEST_F(FileMenuTest, SaveCopiesTheDatabaseInUseButNeverOntoItself) {
+    const QString db = memberPath();
+    for (const QString& same : {db, app().MemberFolder + "/./" + QFileInfo(db).fileName()}) {
+        t.boxes->clear();
+        chosen = same;
+        screen->mnuSave->trigger();
+        ASSERT_EQ(t.boxes->shown.size(), 1) << same.toStdString();
+        EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("コピー元とコピー先が同じです。処理を中止します。"));
+        EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("指定エラー"));
+    }
+    EXPECT_EQ(dialogs.last().kind, PFrmInput::FileDialogKind::Copy);
+    EXPECT_EQ(dialogs.last().title, QStringLiteral("コピーを作成"));
+    EXPECT_EQ(dialogs.last().filter, QStringLiteral("データベース (*.mdb)|*.mdb"));
+
+    t.boxes->clear();
+    chosen = other + "/kopie.mdb";
+    screen->mnuSave->trigger();
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].text,
+              QStringLiteral("コピーが作成されました。使用中ファイルは、そのままです。"));
+    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("コピー作成"));
+    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Information);
+    EXPECT_EQ(hashOf(chosen), hashOf(db));
+    EXPECT_EQ(memberPath(), db);
+    EXPECT_EQ(screen->LblPath->text(), pathLabel(db));
+}
+
+TEST_F(EntryScreenTest, FileDialogsShowTheDatabaseFilterAndOnlyTheCopyPromptsBeforeOverwriting) {
+    using Kind = PFrmInput::FileDialogKind;
+    for (Kind kind : {Kind::Create, Kind::Open, Kind::Copy}) {
+        whenOpen([kind](QWidget* w) {
+            auto* d = qobject_cast<QFileDialog*>(w);
+            ASSERT_NE(d, nullptr);
+            EXPECT_EQ(d->windowTitle(), "title");
+            EXPECT_EQ(d->nameFilters(), QStringList{QStringLiteral("データベース (*.mdb)")});
+            EXPECT_EQ(d->acceptMode(),
+                      kind == Kind::Open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+            EXPECT_EQ(d->fileMode(), kind == Kind::Open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+            EXPECT_EQ(d->testOption(QFileDialog::DontConfirmOverwrite), kind == Kind::Create);
+            d->reject();
+        });
+        EXPECT_EQ(screen->fileDialog(screen.get(), kind, "title", PFrmInput::kDbFileFilter), QString());
+    }
+}
+
+// ---------------------------------------------------------------- heading, start, closing
+
+TEST_F(EntryScreenTest, HeadingClickShowsTheVersion) {
+    QTest::mouseClick(screen->LblHead, Qt::LeftButton);
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("Ver.1\r\n\r\n    詳細バージョンは、") +
+                                          QStringLiteral(KVR_VERSION_STRING) + QStringLiteral(" です。"));
+    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Information);
+}
+
+TEST_F(EntryScreenTest, ImportOfferComesOnlyWhileTheMarkerIsZeroAndNoStoresOne) {
+    const QString question =
+        QStringLiteral("<追加情報／ツール>の<旧版KVR-Chartインポート>を表示しますか？\r\n\r\n"
+                       "■表示／実行する必要がある場合\r\n"
+                       "　　・「旧版KVR-Chart Ver.4」のデータを継続使用する場合\r\n\r\n"
+                       "■表示／実行する必要がない場合\r\n"
+                       "　　・ 新規利用のため継続するデータがない場合\r\n"
+                       "　　・「旧版KVR-Chart Ver.4」のデータを継続使用しない場合\r\n"
+                       "　　・「KVR-DB Ver.1」を使用している場合（自動継続）\r\n\r\n"
+                       "「旧版KVR-Chartインポート」を表示し、実行しますか？");
+    QList<int> toolTabs;
+    auto tick = [&](const QString& marker) {
+        t.boxes->shown.clear(); // the scripted answer stays
+        TheClinicCode().ClinicName = marker;
+        screen->TimerLoad->start(0);
+        EXPECT_TRUE(test::waitUntil([&] { return !screen->TimerLoad->isActive(); }));
+        QCoreApplication::processEvents();
+        return t.boxes->shown.size();
+    };
+    for (const char* marker : {"1", "2", " 1", "1x"})
+        EXPECT_EQ(tick(marker), 0) << marker;
+
+    // Yes: the tools screen on its import tab; without it nothing opens and the marker stays.
+    for (const char* marker : {"", "0", "abc"}) {
+        t.boxes->answer(MsgResult::Yes);
+        ASSERT_EQ(tick(marker), 1) << marker;
+        const MsgBoxRequest& box = t.boxes->shown[0];
+        EXPECT_EQ(box.text, question);
+        EXPECT_EQ(box.title, QStringLiteral("インポート確認"));
+        EXPECT_EQ(box.buttons, MsgButtons::YesNo);
+        EXPECT_EQ(box.icon, MsgIcon::Information);
+        EXPECT_EQ(TheClinicCode().ClinicName, QString::fromUtf8(marker));
+    }
+    screen->showTools = [&](QWidget* parent, int tab) {
+        EXPECT_EQ(parent, screen.get());
+        toolTabs << tab;
+    };
+    t.boxes->answer(MsgResult::Yes);
+    tick("0");
+    EXPECT_EQ(toolTabs, QList<int>{2});
+
+    // No: the marker "1" is stored in the clinic-code row; the next start does not ask.
+    t.boxes->answer(MsgResult::No);
+    ASSERT_EQ(tick(""), 1);
+    EXPECT_EQ(toolTabs.size(), 1);
+    EXPECT_EQ(TheClinicCode().ClinicName, "1");
+    EXPECT_EQ(scalar("SELECT ClinicName FROM TClinicCode WHERE ID=0").toString(), "1");
+    screen = std::make_unique<PFrmInput>();
+    EXPECT_TRUE(test::waitUntil([&] { return !screen->TimerLoad->isActive(); }));
+    EXPECT_TRUE(t.boxes->shown.size() == 1);
+}
+
+TEST_F(EntryScreenTest, ClosingAsksOnlyWithUnsavedDataAndNoKeepsTheScreen) {
+    screen->show();
+    EXPECT_TRUE(screen->close());
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+
+    screen = std::make_unique<PFrmInput>();
+    screen->TimerLoad->stop();
+    screen->show();
+    pickPatient(5);
+    typeValue(5);
+    t.boxes->answer(MsgResult::No);
+    EXPECT_FALSE(screen->close());
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    const MsgBoxRequest& box = t.boxes->shown[0];
+    EXPECT_EQ(box.text, QStringLiteral("データが保存されていません。終了してもよろしいですか？　　"));
+    EXPECT_EQ(box.title, QStringLiteral("確認"));
+    EXPECT_EQ(box.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(box.icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(screen->isVisible());
+    EXPECT_TRUE(screen->unsaved());
+    setDate("2024", "8", "1", 1); // the screen still works on its database
+    ASSERT_TRUE(screen->save());
+
+    typeValue(6);
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::Yes);
+    EXPECT_TRUE(screen->close());
+    EXPECT_FALSE(screen->isVisible());
+    EXPECT_EQ(slot(Slot::Member).conn, nullptr); // the held connection is let go
+}
+
+// ---------------------------------------------------------------- unsaved changes
+
+TEST_F(EntryScreenTest, UnsavedChangesAreAskedBeforeAPatientOrExaminationChange) {
+    showActive();
+    pickPatient(5);
+    typeValue(7);
+    // Yes and a save that fails: the patient, the value and the flag stay.
+    t.boxes->answer(MsgResult::Yes);
+    EXPECT_FALSE(screen->selectPatient(7));
+    ASSERT_EQ(t.boxes->shown.size(), 2);
+    EXPECT_EQ(t.boxes->shown[0].text, kUnsavedQuestion);
+    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("確認"));
+    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(screen->currentPatient(), 5);
+    EXPECT_TRUE(screen->unsaved());
+    EXPECT_EQ(screen->cell(0, 0)->value(0, 0), 7);
+    EXPECT_TRUE(hasFocusIn(screen->TxtY));
+
+    // The same through the patient list: the list shows patient 5 again.
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::Yes);
+    const int index7 = screen->CmbOutNo->findData(7);
+    screen->CmbOutNo->setCurrentIndex(index7);
+    emit screen->CmbOutNo->activated(index7);
+    EXPECT_EQ(screen->currentPatient(), 5);
+    EXPECT_EQ(screen->CmbOutNo->currentData().toInt(), 5);
+    EXPECT_EQ(screen->CmbOutNo->currentText(), "5");
+
+    // Yes with a date and stage: saved first, then the change.
+    setDate("2024", "8", "1", 1);
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::Yes);
+    EXPECT_TRUE(screen->selectPatient(7));
+    EXPECT_EQ(t.boxes->shown.value(0).text, kUnsavedQuestion);
+    EXPECT_EQ(boxTitles().last(), QStringLiteral("正常終了"));
+    EXPECT_EQ(screen->currentPatient(), 7);
+    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=5").toInt(), 6);
+
+    // No discards.
+    typeValue(8);
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::No);
+    EXPECT_TRUE(screen->selectPatient(99));
+    EXPECT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=7").toInt(), 0);
+    EXPECT_FALSE(screen->unsaved());
+
+    // Examinations: No loads the chosen one and leaves the database as it was; Yes with
+    // a failing save (no stage) stays on the examination on screen.
+    const QString before = scalar("SELECT Data1 FROM TExamData WHERE PatientID=99 AND ExamDate=? AND "
+                                  "\"Row\"=0",
+                                  {k99Stage1})
+                               .toString();
+    typeValue(9);
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::No);
+    EXPECT_TRUE(screen->selectExamination(1));
+    EXPECT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(screen->CmbEntry->currentIndex(), 1);
+    EXPECT_FALSE(screen->unsaved());
+    EXPECT_EQ(
+        scalar("SELECT Data1 FROM TExamData WHERE PatientID=99 AND ExamDate=? AND \"Row\"=0", {k99Stage1})
+            .toString(),
+        before);
+    typeValue(9);
+    screen->CmbStage->setCurrentIndex(-1);
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::Yes);
+    EXPECT_FALSE(screen->selectExamination(2));
+    EXPECT_EQ(t.boxes->shown.value(1).text, QStringLiteral("治療ステージを指定してください。"));
+    EXPECT_EQ(screen->CmbEntry->currentIndex(), 1);
+    EXPECT_TRUE(screen->unsaved());
+    EXPECT_TRUE(hasFocusIn(screen->CmbStage));
+}
+
+// ---------------------------------------------------------------- date button
+
+TEST_F(EntryScreenTest, DateButtonNeedsAPatientAndWritesTheCalendarDateIntoTheBoxes) {
+    showActive();
+    screen->CmdSave->setFocus();
+    screen->CmdDate->click();
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("患者番号を指定してください。"));
+    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("患者番号指定"));
+    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(hasFocusIn(screen->CmbOutNo));
+    EXPECT_EQ(sounds(), QStringList{"click1.wav"});
+
+    // Patient 99 as stage 4: the stage-3 examination (2024/01/29) was less than six months
+    // before 2024/07/01 (warning), not before 2024/08/14.
+    pickPatient(99);
+    setDate("2024", "8", "1", 4);
+    auto pick = [&](std::function<void(QCalendarWidget*, QWidget*)> act) {
+        whenOpen([act](QWidget* w) { act(w->findChild<QCalendarWidget*>("MonthView"), w); });
+        screen->CmdDate->click();
+        return QStringList{screen->TxtY->text(), screen->TxtM->text(), screen->TxtD->text()};
+    };
+    EXPECT_EQ(pick([](QCalendarWidget*, QWidget* w) { w->findChild<QPushButton*>("BtnCancel")->click(); }),
+              (QStringList{"2024", "08", "01"}));
+    EXPECT_EQ(pick([](QCalendarWidget* c, QWidget* w) {
+                  c->setSelectedDate(QDate(2024, 7, 1));
+                  w->findChild<QPushButton*>("BtnOK")->click();
+              }),
+              (QStringList{"2024", "07", "01"}));
+    EXPECT_TRUE(screen->dateWarning());
+    EXPECT_EQ(pick([](QCalendarWidget* c, QWidget* w) {
+                  EXPECT_EQ(c->selectedDate(), QDate(2024, 7, 1)); // opens on the boxes' date
+                  c->setSelectedDate(QDate(2024, 8, 14));
+                  w->findChild<QPushButton*>("BtnOK")->click();
+              }),
+              (QStringList{"2024", "08", "14"}));
+    EXPECT_FALSE(screen->dateWarning());
+    EXPECT_FALSE(screen->unsaved());
+}
+
+// ---------------------------------------------------------------- tooth labels
+
+TEST_F(EntryScreenTest, ToothLabelsRemoveTheFirstFlagPresentOrActAsACellClick) {
+    // Patient 99's first examination with tooth 3 missing and an implant, tooth 4 an
+    // implant and a pontic, tooth 5 a pontic.
+    QString bui =
+        scalar("SELECT Bui FROM TExamData WHERE PatientID=99 AND ExamDate=?", {k99Stage1}).toString();
+    auto put = [&](int tooth, std::uint16_t word) {
+        bui.replace(tooth * 6, 6, QString::number(std::int16_t(word)).rightJustified(6, ' '));
+    };
+    put(3, kMissingTooth | kImplant);
+    put(4, kImplant | kPontic);
+    put(5, kPontic);
+    direct()->execute("UPDATE TExamData SET Bui=? WHERE PatientID=99 AND ExamDate=?", {bui, k99Stage1});
+    pickPatient(99);
+    ASSERT_EQ(screen->toothStatus()[3], kMissingTooth | kImplant);
+
+    t.boxes->answer(MsgResult::No);
+    QTest::mouseClick(screen->LblTh[3], Qt::LeftButton);
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("ＭＴ（欠損）を解除しますか。"));
+    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("確認"));
+    EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(screen->toothStatus()[3], kMissingTooth | kImplant);
+    EXPECT_FALSE(screen->unsaved());
+    EXPECT_TRUE(sounds().isEmpty());
+
+    const std::pair<int, const char*> removals[] = {{3, "ＭＴ（欠損）を解除しますか。"},
+                                                    {4, "インプラントを解除しますか。"},
+                                                    {5, "ポンティックを解除しますか。"}};
+    const std::uint16_t after[] = {kImplant, kPontic, 0};
+    for (int i = 0; i < 3; ++i) {
+        const int tooth = removals[i].first;
+        t.boxes->clear();
+        t.boxes->answer(MsgResult::Yes);
+        QTest::mouseClick(screen->LblTh[tooth], Qt::LeftButton);
+        ASSERT_EQ(t.boxes->shown.size(), 1);
+        EXPECT_EQ(t.boxes->shown[0].text, QString::fromUtf8(removals[i].second));
+        EXPECT_EQ(screen->toothStatus()[tooth], after[i]) << tooth;
+        for (int s = 0; s < kExamSlots; ++s)
+            EXPECT_EQ(ExamSlots()[s].nBui(tooth), after[i]) << s;
+        EXPECT_EQ(sounds(), QStringList{"click1.wav"});
+    }
+    EXPECT_TRUE(screen->unsaved());
+    EXPECT_EQ(screen->LblTh[5]->text(), QStringLiteral("3")); // a plain tooth again
+
+    // Other teeth (the deciduous flag is no removable flag): the current row's cursor goes there.
+    t.boxes->clear();
+    QTest::mouseClick(screen->LblTh[20], Qt::LeftButton);
+    EXPECT_EQ(screen->currentRow(), 0);
+    EXPECT_EQ(screen->cursorTooth(), 20);
+    screen->setCurrentRow(1);
+    QTest::mouseClick(screen->LblTh[12], Qt::LeftButton);
+    EXPECT_EQ(screen->cursorTooth(), 12);
+    EXPECT_EQ(screen->toothStatus()[12], kDeciduous);
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+}
+
+// ---------------------------------------------------------------- commands needing a patient
+
+TEST_F(EntryScreenTest, CommandsOnTheExaminationNeedAPatient) {
+    showActive();
+    struct Command {
+        const char* name;
+        int row;
+        std::function<void()> run;
+    };
+    const Command needPatient[] = {
+        {"value button", 0, [&] { screen->CmdVal[0]->click(); }},
+        {"key 3", 0, [&] { key(Qt::Key_3); }},
+        {"key .", 0, [&] { key(Qt::Key_Period); }},
+        {"key +", 0, [&] { key(Qt::Key_Plus); }},
+        {"CmdNot", 0, [&] { screen->CmdNot->click(); }},
+        {"CmdBlood", 0, [&] { screen->CmdBlood->click(); }},
+        {"CmdHainou", 0, [&] { screen->CmdHainou->click(); }},
+        {"CmdImplant", 0, [&] { screen->CmdImplant->click(); }},
+        {"CmdPontic", 0, [&] { screen->CmdPontic->click(); }},
+        {"CmdMT", 1, [&] { screen->CmdMT->click(); }},
+        {"CmdAdd", 0, [&] { screen->CmdAdd->click(); }},
+        {"CmdFurcationNone", 2, [&] { screen->CmdFurcationNone->click(); }},
+        {"CmdPL", 3, [&] { screen->mnuPlaqueAll->trigger(); }},
+    };
+    for (const Command& c : needPatient) {
+        screen->setCurrentRow(c.row);
+        screen->CmdSave->setFocus();
+        t.boxes->clear();
+        c.run();
+        ASSERT_EQ(t.boxes->shown.size(), 1) << c.name;
+        EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("患者番号が選択されていません。")) << c.name;
+        EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("患者番号選択")) << c.name;
+        EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Exclamation) << c.name;
+        EXPECT_TRUE(hasFocusIn(screen->CmbOutNo)) << c.name;
+        EXPECT_FALSE(screen->unsaved()) << c.name;
+    }
+    EXPECT_TRUE(sounds().isEmpty());
+
+    // Save and the two deletions have their own patient messages.
+    const std::tuple<QPushButton*, const char*, const char*> own[] = {
+        {screen->CmdSave, "患者番号を指定してください。", "患者番号エラー"},
+        {screen->CmdDelExamData, "患者番号が指定されていません。", "患者番号エラー"},
+        {screen->CmdDelPatient, "患者番号が指定されていません。", "患者番号エラー"}};
+    for (const auto& [button, text, title] : own) {
+        t.boxes->clear();
+        button->click();
+        ASSERT_EQ(t.boxes->shown.size(), 1) << text;
+        EXPECT_EQ(t.boxes->shown[0].text, QString::fromUtf8(text));
+        EXPECT_EQ(t.boxes->shown[0].title, QString::fromUtf8(title));
+        EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
+    }
+
+    // With a patient the clear button clears and clicks once.
+    screen->setCurrentRow(0);
+    pickPatient(5);
+    typeValue(4);
+    key(Qt::Key_Left);
+    sounds();
+    t.boxes->clear();
+    screen->CmdNot->click();
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+    EXPECT_EQ(screen->cell(0, 0)->value(0, 0), -1);
+    EXPECT_EQ(sounds(), QStringList{"click1.wav"});
+}
