@@ -499,7 +499,8 @@ MsgResult AskSaveUnsaved() {
 }
 
 bool AskCloseUnsaved() {
-    return question(kUnsavedCloseText, "確認") == MsgResult::Yes;
+    // Closing without saving loses the entries: No is the default answer.
+    return question(kUnsavedCloseText, "確認", MsgButtons::YesNo, 1) == MsgResult::Yes;
 }
 
 // ------------------------------------------------------------------ deleting

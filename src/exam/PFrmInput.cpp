@@ -150,6 +150,8 @@ PFrmInput::PFrmInput(QWidget* parent) : QMainWindow(parent) {
     connectControls();
     qApp->installEventFilter(this);
     Form_Load();
+    // Keyboard-first: the first thing to choose is the patient.
+    CmbOutNo->setFocus();
 }
 
 PFrmInput::~PFrmInput() {
