@@ -650,7 +650,11 @@ bool PFrmInput::eventFilter(QObject* watched, QEvent* event) {
     if (isTextOrList(w)) {
         const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
         if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-            focusNextChild();
+            // Enter walks the boxes like Tab; after the day comes the stage (the calendar
+            // button is for the mouse), and after the stage the entry grid.
+            if (w == TxtD) CmbStage->setFocus(Qt::TabFocusReason);
+            else if (w == CmbStage) gridArea_->setFocus(Qt::TabFocusReason);
+            else focusNextChild();
             return true;
         }
         return false;
