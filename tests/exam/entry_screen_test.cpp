@@ -222,10 +222,13 @@ TEST_F(EntryScreenTest, AWholeExaminationTypedOnTheKeypadIsStoredCellByCell) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QTest::keyClicks(QApplication::focusWidget(), "1");
     EXPECT_EQ(screen->TxtD->text(), "1");
-    screen->CmbStage->setFocus();
+    // Enter after the day goes to the stage list, Enter there into the grid.
+    QTest::keyClick(screen->TxtD, Qt::Key_Return);
+    ASSERT_EQ(QApplication::focusWidget(), screen->CmbStage);
     QTest::keyClick(screen->CmbStage, Qt::Key_Down);
     ASSERT_EQ(screen->CmbStage->currentData().toInt(), 1);
-    screen->CmdSave->setFocus(); // a button: keys go to the grid
+    QTest::keyClick(screen->CmbStage, Qt::Key_Return);
+    ASSERT_NE(QApplication::focusWidget(), screen->CmbStage);
 
     auto send = [&](int k, Qt::KeyboardModifiers m = Qt::KeypadModifier) {
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : screen.get(), Qt::Key(k),
