@@ -1,3 +1,5 @@
 #include "shell/startup/startup.h"
 
-int main(int argc, char** argv) { return kvr::runProgram(argc, argv); }
+int main(int argc, char** argv) {
+    return kvr::runProgram(argc, argv);
+}

@@ -16,12 +16,24 @@ Objects& objects() {
 }
 } // namespace
 
-std::array<CExamData, kExamSlots>& ExamSlots() { return objects().examSlots; }
-std::array<CSubExam, 4>& SubExams() { return objects().items; }
-std::array<CToothPosition, 4>& ToothCursors() { return objects().cursors; }
-CCharge& TheCharge() { return objects().charge; }
-CExamData& TheExamData() { return objects().examData; }
+std::array<CExamData, kExamSlots>& ExamSlots() {
+    return objects().examSlots;
+}
+std::array<CSubExam, 4>& SubExams() {
+    return objects().items;
+}
+std::array<CToothPosition, 4>& ToothCursors() {
+    return objects().cursors;
+}
+CCharge& TheCharge() {
+    return objects().charge;
+}
+CExamData& TheExamData() {
+    return objects().examData;
+}
 
-void ResetExamObjects() { objects() = Objects(); }
+void ResetExamObjects() {
+    objects() = Objects();
+}
 
 } // namespace kvr

@@ -652,9 +652,12 @@ bool PFrmInput::eventFilter(QObject* watched, QEvent* event) {
         if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
             // Enter walks the boxes like Tab; after the day comes the stage (the calendar
             // button is for the mouse), and after the stage the entry grid.
-            if (w == TxtD) CmbStage->setFocus(Qt::TabFocusReason);
-            else if (w == CmbStage) gridArea_->setFocus(Qt::TabFocusReason);
-            else focusNextChild();
+            if (w == TxtD)
+                CmbStage->setFocus(Qt::TabFocusReason);
+            else if (w == CmbStage)
+                gridArea_->setFocus(Qt::TabFocusReason);
+            else
+                focusNextChild();
             return true;
         }
         return false;

@@ -220,7 +220,9 @@ namespace {
 int gOpenCount = 0;
 }
 
-int Connection::openCount() { return gOpenCount; }
+int Connection::openCount() {
+    return gOpenCount;
+}
 
 std::shared_ptr<Connection> Connection::openFile(const QString& path, const QString& password, bool create) {
     ++gOpenCount;

@@ -1,12 +1,12 @@
 #include "test_services.h"
 
-#include <QCoreApplication>
 #include "exam/PFrmPlayWave.h"
+#include <QCoreApplication>
 
 #include <QDir>
-#include <QTimer>
 #include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
 
 namespace kvr::test {
 

@@ -80,18 +80,18 @@ void StartupMaintenance() {
     ExamSlots();
     SubExams();
     ToothCursors();
-    
+
     // The steps below share one connection: each open of a keyed file costs a key derivation.
     OpenMemberDbHold();
 
     // 9. Master list from TMaster.txt, clinic code.
     TheMaster().CheckTable();
     LoadClinicCode();
-    
+
     // 10. Old-format conversion, sample patients.
     ThePatient().CheckTable();
     RefreshSamplePatients();
-    
+
     // 11. Stage table, stored stage labels and item definitions; examination-record upgrade.
     RepairStageTables();
     UpgradeExamItem3();
