@@ -183,6 +183,8 @@ private:
     void rebuildCursor(int row, bool moveFirst);
     void rebuildAllCursors();
     void showCursor();
+    enum class CursorStep { Next, Prev, Last };
+    bool stepCursor(CursorStep step);
     bool moveNext();
     bool movePrev();
     bool moveLastOfRow();

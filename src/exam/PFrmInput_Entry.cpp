@@ -180,55 +180,41 @@ void PFrmInput::showCursor() {
     LblNowExam->setText(hasItem ? SubExams()[row_].Name : QString());
 }
 
+// One step of the current row's cursor through the family of its item: to the next or
+// previous position, or to the last one. The furcation cursor stops only at furcation
+// sites.
+bool PFrmInput::stepCursor(CursorStep step) {
+    CToothPosition& c = ToothCursors()[row_];
+    const CToothPosition before = c;
+    auto pick = [step](auto next, auto prev, auto last) {
+        return step == CursorStep::Next ? next() : step == CursorStep::Prev ? prev() : last();
+    };
+    switch (familyOf(currentMode())) {
+    case Family::Six:
+        if (!pick([&] { return c.MoveNext6(); }, [&] { return c.MovePrev6(); },
+                  [&] { return c.MoveLast6(); }))
+            return false;
+        return currentMode() != 6 || seekFurcation(c, before, step == CursorStep::Next);
+    case Family::TwoPass:
+        return pick([&] { return c.MoveNextPlaque(); }, [&] { return c.MovePrevPlaque(); },
+                    [&] { return c.MoveLastPlaque(); });
+    case Family::Gap:
+        return pick([&] { return c.MoveNextGap(); }, [&] { return c.MovePrevGap(); },
+                    [&] { return c.MoveLastGap(); });
+    case Family::Tooth:
+        return pick([&] { return c.MoveNext(); }, [&] { return c.MovePrev(); }, [&] { return c.MoveLast(); });
+    }
+    return false;
+}
+
 bool PFrmInput::moveNext() {
-    CToothPosition& c = ToothCursors()[row_];
-    const CToothPosition before = c;
-    switch (familyOf(currentMode())) {
-    case Family::Six:
-        if (!c.MoveNext6()) return false;
-        return currentMode() != 6 || seekFurcation(c, before, true);
-    case Family::TwoPass:
-        return c.MoveNextPlaque();
-    case Family::Gap:
-        return c.MoveNextGap();
-    case Family::Tooth:
-        return c.MoveNext();
-    }
-    return false;
+    return stepCursor(CursorStep::Next);
 }
-
 bool PFrmInput::movePrev() {
-    CToothPosition& c = ToothCursors()[row_];
-    const CToothPosition before = c;
-    switch (familyOf(currentMode())) {
-    case Family::Six:
-        if (!c.MovePrev6()) return false;
-        return currentMode() != 6 || seekFurcation(c, before, false);
-    case Family::TwoPass:
-        return c.MovePrevPlaque();
-    case Family::Gap:
-        return c.MovePrevGap();
-    case Family::Tooth:
-        return c.MovePrev();
-    }
-    return false;
+    return stepCursor(CursorStep::Prev);
 }
-
 bool PFrmInput::moveLastOfRow() {
-    CToothPosition& c = ToothCursors()[row_];
-    const CToothPosition before = c;
-    switch (familyOf(currentMode())) {
-    case Family::Six:
-        if (!c.MoveLast6()) return false;
-        return currentMode() != 6 || seekFurcation(c, before, false);
-    case Family::TwoPass:
-        return c.MoveLastPlaque();
-    case Family::Gap:
-        return c.MoveLastGap();
-    case Family::Tooth:
-        return c.MoveLast();
-    }
-    return false;
+    return stepCursor(CursorStep::Last);
 }
 
 void PFrmInput::setCurrentRow(int row) {
