@@ -13,11 +13,13 @@ QString quoteIdent(const QString& name) {
     return "\"" + QString(name).replace("\"", "\"\"") + "\"";
 }
 
-QString sqlLiteral(const QVariant& v) {
-    if (!v.isValid() || v.isNull()) return "NULL";
+// A value in the form it is stored: null, a 64-bit integer (booleans as 0/1), a
+// double, or text (dates as "yyyy-MM-dd HH:mm:ss").
+QVariant storedForm(const QVariant& v) {
+    if (!v.isValid() || v.isNull()) return QVariant();
     switch (v.typeId()) {
     case QMetaType::Bool:
-        return v.toBool() ? "1" : "0";
+        return QVariant(qint64(v.toBool() ? 1 : 0));
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::LongLong:
@@ -27,56 +29,37 @@ QString sqlLiteral(const QVariant& v) {
     case QMetaType::UChar:
     case QMetaType::Char:
     case QMetaType::SChar:
-        return QString::number(v.toLongLong());
+        return QVariant(v.toLongLong());
     case QMetaType::Double:
-        return QString::number(v.toDouble(), 'g', 17);
+        return v;
     case QMetaType::QDateTime:
-        return "'" + dateToDb(v.toDateTime()) + "'";
+        return dateToDb(v.toDateTime());
     case QMetaType::QDate:
-        return "'" + dateToDb(v.toDate().startOfDay()) + "'";
+        return dateToDb(v.toDate().startOfDay());
     default:
-        return "'" + v.toString().replace("'", "''") + "'";
+        return v.toString();
     }
 }
 
-void bindValue(sqlite3_stmt* st, int i, const QVariant& v) {
-    if (!v.isValid() || v.isNull()) {
+QString sqlLiteral(const QVariant& value) {
+    const QVariant v = storedForm(value);
+    if (!v.isValid()) return "NULL";
+    if (v.typeId() == QMetaType::LongLong) return QString::number(v.toLongLong());
+    if (v.typeId() == QMetaType::Double) return QString::number(v.toDouble(), 'g', 17);
+    return "'" + v.toString().replace("'", "''") + "'";
+}
+
+void bindValue(sqlite3_stmt* st, int i, const QVariant& value) {
+    const QVariant v = storedForm(value);
+    if (!v.isValid()) {
         sqlite3_bind_null(st, i);
-        return;
-    }
-    switch (v.typeId()) {
-    case QMetaType::Bool:
-        sqlite3_bind_int(st, i, v.toBool() ? 1 : 0);
-        return;
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::UChar:
-    case QMetaType::Char:
-    case QMetaType::SChar:
+    } else if (v.typeId() == QMetaType::LongLong) {
         sqlite3_bind_int64(st, i, v.toLongLong());
-        return;
-    case QMetaType::Double:
+    } else if (v.typeId() == QMetaType::Double) {
         sqlite3_bind_double(st, i, v.toDouble());
-        return;
-    case QMetaType::QDateTime: {
-        QByteArray t = dateToDb(v.toDateTime()).toUtf8();
+    } else {
+        const QByteArray t = v.toString().toUtf8();
         sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
-        return;
-    }
-    case QMetaType::QDate: {
-        QByteArray t = dateToDb(v.toDate().startOfDay()).toUtf8();
-        sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
-        return;
-    }
-    default: {
-        QByteArray t = v.toString().toUtf8();
-        sqlite3_bind_text(st, i, t.constData(), int(t.size()), SQLITE_TRANSIENT);
-        return;
-    }
     }
 }
 
