@@ -140,6 +140,38 @@ private:
 
 } // namespace
 
+QString describeError(int code, const QString& engineMessage) {
+    QString text;
+    switch (code & 0xFF) {
+    case SQLITE_NOTADB:
+        text = "データベースファイルを開けません。パスワードが違うか、ファイルが壊れています。";
+        break;
+    case SQLITE_CORRUPT:
+        text = "データベースファイルが壊れています。";
+        break;
+    case SQLITE_CANTOPEN:
+        text = "データベースファイルを開けません。ファイルまたはフォルダを確認してください。";
+        break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        text = "データベースが他のプログラムで使用中です。";
+        break;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+        text = "データベースファイルに書き込めません。";
+        break;
+    case SQLITE_FULL:
+        text = "ディスクの空き容量が不足しています。";
+        break;
+    case SQLITE_IOERR:
+        text = "データベースファイルの読み書きに失敗しました。";
+        break;
+    default:
+        return engineMessage;
+    }
+    return text + "\r\n(" + engineMessage + ")";
+}
+
 // ------------------------------------------------------------------ types
 
 int adoTypeOfDecl(const QString& declaredType, int* size) {
@@ -219,7 +251,7 @@ std::shared_ptr<Connection> Connection::openFile(const QString& path, const QStr
         QString msg = c->db_ ? QString::fromUtf8(sqlite3_errmsg(c->db_)) : QString("out of memory");
         sqlite3_close(c->db_);
         c->db_ = nullptr;
-        throw RuntimeError(rc, msg + ": " + path);
+        throw RuntimeError(rc, describeError(rc, msg + ": " + path));
     }
     QByteArray key = password.toUtf8();
     sqlite3_key(c->db_, key.constData(), int(key.size()));
@@ -259,7 +291,7 @@ void Connection::close() {
 
 void Connection::raise(int code) const {
     QString msg = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString("database is closed");
-    throw RuntimeError(code, msg);
+    throw RuntimeError(code, describeError(code, msg));
 }
 
 int Connection::execute(const QString& sql, const QVariantList& params) {

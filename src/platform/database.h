@@ -64,6 +64,11 @@ struct ColumnInfo {
 int adoTypeOfDecl(const QString& declaredType, int* size = nullptr);
 QString declOfAdoType(int type, int size);
 
+// The description of an engine error: a Japanese sentence for the errors a user can
+// meet (wrong password or damaged file, missing file, file in use, read-only file, full
+// disk, I/O error) followed by the engine's own message in brackets.
+QString describeError(int code, const QString& engineMessage);
+
 // Text form of dates in the database.
 QString dateToDb(const QDateTime& dt);
 QDateTime dateFromDb(const QString& text);

@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace kvr {
@@ -101,8 +102,10 @@ public:
 class ProcessEnd : public ProgramEnd {
 public:
     [[noreturn]] void end(int exitCode) override {
-        QApplication::restoreOverrideCursor();
-        std::exit(exitCode);
+        // The clean-up has closed the databases; ending here, in the middle of an event
+        // handler, must not run the destructors of objects the event loop still uses.
+        std::fflush(nullptr);
+        std::_Exit(exitCode);
     }
 };
 
