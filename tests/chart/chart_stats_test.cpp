@@ -12,6 +12,8 @@ using namespace kvr;
 
 namespace {
 
+constexpr int N = kNoValue;
+
 void setTooth(SiteBytes& a, int tooth, std::array<int, 6> v) {
     for (int s = 0; s < 6; ++s)
         a[tooth * 6 + s] = std::uint8_t(v[s]);
@@ -26,38 +28,29 @@ ChartStageData emptySlot() {
 class ChartStatsTest : public ::testing::Test {
 protected:
     void SetUp() override { test::installTestServices(); }
+    QString total = "x", mean = "x", low = "x", mid = "x", high = "x";
+    qint16 summarize(const SiteBytes& d, int style) {
+        return SummarizePocketDepths(d, 4, 7, style, total, mean, low, mid, high);
+    }
 };
 
 TEST_F(ChartStatsTest, PocketDepthBandsAndTexts) {
     SiteBytes d;
-    d.fill(kNoValue);
+    d.fill(N);
     setTooth(d, 3, {0, 3, 4, 6, 7, 9}); // 0 is measured and low; 4 = G1 middle; 7 = G2 high
-    QString total = "x", mean = "x", low = "x", mid = "x", high = "x";
-    EXPECT_EQ(SummarizePocketDepths(d, 4, 7, 1, total, mean, low, mid, high), 6);
-    EXPECT_EQ(total, "6");
-    EXPECT_EQ(mean, "4.8"); // 29 / 6
-    EXPECT_EQ(low, "2 (33.3%)");
-    EXPECT_EQ(mid, "2 (33.3%)");
-    EXPECT_EQ(high, "2 (33.3%)");
-
-    SummarizePocketDepths(d, 4, 7, 0, total, mean, low, mid, high);
-    EXPECT_EQ(total, "PD総数：6");
-    EXPECT_EQ(mean, "PD平均：4.8");
-    EXPECT_EQ(low, "1-3㎜：2(33.3%)");
-    EXPECT_EQ(mid, "4-6㎜：2(33.3%)");
-    EXPECT_EQ(high, "7㎜-：2(33.3%)");
-
+    EXPECT_EQ(summarize(d, 1), 6);
+    EXPECT_EQ(QStringList({total, mean, low, mid, high}),
+              QStringList({"6", "4.8", "2 (33.3%)", "2 (33.3%)", "2 (33.3%)"})); // mean 29 / 6
+    summarize(d, 0);
+    EXPECT_EQ(
+        QStringList({total, mean, low, mid, high}),
+        QStringList({"PD総数：6", "PD平均：4.8", "1-3㎜：2(33.3%)", "4-6㎜：2(33.3%)", "7㎜-：2(33.3%)"}));
     setTooth(d, 3, {2, 2, 2, 2, 2, 3}); // 13 / 6 = 2.1666..
-    SummarizePocketDepths(d, 4, 7, 2, total, mean, low, mid, high);
-    EXPECT_EQ(mean, "2.2");
-    EXPECT_EQ(low, "6\r\n(100.0%)");
-    EXPECT_EQ(high, "0\r\n(0.0%)");
-
-    // No measured site: only the total text.
-    d.fill(kNoValue);
-    EXPECT_EQ(SummarizePocketDepths(d, 4, 7, 1, total, mean, low, mid, high), 0);
-    EXPECT_EQ(total, "0");
-    EXPECT_TRUE(mean.isEmpty() && low.isEmpty() && mid.isEmpty() && high.isEmpty());
+    summarize(d, 2);
+    EXPECT_EQ(QStringList({mean, low, high}), QStringList({"2.2", "6\r\n(100.0%)", "0\r\n(0.0%)"}));
+    d.fill(N); // no measured site: only the total text
+    EXPECT_EQ(summarize(d, 1), 0);
+    EXPECT_EQ(QStringList({total, mean, low, mid, high}), QStringList({"0", "", "", "", ""}));
 
     EXPECT_EQ(BandHeadings(1, 4, 7, false), (std::array<QString, 3>{"1-3mm", "4-6mm", "7mm以上"}));
     EXPECT_EQ(BandHeadings(1, 4, 7, true), (std::array<QString, 3>{"1-3㎜", "4-6㎜", "7㎜以上"}));
@@ -87,21 +80,17 @@ TEST_F(ChartStatsTest, TeethBleedingAndImplants) {
     EXPECT_FALSE(IsCountedTooth(s, 16));
     EXPECT_TRUE(IsCountedTooth(s, 16, true));
     EXPECT_EQ(BopText(s), "12 (12.5%)"); // 12 of 96
-    QString total, mean, low, mid, high;
-    EXPECT_EQ(SummarizePocketDepths(PocketDepthInput(s), 4, 7, 1, total, mean, low, mid, high), 96);
-
+    EXPECT_EQ(summarize(PocketDepthInput(s), 1), 96);
     ToothAreas pesa, pisa;
     ASSERT_TRUE(CalcPisa(PocketDepthInput(s), BleedingInput(s), pesa, pisa));
     EXPECT_EQ(pesa[16], 0.0);
     EXPECT_EQ(pisa[16], 0.0);
 
-    ChartStageData none;
+    const ChartStageData none;
     EXPECT_FALSE(IsPresentTooth(none, 0));
-    EXPECT_TRUE(PresentToothText(none).isEmpty());
-    EXPECT_TRUE(ImplantText(none).isEmpty());
-    EXPECT_TRUE(BopText(none).isEmpty());
-    EXPECT_TRUE(PcrText(none).isEmpty());
-    EXPECT_TRUE(BopText(emptySlot()).isEmpty()); // no measured site
+    EXPECT_EQ(QStringList({PresentToothText(none), ImplantText(none), BopText(none), PcrText(none),
+                           BopText(emptySlot())}),
+              QStringList({"", "", "", "", ""})); // the last: no measured site
 }
 
 TEST_F(ChartStatsTest, PlaqueControlRecord) {
@@ -134,8 +123,8 @@ TEST_F(ChartStatsTest, PlaqueControlRecord) {
 // 26 lower canine        49.3984 - 14.3472 + 5.5224 - 0.92784 + 0.06048 - 0.0009088  = 39.7053312
 // 22 lower lat. incisor  32.879 - 4.1348 + 3.3168 - 0.91376 + 0.08224 - 0.0013504     = 31.2281296
 // 24 lower cen. incisor  42.92 - 26.7552 + 19.7104 - 6.25504 + 0.87776 - 0.0455424    = 30.4523776
-// PISA = (bleeding sites / 6) * PESA; the bleeding count b of each tooth is in the table.
-// Third molar 0: depths 3 x 6 -> x = 3 = PESA; 2 bleeding -> PISA = 1.
+// Third molar 0: depths 3 x 6 -> x = 3 = PESA. Tooth 2 has no depth: 0.
+// PISA = (bleeding measured sites / 6) * PESA: bleeding marked at an unmeasured site is ignored.
 TEST_F(ChartStatsTest, PisaAndPesaAgainstHandWorkedValues) {
     struct Case {
         int tooth;
@@ -143,43 +132,37 @@ TEST_F(ChartStatsTest, PisaAndPesaAgainstHandWorkedValues) {
         int bleeding; // first sites marked
         double pesa;
     };
-    const int N = kNoValue;
     const Case cases[] = {
         {1, {2, 2, 2, 2, 2, 2}, 0, 56.8098864},   {13, {3, 3, 3, 3, 0, 0}, 1, 42.3876016},
-        {3, {4, 4, 4, N, N, N}, 6, 57.404536}, // three sites, still / 6; bleeding at 128 ignored
+        {3, {4, 4, 4, N, N, N}, 6, 57.404536}, // three sites, still / 6
         {11, {12, 0, 0, 0, 0, 0}, 2, 38.1438016}, {5, {15, 0, 0, 0, 0, 0}, 3, 37.6620752}, // 15 counts as 12
         {9, {1, 1, 1, 3, 3, 3}, 4, 34.044808},    {7, {6, 6, N, N, N, N}, 5, 28.7190288},
         {30, {2, 2, 2, 2, 2, 2}, 6, 19.7782528},  {18, {200, 0, 0, 0, 0, 0}, 1, 22.7151696},
         {28, {2, 2, 2, 2, 2, 2}, 2, 39.4999056},  {20, {0, 0, 0, 4, 4, 4}, 3, 38.5874944},
         {26, {2, 2, 2, 2, 2, 2}, 4, 39.7053312},  {22, {1, 2, 3, 3, 2, 1}, 5, 31.2281296},
-        {24, {5, 5, 2, N, 0, N}, 0, 30.4523776},
+        {24, {5, 5, 2, N, 0, N}, 0, 30.4523776},  {0, {3, 3, 3, 3, 3, 3}, 2, 3.0},
+        {2, {N, N, N, N, N, N}, 1, 0.0},
     };
     SiteBytes depth, bleeding;
-    depth.fill(kNoValue);
+    depth.fill(N);
     bleeding.fill(0);
-    double pesaSum = 3, pisaSum = 1;
     for (const Case& c : cases) {
         setTooth(depth, c.tooth, c.depth);
         for (int s = 0; s < c.bleeding; ++s)
             bleeding[c.tooth * 6 + s] = 1;
-        pesaSum += c.pesa;
     }
-    setTooth(depth, 0, {3, 3, 3, 3, 3, 3});
-    bleeding[0] = bleeding[1] = 1;
-    bleeding[2 * 6] = 1; // tooth 2 has no depth at all
-
     ToothAreas pesa, pisa;
     ASSERT_TRUE(CalcPisa(depth, bleeding, pesa, pisa));
+    double pesaSum = 0, pisaSum = 0;
     for (const Case& c : cases) {
-        const int b = c.tooth == 3 ? 3 : c.tooth == 7 ? 2 : c.bleeding; // only measured sites bleed
+        int b = 0;
+        for (int s = 0; s < c.bleeding; ++s)
+            b += c.depth[s] != N;
         EXPECT_NEAR(pesa[c.tooth], c.pesa, 1e-9) << "tooth " << c.tooth;
         EXPECT_NEAR(pisa[c.tooth], b / 6.0 * c.pesa, 1e-9) << "tooth " << c.tooth;
+        pesaSum += c.pesa;
         pisaSum += b / 6.0 * c.pesa;
     }
-    EXPECT_DOUBLE_EQ(pesa[0], 3.0);
-    EXPECT_DOUBLE_EQ(pisa[0], 1.0);
-    EXPECT_EQ(pesa[2], 0.0);
-    EXPECT_EQ(pisa[2], 0.0);
     EXPECT_NEAR(pesa[32], pesaSum, 1e-9);
     EXPECT_NEAR(pisa[32], pisaSum, 1e-9);
 
@@ -220,6 +203,7 @@ protected:
         rec.RecSetPut(rs);
         rs.update();
     }
+    void clearRows() { conn->execute("DELETE FROM TExamData WHERE PatientID=5"); }
     static SiteBytes filled(std::uint8_t v) {
         SiteBytes a;
         a.fill(v);
@@ -235,9 +219,8 @@ TEST_F(ChartStatsDbTest, LoadsTheEarliestExaminationOfTheStage) {
     std::array<std::uint16_t, 32> bui{};
     bui[0] = kMissingTooth;
     bui[9] = kImplant;
-    SiteBytes ppd = filled(3);
-    ppd[7] = kNoValue;
-    SiteBytes mob = filled(kNoValue), plaque = filled(kNoValue);
+    SiteBytes ppd = filled(3), mob = filled(N), plaque = filled(N);
+    ppd[7] = N;
     mob[4] = 2;
     plaque[4] = 5;
     plaque[48 + 4] = 8;
@@ -255,28 +238,21 @@ TEST_F(ChartStatsDbTest, LoadsTheEarliestExaminationOfTheStage) {
     ASSERT_TRUE(LoadChartStage(conn, 5, 1, s));
     EXPECT_EQ(s.ExamDate.date(), first);
     EXPECT_EQ(s.StageName, "初診時");
-    EXPECT_EQ(s.Ppd[0], 3);
-    EXPECT_EQ(s.Ppd[7], kNoValue);
-    EXPECT_EQ(s.Bop[6], 1);
-    EXPECT_EQ(s.Bop[7], kNoValue); // cleared where no depth was measured
-    EXPECT_EQ(s.Pus[7], kNoValue);
-    EXPECT_EQ(s.Pus[8], 1);
-    EXPECT_EQ(s.Mobility[4], 2);
-    EXPECT_EQ(s.Plaque[4], 5);
-    EXPECT_EQ(s.PlaqueItemB[4], 8);
-    EXPECT_EQ(s.Furcation[100], 2);
-    EXPECT_EQ(s.ToothStatus[0], kMissingTooth);
+    // Bleeding and pus are cleared where no depth was measured (site 7).
+    EXPECT_EQ(QList<int>({s.Ppd[0], s.Ppd[7], s.Bop[6], s.Bop[7], s.Pus[7], s.Pus[8]}),
+              QList<int>({3, N, 1, N, N, 1}));
+    EXPECT_EQ(QList<int>({s.Mobility[4], s.Plaque[4], s.PlaqueItemB[4], s.Furcation[100], s.ToothStatus[0]}),
+              QList<int>({2, 5, 8, 2, kMissingTooth}));
     EXPECT_EQ(PresentToothText(s), "30");
     EXPECT_EQ(ImplantText(s), "1");
-    // 30 remaining teeth, one site without depth: 179 sites, all bleeding.
-    EXPECT_EQ(BopText(s), "179 (100.0%)");
+    EXPECT_EQ(BopText(s), "179 (100.0%)"); // 30 remaining teeth, one site without depth
 
     ASSERT_TRUE(LoadChartStage(conn, 5, 2, s));
     EXPECT_EQ(s.Ppd[0], 7);
-    EXPECT_EQ(s.Bop[0], kNoValue); // this stage has no bleeding row
+    EXPECT_EQ(s.Bop[0], N); // this stage has no bleeding row
     EXPECT_FALSE(LoadChartStage(conn, 5, 3, s));
     EXPECT_FALSE(s.HasData);
-    EXPECT_EQ(s.Ppd[0], kNoValue);
+    EXPECT_EQ(s.Ppd[0], N);
 
     // The sample patient of the template loads and gives figures.
     ASSERT_TRUE(LoadChartStage(conn, 98, 1, s));
@@ -289,8 +265,7 @@ TEST_F(ChartStatsDbTest, LoadsTheEarliestExaminationOfTheStage) {
 TEST_F(ChartStatsDbTest, InitialCaseCriterion) {
     QString pct = "x", count = "x";
     EXPECT_TRUE(CheckInitialCaseCriteria(conn, 5, pct, count)); // no row: 192 sites of 0 mm
-    EXPECT_EQ(pct, "0.0");
-    EXPECT_EQ(count, "0");
+    EXPECT_EQ(QStringList({pct, count}), QStringList({"0.0", "0"}));
 
     // Teeth 0..9 remaining (60 sites): 18 of 4 mm or more (30.0%), 3 of them 6 mm or more.
     std::array<std::uint16_t, 32> bui{};
@@ -301,41 +276,35 @@ TEST_F(ChartStatsDbTest, InitialCaseCriterion) {
         ppd[i] = i < 15 ? 4 : i < 18 ? 6 : 2;
     addRow(QDate(2024, 1, 10), 0, 2, 1, ppd, bui);
     EXPECT_FALSE(CheckInitialCaseCriteria(conn, 5, pct, count));
-    EXPECT_EQ(pct, "30.0");
-    EXPECT_EQ(count, "3");
+    EXPECT_EQ(QStringList({pct, count}), QStringList({"30.0", "3"}));
 
-    conn->execute("DELETE FROM TExamData WHERE PatientID=5");
+    clearRows();
     ppd[17] = 5; // only two sites of 6 mm or more
     addRow(QDate(2024, 1, 10), 0, 2, 1, ppd, bui);
     EXPECT_TRUE(CheckInitialCaseCriteria(conn, 5, pct, count));
-    EXPECT_EQ(pct, "30.0");
-    EXPECT_EQ(count, "2");
+    EXPECT_EQ(QStringList({pct, count}), QStringList({"30.0", "2"}));
 
-    conn->execute("DELETE FROM TExamData WHERE PatientID=5");
-    addRow(QDate(2024, 1, 10), 0, 2, 1, filled(kNoValue));
+    clearRows();
+    addRow(QDate(2024, 1, 10), 0, 2, 1, filled(N));
     EXPECT_TRUE(CheckInitialCaseCriteria(conn, 5, pct, count));
-    EXPECT_EQ(pct, "0");
-    EXPECT_EQ(count, "0");
+    EXPECT_EQ(QStringList({pct, count}), QStringList({"0", "0"}));
 }
 
 TEST_F(ChartStatsDbTest, StagePeriodUsesCalendarMonths) {
-    const SiteBytes none = filled(kNoValue);
     EXPECT_FALSE(CheckStagePeriod(conn, 5));
-    addRow(QDate(2022, 8, 31), 0, 2, 3, none);
+    addRow(QDate(2022, 8, 31), 0, 2, 3, filled(N));
     EXPECT_FALSE(CheckStagePeriod(conn, 5)); // no stage 4
-    addRow(QDate(2023, 2, 27), 0, 2, 4, none);
-    EXPECT_TRUE(CheckStagePeriod(conn, 5)); // 31 Aug + 6 months = 28 Feb
-    conn->execute("DELETE FROM TExamData WHERE CommentID=4");
-    addRow(QDate(2023, 2, 28), 0, 2, 4, none);
-    EXPECT_FALSE(CheckStagePeriod(conn, 5));
-
-    conn->execute("DELETE FROM TExamData WHERE PatientID=5");
-    addRow(QDate(2023, 8, 31), 0, 2, 3, none);
-    addRow(QDate(2024, 2, 28), 0, 2, 4, none);
-    EXPECT_TRUE(CheckStagePeriod(conn, 5)); // leap year: the limit is 29 Feb
-    conn->execute("DELETE FROM TExamData WHERE CommentID=4");
-    addRow(QDate(2024, 2, 29), 0, 2, 4, none);
-    EXPECT_FALSE(CheckStagePeriod(conn, 5));
+    // Stage 3 on 31 August: six months later is the last day of February.
+    const std::tuple<QDate, QDate, bool> cases[] = {{QDate(2022, 8, 31), QDate(2023, 2, 27), true},
+                                                    {QDate(2022, 8, 31), QDate(2023, 2, 28), false},
+                                                    {QDate(2023, 8, 31), QDate(2024, 2, 28), true},
+                                                    {QDate(2023, 8, 31), QDate(2024, 2, 29), false}};
+    for (auto [stage3, stage4, expected] : cases) {
+        clearRows();
+        addRow(stage3, 0, 2, 3, filled(N));
+        addRow(stage4, 0, 2, 4, filled(N));
+        EXPECT_EQ(CheckStagePeriod(conn, 5), expected) << stage4.toString(Qt::ISODate).toStdString();
+    }
 }
 
 } // namespace

@@ -1,37 +1,20 @@
-#include "data/ADODBMain.h"
-#include "platform/passwords.h"
-#include "support/test_services.h"
-
-#include <QFile>
-#include <gtest/gtest.h>
+// The member connection slot: counted and holding opens, and the Retry/Cancel box.
+#include "member_db_fixture.h"
 
 using namespace kvr;
 
 namespace {
 
-class ConnectionTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        t = test::installTestServices();
-        closeAllConnections();
-        path = t.paths->app + "/KVR-DB-123456.MDB";
-        QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", path);
-        setMemberSource(path);
-    }
-    void TearDown() override { closeAllConnections(); }
-    test::TestServices t;
-    QString path;
-};
+class ConnectionTest : public test::MemberDbTest {};
 
-TEST_F(ConnectionTest, NestedCountedOpensConnectOnceAndDisconnectOnce) {
+TEST_F(ConnectionTest, CountedOpensConnectOnceAndDisconnectOnce) {
     ASSERT_TRUE(OpenMemberDb());
     db::ConnectionPtr first = memberConn();
     ASSERT_TRUE(OpenMemberDb());
     EXPECT_EQ(memberConn(), first); // no second connect
     EXPECT_EQ(slot(Slot::Member).users, 2);
     CloseMemberDb();
-    // The inner release marks the slot closed but the connection object lives on for
-    // the outer routine.
+    // The inner release marks the slot closed but the connection lives on for the outer routine.
     EXPECT_TRUE(first->isOpen());
     CloseMemberDb();
     EXPECT_EQ(memberConn(), nullptr);
@@ -60,12 +43,9 @@ TEST_F(ConnectionTest, HoldingOpenKeepsTheConnectionUntilForcedClose) {
     EXPECT_EQ(slot(Slot::Member).hold, 0);
 }
 
-TEST_F(ConnectionTest, WrongKeyShowsRetryBoxAndCancelEndsTheProgram) {
-    QFile f(path);
-    f.open(QIODevice::ReadWrite);
-    f.seek(100);
-    f.write(QByteArray(4000, '\x5a')); // damaged contents
-    f.close();
+TEST_F(ConnectionTest, WrongKeyShowsTheRetryBoxAndCancelEndsTheProgram) {
+    ASSERT_TRUE(QFile::remove(memberPath()));
+    db::Connection::create(memberPath(), "TOLWARF")->execute("CREATE TABLE T (A INTEGER)");
     t.boxes->answer(MsgResult::Retry);
     t.boxes->answer(MsgResult::Cancel);
     EXPECT_THROW(OpenMemberDb(), ProgramEnded);
@@ -80,12 +60,11 @@ TEST_F(ConnectionTest, WrongKeyShowsRetryBoxAndCancelEndsTheProgram) {
 TEST_F(ConnectionTest, RetryAfterTheFileReturnsSucceeds) {
     const QString missing = t.paths->app + "/later.MDB";
     setMemberSource(missing);
-    t.boxes->onShow = [&](const MsgBoxRequest&) { QFile::copy(path, missing); };
+    t.boxes->onShow = [&](const MsgBoxRequest&) { QFile::copy(memberPath(), missing); };
     t.boxes->answer(MsgResult::Retry);
     EXPECT_TRUE(OpenMemberDb());
     EXPECT_EQ(t.boxes->shown.size(), 1);
     EXPECT_NE(memberConn(), nullptr);
-    CloseMemberDb();
 }
 
 } // namespace

@@ -12,92 +12,82 @@ namespace {
 class FileUtilTest : public ::testing::Test {
 protected:
     void SetUp() override { t = test::installTestServices(); }
+    QString path(const QString& name) const { return t.paths->app + "/" + name; }
     QString write(const QString& name, const QByteArray& content) {
-        const QString p = t.paths->app + "/" + name;
-        QFile f(p);
+        QFile f(path(name));
         f.open(QIODevice::WriteOnly);
         f.write(content);
-        return p;
+        return path(name);
+    }
+    static QByteArray read(const QString& p) {
+        QFile f(p);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     test::TestServices t;
 };
 
-TEST_F(FileUtilTest, CopyFileReplacesTargetAndRefusesCopyOntoItself) {
+TEST_F(FileUtilTest, CopyFileReplacesTheTargetAndKeepsItOnFailure) {
     const QString a = write("a.MDB", "new"), b = write("b.MDB", "old content");
     EXPECT_TRUE(CopyFile(a, b));
-    QFile f(b);
-    f.open(QIODevice::ReadOnly);
-    EXPECT_EQ(f.readAll(), "new");
+    EXPECT_EQ(read(b), "new");
     EXPECT_FALSE(QFile::exists(b + ".kvrtmp"));
-    EXPECT_FALSE(CopyFile(a, a));
+    EXPECT_FALSE(CopyFile(a, a)); // not onto itself
     EXPECT_TRUE(t.boxes->shown.isEmpty());
-}
-
-TEST_F(FileUtilTest, CopyFileOfMissingSourceShowsLabelledBoxAndKeepsTarget) {
-    const QString b = write("b.MDB", "keep");
-    EXPECT_FALSE(CopyFile(t.paths->app + "/missing.MDB", b));
+    EXPECT_FALSE(CopyFile(path("missing.MDB"), b));
+    EXPECT_EQ(read(b), "new");
     ASSERT_EQ(t.boxes->shown.size(), 1);
     EXPECT_TRUE(
         t.boxes->shown[0].text.startsWith("ファイルコピー(CopyFile)でエラーが発生しました。\r\n\r\n<"));
-    QFile f(b);
-    f.open(QIODevice::ReadOnly);
-    EXPECT_EQ(f.readAll(), "keep");
 }
 
 TEST_F(FileUtilTest, RenameFileOnlyOntoAFreeName) {
     const QString a = write("a.txt", "a"), b = write("b.txt", "b");
     EXPECT_FALSE(RenameFile(a, b));
-    EXPECT_TRUE(QFile::exists(a));
-    EXPECT_TRUE(RenameFile(a, t.paths->app + "/c.txt"));
+    EXPECT_EQ(read(a) + read(b), "ab");
+    EXPECT_TRUE(RenameFile(a, path("c.txt")));
     EXPECT_FALSE(QFile::exists(a));
-    EXPECT_TRUE(QFile::exists(t.paths->app + "/c.txt"));
-    EXPECT_FALSE(RenameFile(t.paths->app + "/nothing.txt", t.paths->app + "/d.txt"));
+    EXPECT_EQ(read(path("c.txt")), "a");
+    EXPECT_FALSE(RenameFile(path("nothing.txt"), path("d.txt")));
 }
 
 TEST_F(FileUtilTest, CheckDirMatchesMasksInAnyCase) {
     write("KVR-DB.MDB", "x");
     write("readme.txt", "x");
-    EXPECT_EQ(CheckDir(t.paths->app + "/*.mdb"), "kvr-db.mdb");
-    EXPECT_EQ(CheckDir(t.paths->app + "/*.MDB"), "kvr-db.mdb");
-    EXPECT_EQ(CheckDir(t.paths->app + "/KVR-D?.MDB"), "kvr-db.mdb");
-    EXPECT_EQ(CheckDir(t.paths->app + "/*.pdf"), "");
-    EXPECT_EQ(CheckDir(t.paths->app + "/readme.txt"), "readme.txt");
-    EXPECT_EQ(CheckDir(t.paths->app + "/other.txt"), "");
-    EXPECT_EQ(CheckDir(t.paths->app + "/nofolder/*.mdb"), "");
-    EXPECT_EQ(CheckDir(""), "");
+    const std::pair<QString, QString> cases[] = {
+        {path("*.mdb"), "kvr-db.mdb"},      {path("*.MDB"), "kvr-db.mdb"},
+        {path("KVR-D?.MDB"), "kvr-db.mdb"}, {path("*.pdf"), ""},
+        {path("readme.txt"), "readme.txt"}, {path("other.txt"), ""},
+        {path("nofolder/*.mdb"), ""},       {"", ""}};
+    for (const auto& [mask, found] : cases)
+        EXPECT_EQ(CheckDir(mask), found) << mask;
 }
 
-TEST_F(FileUtilTest, MakeFolderIsQuietForExistingFoldersAndLabelsFailures) {
-    EXPECT_TRUE(MakeFolder(t.paths->app));
-    EXPECT_TRUE(MakeFolder(t.paths->app + "/new"));
-    EXPECT_TRUE(CheckFolder(t.paths->app + "/new"));
+TEST_F(FileUtilTest, FoldersSizesAndNames) {
+    EXPECT_TRUE(MakeFolder(t.paths->app)); // existing: quiet
+    EXPECT_TRUE(MakeFolder(path("new")));
+    EXPECT_TRUE(CheckFolder(path("new")));
     EXPECT_TRUE(t.boxes->shown.isEmpty());
-    EXPECT_FALSE(MakeFolder(t.paths->app + "/a/b")); // one level only
+    EXPECT_FALSE(MakeFolder(path("a/b"))); // one level only
     ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_TRUE(t.boxes->shown[0].text.startsWith("フォルダ作成(MakeFolder)でエラーが発生しました。\r\n\r\n"
-                                                  "フォルダ名：" +
-                                                  t.paths->app + "/a/b\r\n\r\n<"));
-}
+    EXPECT_TRUE(t.boxes->shown[0].text.startsWith(
+        "フォルダ作成(MakeFolder)でエラーが発生しました。\r\n\r\nフォルダ名：" + path("a/b") + "\r\n\r\n<"));
 
-TEST_F(FileUtilTest, SizesNamesAndFolderCopies) {
-    write("a.bin", "12345");
-    EXPECT_EQ(GetFileSize(t.paths->app + "/a.bin"), 5);
+    QDir().mkpath(path("src/inner"));
+    write("src/inner/f.txt", "12345");
+    EXPECT_EQ(GetFileSize(path("src/inner/f.txt")), 5);
     EXPECT_EQ(GetFileSize(""), -1);
-    EXPECT_EQ(GetFileSize(t.paths->app + "/none"), -1);
+    EXPECT_EQ(GetFileSize(path("none")), -1);
+    EXPECT_TRUE(CopyFolder(path("src"), path("dst/deep"), 1));
+    EXPECT_EQ(read(path("dst/deep/inner/f.txt")), "12345");
+    EXPECT_TRUE(DeleteFolder(path("dst/")));
+    EXPECT_FALSE(CheckFolder(path("dst")));
     EXPECT_EQ(FileNameOf(" /x/y/KVR.INI "), "KVR.INI");
     EXPECT_EQ(FileNameOf("KVR.INI"), "");
-    QDir().mkpath(t.paths->app + "/src/inner");
-    write("src/inner/f.txt", "f");
-    EXPECT_TRUE(CopyFolder(t.paths->app + "/src", t.paths->app + "/dst/deep", 1));
-    EXPECT_TRUE(QFile::exists(t.paths->app + "/dst/deep/inner/f.txt"));
-    EXPECT_TRUE(DeleteFolder(t.paths->app + "/dst/"));
-    EXPECT_FALSE(CheckFolder(t.paths->app + "/dst"));
 }
 
 TEST_F(FileUtilTest, NumericInputChecks) {
-    EXPECT_EQ(CheckNumericInput("   "), 0);
-    EXPECT_EQ(CheckNumericInput(" １２ "), 0);
-    EXPECT_EQ(CheckNumericInput("-1.5e3"), 0);
+    for (const char* ok : {"   ", " １２ ", "-1.5e3", ""})
+        EXPECT_EQ(CheckNumericInput(ok), 0) << ok;
     EXPECT_TRUE(t.boxes->shown.isEmpty());
     EXPECT_EQ(CheckNumericInput("1,000"), -2);
     ASSERT_EQ(t.boxes->shown.size(), 1);
@@ -113,15 +103,12 @@ TEST_F(FileUtilTest, NumericInputChecks) {
     EXPECT_EQ(toHalfWidth("１２３４５６　ＡＢ"), "123456 AB");
 }
 
-TEST_F(FileUtilTest, AgeCountsTheBirthdayOnTheDayItself) {
+TEST_F(FileUtilTest, AgeShellAndWait) {
     t.clock->current = QDateTime(QDate(2024, 8, 14), QTime(9, 0));
-    EXPECT_EQ(CalcAge(QDate(1980, 8, 14)), 44);
+    EXPECT_EQ(CalcAge(QDate(1980, 8, 14)), 44); // the birthday itself counts
     EXPECT_EQ(CalcAge(QDate(1980, 8, 15)), 43);
     EXPECT_EQ(CalcAge(QDate(1980, 1, 1)), 44);
-}
-
-TEST_F(FileUtilTest, ShellAndWaitReportsStartFailureOnly) {
-    EXPECT_TRUE(ShellAndWait("/nonexistent/program"));
+    EXPECT_TRUE(ShellAndWait("/nonexistent/program")); // true reports a start failure only
     EXPECT_FALSE(ShellAndWait("true"));
 }
 

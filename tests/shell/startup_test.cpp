@@ -22,8 +22,7 @@ namespace {
 
 QByteArray readFile(const QString& path) {
     QFile f(path);
-    f.open(QIODevice::ReadOnly);
-    return f.readAll();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 class StartupTest : public ::testing::Test {
@@ -49,93 +48,81 @@ protected:
         };
         return Main(o);
     }
-    void setVersion(int major, int minor, int revision, const QString& member = "123456") {
-        auto c = db::Connection::open(t.paths->app + "/" + member + "/KVR-DB-" + member + ".MDB",
-                                      kProgramPassword);
-        c->execute("UPDATE TVersion SET Major=?, Minor=?, Revision=? WHERE ID=1", {major, minor, revision});
-    }
+    // The base database a new member folder receives.
+    void provideBaseDb() { QFile::copy(t.paths->app + "/KVR-DB_ORG.MDB", t.paths->app + "/KVR-DB.MDB"); }
+    const MsgBoxRequest& last() const { return t.boxes->shown.last(); }
+    db::ConnectionPtr memberDb() { return db::Connection::open(app().memberDbPath(), kProgramPassword); }
     test::TestServices t;
     SingleInstance ownLock{"kvr-test-" + QString::number(QCoreApplication::applicationPid())};
 };
 
-TEST_F(StartupTest, FirstStartCreatesBaseMemberFolderDatabaseLogAndVersionFile) {
+TEST_F(StartupTest, FirstStartCreatesTheMemberFolderAndALaterStartOpensIt) {
     t.boxes->answer(MsgResult::Yes); // create the member folder
     ASSERT_TRUE(start("１２３４５６"));
-    const QString member = t.paths->app + "/123456";
-    EXPECT_TRUE(QFile::exists(member + "/KVR-DB-123456.MDB"));
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(last().text, "新規の会員番号に対して会員番号フォルダを作成します。\r\n\r\nよろしいですか？");
+    EXPECT_EQ(last().title, "確認");
+    EXPECT_EQ(last().buttons, MsgButtons::YesNo);
+    const QString member = t.paths->app + "/123456/KVR-DB-123456.MDB";
+    EXPECT_TRUE(QFile::exists(member));
     // The base database went aside under its dated name; the next new member gets a fresh one.
     EXPECT_FALSE(QFile::exists(t.paths->app + "/KVR-DB.MDB"));
     EXPECT_TRUE(QFile::exists(t.paths->app + "/KVR-DB-20240814_163000.MDB"));
-    EXPECT_EQ(readFile(t.paths->app + "/Log_Access.txt"), "2024/08/14 16:30  123456\r\n");
     EXPECT_EQ(readFile(t.paths->app + "/VersionKVRDB.txt"), QString("Version=%1.%2.%3\r\n")
                                                                 .arg(KVR_VERSION_MAJOR)
                                                                 .arg(KVR_VERSION_MINOR)
                                                                 .arg(KVR_VERSION_PATCH)
                                                                 .toUtf8());
     EXPECT_TRUE(QFileInfo(t.paths->desktop + "/KVR-DB-SAVE").isDir());
-    EXPECT_EQ(app().MemberNo, "123456");
-    EXPECT_EQ(app().MemberDbFile, "/KVR-DB-123456.MDB");
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_EQ(t.boxes->shown[0].text,
-              "新規の会員番号に対して会員番号フォルダを作成します。\r\n\r\nよろしいですか？");
-    EXPECT_EQ(t.boxes->shown[0].title, "確認");
-    EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
-    // The new database carries the member number as its clinic code.
-    {
-        auto c = db::Connection::open(member + "/KVR-DB-123456.MDB", kProgramPassword);
-        EXPECT_EQ(c->scalar("SELECT ClinicCode FROM TClinicCode WHERE ID=0").toString(), "123456");
-        EXPECT_EQ(c->scalar("SELECT ClinicName FROM TClinicCode WHERE ID=0").toString(), "");
-    }
-    // The member database is keyed.
-    EXPECT_THROW(db::Connection::open(member + "/KVR-DB-123456.MDB", "x"), RuntimeError);
-    QWidget* w = QApplication::activeWindow();
-    bool titled = false;
-    for (QWidget* top : QApplication::topLevelWidgets())
-        titled |= top->isVisible() && top->windowTitle() == mainWindowTitle();
-    EXPECT_TRUE(titled) << (w ? w->windowTitle().toStdString() : "");
-}
+    // The new database is keyed and carries the member number as its clinic code.
+    EXPECT_EQ(memberDb()->scalar("SELECT ClinicCode||'|'||ClinicName FROM TClinicCode WHERE ID=0").toString(),
+              "123456|");
+    EXPECT_THROW(db::Connection::open(member, "x"), RuntimeError);
+    const QWidgetList tops = QApplication::topLevelWidgets();
+    EXPECT_TRUE(std::any_of(tops.begin(), tops.end(), [](QWidget* w) {
+        return w->isVisible() && w->windowTitle() == mainWindowTitle();
+    }));
 
-TEST_F(StartupTest, ExistingFolderOpensWithoutQuestion) {
-    t.boxes->answer(MsgResult::Yes);
-    ASSERT_TRUE(start("123456"));
+    // A padded number opens the existing folder without the question.
     closeAllConnections();
     t.boxes->clear();
     ASSERT_TRUE(start(" 123456 "));
     EXPECT_TRUE(t.boxes->shown.isEmpty());
-    EXPECT_EQ(readFile(t.paths->app + "/Log_Access.txt").count("123456"), 2);
+    EXPECT_EQ(readFile(t.paths->app + "/Log_Access.txt"),
+              "2024/08/14 16:30  123456\r\n2024/08/14 16:30  123456\r\n");
 }
 
-TEST_F(StartupTest, VersionTestBoundaries) {
+TEST_F(StartupTest, DatabaseVersionBoundaries) {
     t.boxes->answer(MsgResult::Yes);
     ASSERT_TRUE(start("123456"));
     closeAllConnections();
+    auto setVersion = [&](int major, int minor, int revision) {
+        memberDb()->execute("UPDATE TVersion SET Major=?, Minor=?, Revision=? WHERE ID=1",
+                            {major, minor, revision});
+    };
     setVersion(0, 1, 0);
     EXPECT_TRUE(CheckDbVersion());
     setVersion(0, 0, 999);
     EXPECT_FALSE(CheckDbVersion());
     t.boxes->clear();
     EXPECT_THROW(start("123456"), ProgramEnded);
-    EXPECT_EQ(t.boxes->shown.last().text, "データベースのバージョンが一致しません。");
-    EXPECT_EQ(t.boxes->shown.last().title, "バージョンエラー");
-    // A missing version row counts as 0.
-    auto c = db::Connection::open(app().memberDbPath(), kProgramPassword);
-    c->execute("DELETE FROM TVersion");
-    c.reset();
+    EXPECT_EQ(last().text, "データベースのバージョンが一致しません。");
+    EXPECT_EQ(last().title, "バージョンエラー");
+    setVersion(1, 0, 0); // a passing version, then no version row at all: counts as 0
+    memberDb()->execute("DELETE FROM TVersion");
     EXPECT_FALSE(CheckDbVersion());
 }
 
-TEST_F(StartupTest, SecondCopyIsRefused) {
+TEST_F(StartupTest, SecondCopyIsRefusedAndCancelEndsTheProgram) {
     const QString name = "kvr-test-second-" + QString::number(QCoreApplication::applicationPid());
     SingleInstance first(name), second(name);
     ASSERT_TRUE(first.acquire());
     EXPECT_THROW(start("123456", &second), ProgramEnded);
     ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_EQ(t.boxes->shown[0].text, "すでに起動されています。プログラムを終了します。");
-    EXPECT_EQ(t.boxes->shown[0].title, "２重起動");
-    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
-}
+    EXPECT_EQ(last().text, "すでに起動されています。プログラムを終了します。");
+    EXPECT_EQ(last().title, "２重起動");
+    EXPECT_EQ(last().icon, MsgIcon::Critical);
 
-TEST_F(StartupTest, CancelledStartScreenEndsTheProgram) {
     StartupOptions o;
     o.instance = &ownLock;
     o.runSplash = [](PFrmSplash& s) { s.CmdCansel->click(); };
@@ -146,26 +133,25 @@ TEST_F(StartupTest, CancelledStartScreenEndsTheProgram) {
 class SplashTest : public StartupTest {};
 
 TEST_F(SplashTest, MemberNumbersAreValidated) {
-    QFile::copy(t.paths->app + "/KVR-DB_ORG.MDB", t.paths->app + "/KVR-DB.MDB");
+    provideBaseDb();
     PFrmSplash s;
-    const QList<QString> bad = {"12345", "1234567", "12a456", "+12345", "1.2345"};
-    for (const QString& no : bad) {
+    for (const char* no : {"12345", "1234567", "12a456", "+12345", "1.2345"}) {
         s.TxtKVRCode->setText(no);
         s.CmdOK_Click();
         ASSERT_FALSE(t.boxes->shown.isEmpty());
-        EXPECT_EQ(t.boxes->shown.last().text, "会員番号を正しく入力してください。") << no.toStdString();
-        EXPECT_EQ(t.boxes->shown.last().title, "エラー");
-        EXPECT_EQ(t.boxes->shown.last().icon, MsgIcon::Exclamation);
+        EXPECT_EQ(last().text, "会員番号を正しく入力してください。") << no;
+        EXPECT_EQ(last().title, "エラー");
+        EXPECT_EQ(last().icon, MsgIcon::Exclamation);
     }
     s.TxtKVRCode->setText("　 ");
     s.CmdOK_Click();
-    EXPECT_EQ(t.boxes->shown.last().text, "未入力です。入力してください。");
-    EXPECT_EQ(t.boxes->shown.last().title, "未入力");
+    EXPECT_EQ(last().text, "未入力です。入力してください。");
+    EXPECT_EQ(last().title, "未入力");
     EXPECT_FALSE(QFile::exists(t.paths->app + "/Log_Access.txt"));
 }
 
 TEST_F(SplashTest, NoToTheFolderQuestionKeepsTheScreenAndTheNumber) {
-    QFile::copy(t.paths->app + "/KVR-DB_ORG.MDB", t.paths->app + "/KVR-DB.MDB");
+    provideBaseDb();
     PFrmSplash s;
     s.show();
     s.TxtKVRCode->setText("654321");
@@ -178,31 +164,26 @@ TEST_F(SplashTest, NoToTheFolderQuestionKeepsTheScreenAndTheNumber) {
     EXPECT_EQ(readFile(t.paths->app + "/Log_Access.txt"), "2024/08/14 16:30  654321\r\n");
 }
 
-TEST_F(SplashTest, FolderThatCannotBeCreatedEndsTheProgram) {
-    QFile::copy(t.paths->app + "/KVR-DB_ORG.MDB", t.paths->app + "/KVR-DB.MDB");
+TEST_F(SplashTest, FolderOrDatabaseThatCannotBeMadeEndsTheProgram) {
     PFrmSplash s;
-    s.TxtKVRCode->setText("111111");
-    QFile::setPermissions(t.paths->app, QFile::ReadOwner | QFile::ExeOwner);
-    t.boxes->answer(MsgResult::Yes);
-    const bool root = QFileInfo(t.paths->app).isWritable(); // root ignores permissions
-    if (!root) {
-        EXPECT_THROW(s.CmdOK_Click(), ProgramEnded);
-        EXPECT_EQ(t.boxes->shown.last().title, "フォルダ作成エラー");
-        EXPECT_EQ(t.boxes->shown.last().text, "会員番号フォルダを作成できません。\r\n\r\n会員番号フォルダ：" +
-                                                  t.paths->app + "/111111\r\n\r\nプログラムを終了します。");
-    }
-    QFile::setPermissions(t.paths->app, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (root) GTEST_SKIP() << "running as root: folder permissions are not enforced";
-}
-
-TEST_F(SplashTest, MissingBaseDatabaseEndsTheProgramWithCopyMessage) {
-    PFrmSplash s;
-    s.TxtKVRCode->setText("222222");
+    s.TxtKVRCode->setText("222222"); // no base database to copy
     t.boxes->answer(MsgResult::Yes);
     EXPECT_THROW(s.CmdOK_Click(), ProgramEnded);
-    EXPECT_EQ(t.boxes->shown.last().title, "ファイルコピーエラー");
-    EXPECT_EQ(t.boxes->shown.last().text, "会員番号ＤＢをコピーできません。\r\n\r\n会員番号ＤＢ：/"
-                                          "KVR-DB-222222.MDB\r\n\r\nプログラムを終了します。");
+    EXPECT_EQ(last().title, "ファイルコピーエラー");
+    EXPECT_EQ(last().text, "会員番号ＤＢをコピーできません。\r\n\r\n会員番号ＤＢ：/"
+                           "KVR-DB-222222.MDB\r\n\r\nプログラムを終了します。");
+
+    provideBaseDb();
+    s.TxtKVRCode->setText("111111");
+    QFile::setPermissions(t.paths->app, QFile::ReadOwner | QFile::ExeOwner);
+    // Root ignores permissions (and removes the read-only folder all the same).
+    if (QFileInfo(t.paths->app).isWritable()) GTEST_SKIP() << "running as root";
+    t.boxes->answer(MsgResult::Yes);
+    EXPECT_THROW(s.CmdOK_Click(), ProgramEnded);
+    QFile::setPermissions(t.paths->app, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(last().title, "フォルダ作成エラー");
+    EXPECT_EQ(last().text, "会員番号フォルダを作成できません。\r\n\r\n会員番号フォルダ：" + t.paths->app +
+                               "/111111\r\n\r\nプログラムを終了します。");
 }
 
 TEST_F(SplashTest, PanelMarkerFileFollowsTheCheckBox) {
