@@ -73,13 +73,12 @@ TEST_F(ChartStatsTest, TeethBleedingAndImplants) {
     setTooth(s.Bop, 16, {1, 1, 1, 1, 1, 1});
     setTooth(s.Bop, 21, {1, 1, 1, 1, 1, 1}); // bleeding without a depth is ignored
 
-    EXPECT_EQ(PresentToothText(s), "17");
-    EXPECT_EQ(ImplantText(s), "2");
     EXPECT_TRUE(IsPresentTooth(s, 21));
     EXPECT_FALSE(IsPresentTooth(s, 16));
     EXPECT_FALSE(IsCountedTooth(s, 16));
     EXPECT_TRUE(IsCountedTooth(s, 16, true));
-    EXPECT_EQ(BopText(s), "12 (12.5%)"); // 12 of 96
+    EXPECT_EQ(QStringList({PresentToothText(s), ImplantText(s), BopText(s)}),
+              QStringList({"17", "2", "12 (12.5%)"})); // 12 of 96 sites bleed
     EXPECT_EQ(summarize(PocketDepthInput(s), 1), 96);
     ToothAreas pesa, pisa;
     ASSERT_TRUE(CalcPisa(PocketDepthInput(s), BleedingInput(s), pesa, pisa));
@@ -243,9 +242,9 @@ TEST_F(ChartStatsDbTest, LoadsTheEarliestExaminationOfTheStage) {
               QList<int>({3, N, 1, N, N, 1}));
     EXPECT_EQ(QList<int>({s.Mobility[4], s.Plaque[4], s.PlaqueItemB[4], s.Furcation[100], s.ToothStatus[0]}),
               QList<int>({2, 5, 8, 2, kMissingTooth}));
-    EXPECT_EQ(PresentToothText(s), "30");
-    EXPECT_EQ(ImplantText(s), "1");
-    EXPECT_EQ(BopText(s), "179 (100.0%)"); // 30 remaining teeth, one site without depth
+    // 30 remaining teeth, one site without depth.
+    EXPECT_EQ(QStringList({PresentToothText(s), ImplantText(s), BopText(s)}),
+              QStringList({"30", "1", "179 (100.0%)"}));
 
     ASSERT_TRUE(LoadChartStage(conn, 5, 2, s));
     EXPECT_EQ(s.Ppd[0], 7);
@@ -253,13 +252,6 @@ TEST_F(ChartStatsDbTest, LoadsTheEarliestExaminationOfTheStage) {
     EXPECT_FALSE(LoadChartStage(conn, 5, 3, s));
     EXPECT_FALSE(s.HasData);
     EXPECT_EQ(s.Ppd[0], N);
-
-    // The sample patient of the template loads and gives figures.
-    ASSERT_TRUE(LoadChartStage(conn, 98, 1, s));
-    EXPECT_FALSE(PresentToothText(s).isEmpty());
-    ToothAreas pesa, pisa;
-    CalcPisa(PocketDepthInput(s), BleedingInput(s), pesa, pisa);
-    EXPECT_GT(pesa[32], 0.0);
 }
 
 TEST_F(ChartStatsDbTest, InitialCaseCriterion) {

@@ -1,4 +1,5 @@
-// Record classes of the data store: round trips, the next-number counters, the
+// The member connection slot (counted and holding opens, the Retry/Cancel box) and the
+// record classes of the data store: round trips, the next-number counters, the
 // clinic-code row and the image record's bounded arrays.
 #include "data/CImage.h"
 #include "member_db_fixture.h"
@@ -6,6 +7,68 @@
 using namespace kvr;
 
 namespace {
+
+class ConnectionTest : public test::MemberDbTest {};
+
+TEST_F(ConnectionTest, CountedOpensConnectOnceAndDisconnectOnce) {
+    ASSERT_TRUE(OpenMemberDb());
+    db::ConnectionPtr first = memberConn();
+    ASSERT_TRUE(OpenMemberDb());
+    EXPECT_EQ(memberConn(), first); // no second connect
+    EXPECT_EQ(slot(Slot::Member).users, 2);
+    CloseMemberDb();
+    // The inner release marks the slot closed but the connection lives on for the outer routine.
+    EXPECT_TRUE(first->isOpen());
+    CloseMemberDb();
+    EXPECT_EQ(memberConn(), nullptr);
+    EXPECT_FALSE(first->isOpen());
+    EXPECT_EQ(slot(Slot::Member).open, 0);
+}
+
+TEST_F(ConnectionTest, HoldingOpenKeepsTheConnectionUntilForcedClose) {
+    ASSERT_TRUE(OpenMemberDbHold());
+    db::ConnectionPtr held = memberConn();
+    for (int i = 0; i < 3; ++i) {
+        OpenMemberDb();
+        EXPECT_EQ(memberConn(), held);
+        CloseMemberDb();
+    }
+    EXPECT_TRUE(held->isOpen());
+    EXPECT_EQ(slot(Slot::Member).open, 1);
+    // A second holding open reconnects and restarts the counter.
+    OpenMemberDb();
+    ASSERT_TRUE(OpenMemberDbHold());
+    EXPECT_NE(memberConn(), held);
+    EXPECT_FALSE(held->isOpen());
+    EXPECT_EQ(slot(Slot::Member).users, 0);
+    CloseMemberDbForce();
+    EXPECT_EQ(memberConn(), nullptr);
+    EXPECT_EQ(slot(Slot::Member).hold, 0);
+}
+
+TEST_F(ConnectionTest, WrongKeyShowsTheRetryBoxAndCancelEndsTheProgram) {
+    ASSERT_TRUE(QFile::remove(memberPath()));
+    db::Connection::create(memberPath(), "TOLWARF")->execute("CREATE TABLE T (A INTEGER)");
+    t.boxes->answer(MsgResult::Retry);
+    t.boxes->answer(MsgResult::Cancel);
+    EXPECT_THROW(OpenMemberDb(), ProgramEnded);
+    ASSERT_EQ(t.boxes->shown.size(), 2);
+    EXPECT_TRUE(t.boxes->shown[0].text.startsWith("[Error:26] \r\n"));
+    EXPECT_EQ(t.boxes->shown[0].title, "エラー");
+    EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::RetryCancel);
+    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(slot(Slot::Member).open, 0);
+}
+
+TEST_F(ConnectionTest, RetryAfterTheFileReturnsSucceeds) {
+    const QString missing = t.paths->app + "/later.MDB";
+    setMemberSource(missing);
+    t.boxes->onShow = [&](const MsgBoxRequest&) { QFile::copy(memberPath(), missing); };
+    t.boxes->answer(MsgResult::Retry);
+    EXPECT_TRUE(OpenMemberDb());
+    EXPECT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_NE(memberConn(), nullptr);
+}
 
 class RecordClassTest : public test::MemberDbTest {
 protected:
@@ -36,24 +99,22 @@ QStringList texts(const QVariantList& values) {
 }
 
 TEST_F(RecordClassTest, PatientRoundTripKeepsEveryFieldAndReadsNullTextAsEmpty) {
-    CPatient p;
-    p.ClearBuffer();
-    EXPECT_EQ(p.UpDate, now());
-    p.ID = 7;
-    p.ClinicCode = "123456";
-    p.KalteNumber = "K-7";
-    p.Ruby = "ヤマダ　ハナコ";
-    p.Name = "山田　花子";
-    p.BirthDay = "1971/02/28";
-    p.Sex = 1;
-    p.TEL = "03-0000-0000";
-    p.Post = "100-0001";
-    p.Address1 = "東京都";
-    p.Address2 = "千代田区1-1";
-    p.NextExamDate = QDateTime(QDate(2024, 9, 1), QTime(0, 0));
-    p.LastExamDate = QDateTime(QDate(2024, 8, 1), QTime(10, 15, 30));
-    p.Lock = 1;
-    p.AppName = "KVR-DB";
+    CPatient p{.ID = 7,
+               .ClinicCode = "123456",
+               .KalteNumber = "K-7",
+               .Ruby = "ヤマダ　ハナコ",
+               .Name = "山田　花子",
+               .BirthDay = "1971/02/28",
+               .Sex = 1,
+               .TEL = "03-0000-0000",
+               .Post = "100-0001",
+               .Address1 = "東京都",
+               .Address2 = "千代田区1-1",
+               .NextExamDate = QDateTime(QDate(2024, 9, 1), QTime(0, 0)),
+               .LastExamDate = QDateTime(QDate(2024, 8, 1), QTime(10, 15, 30)),
+               .Lock = 1,
+               .AppName = "KVR-DB",
+               .UpDate = now()};
     auto fields = [](const CPatient& r) {
         return texts({r.ID, r.ClinicCode, r.KalteNumber, r.Ruby, r.Name, r.BirthDay, r.Sex, r.TEL, r.Post,
                       r.Address1, r.Address2, r.NextExamDate, r.LastExamDate, r.Lock, r.AppName, r.UpDate});
@@ -111,13 +172,7 @@ TEST_F(RecordClassTest, NextNumbers) {
 }
 
 TEST_F(RecordClassTest, MasterAndCounterRoundTripsAndAFailingColumnIsSkipped) {
-    CMaster m;
-    m.ClearBuffer();
-    m.IDLG = 3;
-    m.IDSG = 2;
-    m.SeqNo = 4;
-    m.SGName = "現在喫煙";
-    m.SGComment = "喫煙歴";
+    CMaster m{.IDLG = 3, .IDSG = 2, .SeqNo = 4, .SGName = "現在喫煙", .SGComment = "喫煙歴", .UpDate = now()};
     const CMaster back = storeAndRead(m, "TMaster", "IDLG=3");
     EXPECT_EQ(texts({back.IDLG, back.IDSG, back.SeqNo, back.SGName, back.SGComment, back.UpDate}),
               texts({3, 2, 4, "現在喫煙", "喫煙歴", now()}));
