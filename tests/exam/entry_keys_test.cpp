@@ -1,6 +1,7 @@
 // Key reading with the "/" and "*" prefixes and what each token does per item mode.
 #include "exam/EntryKeys.h"
 
+#include <QHash>
 #include <QStringList>
 #include <gtest/gtest.h>
 
@@ -8,12 +9,19 @@ using namespace kvr;
 
 namespace {
 
-// Types keys (Qt key codes) and returns the tokens they complete, joined by "|".
-QString tokensOf(std::initializer_list<int> keys, QString* prefixLeft = nullptr) {
+// Types keys and returns the tokens they complete, joined by "|" ("<" and ">" for
+// moves). A printable character is the key of the same code; besides: '<' Left,
+// '>' Right, 'b' Backspace, 'r' Return, 'e' Enter, 's' Shift, 'n' NumLock, 't' Tab,
+// 'u' Up, 'x' Escape.
+QString tokensOf(const char* keys, QString* prefixLeft = nullptr) {
+    const QHash<char, int> special = {{'<', Qt::Key_Left},    {'>', Qt::Key_Right}, {'b', Qt::Key_Backspace},
+                                      {'r', Qt::Key_Return},  {'e', Qt::Key_Enter}, {'s', Qt::Key_Shift},
+                                      {'n', Qt::Key_NumLock}, {'t', Qt::Key_Tab},   {'u', Qt::Key_Up},
+                                      {'x', Qt::Key_Escape}};
     QString prefix;
     QStringList out;
-    for (int k : keys) {
-        const KeyStep s = readEntryKey(k, QString(), prefix);
+    for (const char* c = keys; *c; ++c) {
+        const KeyStep s = readEntryKey(special.value(*c, *c), QString(), prefix);
         if (s.kind == KeyStep::Token) out << s.token;
         if (s.kind == KeyStep::Prev) out << "<";
         if (s.kind == KeyStep::Next) out << ">";
@@ -24,71 +32,53 @@ QString tokensOf(std::initializer_list<int> keys, QString* prefixLeft = nullptr)
 
 } // namespace
 
-TEST(EntryKeys, PrefixesCompleteTensAndPusTokens) {
-    EXPECT_EQ(tokensOf({Qt::Key_Slash, Qt::Key_2}), "12");
-    EXPECT_EQ(tokensOf({Qt::Key_Slash, Qt::Key_0, Qt::Key_6}), "10|6"); // the prefix serves one key
-    EXPECT_EQ(tokensOf({Qt::Key_Asterisk, Qt::Key_Plus, Qt::Key_Asterisk, Qt::Key_Minus}), "*+|*-");
-    EXPECT_EQ(tokensOf({Qt::Key_Plus, Qt::Key_Minus, Qt::Key_Period}), "+|-|.");
-    // The latest prefix wins; "*" before a digit and "/" before a sign do nothing.
-    EXPECT_EQ(tokensOf({Qt::Key_Asterisk, Qt::Key_Slash, Qt::Key_5}), "15");
-    EXPECT_EQ(tokensOf({Qt::Key_Asterisk, Qt::Key_3, Qt::Key_Slash, Qt::Key_Plus}), "3|+");
-}
-
-TEST(EntryKeys, ModifiersKeepThePrefixOtherKeysClearIt) {
+TEST(EntryKeys, PrefixesModifiersAndMoves) {
+    // The prefix serves one key; the latest prefix wins; "*" before a digit and "/"
+    // before a sign do nothing; modifiers alone keep the prefix (Shift held for "+"),
+    // other keys and moves clear it.
+    const std::pair<const char*, const char*> cases[] = {
+        {"/2", "12"},  {"/06", "10|6"}, {"*+*-", "*+|*-"},      {"+-.", "+|-|."},
+        {"*/5", "15"}, {"*3/+", "3|+"}, {"*s+", "*+"},          {"/n4", "14"},
+        {"/A4", "4"},  {"/>2", ">|2"},  {"<b>re", "<|<|>|>|>"}, {"ux", ""}};
+    for (const auto& [keys, tokens] : cases)
+        EXPECT_EQ(tokensOf(keys), tokens) << keys;
     QString left;
-    // "*" then Shift (held for "+" on the main keyboard) then "+".
-    EXPECT_EQ(tokensOf({Qt::Key_Asterisk, Qt::Key_Shift, Qt::Key_Plus}), "*+");
-    EXPECT_EQ(tokensOf({Qt::Key_Slash, Qt::Key_NumLock, Qt::Key_4}), "14");
-    EXPECT_EQ(tokensOf({Qt::Key_Slash, Qt::Key_A, Qt::Key_4}), "4");
-    EXPECT_EQ(tokensOf({Qt::Key_Slash, Qt::Key_Tab}, &left), "");
+    tokensOf("/t", &left);
     EXPECT_TRUE(left.isEmpty());
-    EXPECT_EQ(tokensOf({Qt::Key_Asterisk}, &left), "");
+    tokensOf("*", &left);
     EXPECT_EQ(left, "*");
-    // Moving clears a pending prefix too.
-    EXPECT_EQ(tokensOf({Qt::Key_Slash, Qt::Key_Right, Qt::Key_2}), ">|2");
-}
 
-TEST(EntryKeys, MovesAndKeypadKeys) {
-    EXPECT_EQ(tokensOf({Qt::Key_Left, Qt::Key_Backspace, Qt::Key_Right, Qt::Key_Return, Qt::Key_Enter}),
-              "<|<|>|>|>");
-    QString prefix;
-    EXPECT_EQ(readEntryKey(Qt::Key_Up, {}, prefix).kind, KeyStep::Ignored);
-    EXPECT_EQ(readEntryKey(Qt::Key_Escape, {}, prefix).kind, KeyStep::Ignored);
     // Characters known only by their text (other keyboard layouts).
+    QString prefix;
     EXPECT_EQ(readEntryKey(Qt::Key_unknown, "+", prefix).token, "+");
     EXPECT_EQ(readEntryKey(0x01001234, "7", prefix).token, "7");
     EXPECT_EQ(readEntryKey(Qt::Key_unknown, QString::fromUtf8("７"), prefix).kind, KeyStep::Ignored);
 }
 
-TEST(EntryKeys, MobilityTakesZeroToThree) {
-    for (int v = 0; v <= 3; ++v)
-        EXPECT_EQ(entryActionFor(QString::number(v), 1), (EntryAction{EntryAction::Value, v}));
-    for (const char* t : {"4", "9", "10", "+", "-", "*+", "*-"})
-        EXPECT_EQ(entryActionFor(t, 1).kind, EntryAction::Reject) << t;
-    EXPECT_EQ(entryActionFor(".", 1).kind, EntryAction::Clear);
-}
-
-TEST(EntryKeys, PocketTakesOneToSixteenAndTheMarks) {
-    EXPECT_EQ(entryActionFor("1", 3), (EntryAction{EntryAction::Value, 1}));
-    EXPECT_EQ(entryActionFor("16", 3), (EntryAction{EntryAction::Value, 16}));
-    EXPECT_EQ(entryActionFor("0", 3).kind, EntryAction::Reject);
-    EXPECT_EQ(entryActionFor("17", 3).kind, EntryAction::Reject);
-    EXPECT_EQ(entryActionFor("+", 3).kind, EntryAction::SetBleeding);
-    EXPECT_EQ(entryActionFor("-", 3).kind, EntryAction::ClearBleeding);
-    EXPECT_EQ(entryActionFor("*+", 3).kind, EntryAction::SetPus);
-    EXPECT_EQ(entryActionFor("*-", 3).kind, EntryAction::ClearPus);
-    EXPECT_EQ(entryActionFor(".", 3).kind, EntryAction::Clear);
-}
-
-TEST(EntryKeys, FurcationZeroIsNoLesionPlaqueAndOtherModes) {
-    EXPECT_EQ(entryActionFor("0", 6).kind, EntryAction::NoLesion);
-    EXPECT_EQ(entryActionFor("3", 6), (EntryAction{EntryAction::Value, 3}));
-    EXPECT_EQ(entryActionFor("4", 6).kind, EntryAction::Reject);
-    EXPECT_EQ(entryActionFor("+", 6).kind, EntryAction::Reject);
-    EXPECT_EQ(entryActionFor("1", 4), (EntryAction{EntryAction::Value, 1}));
-    EXPECT_EQ(entryActionFor("0", 4), (EntryAction{EntryAction::Value, 0}));
-    EXPECT_EQ(entryActionFor("2", 4).kind, EntryAction::Reject);
-    for (int mode : {0, 2, 5, 7, 8, 9})
-        for (const char* t : {"0", "1", "+", "."})
-            EXPECT_EQ(entryActionFor(t, mode).kind, EntryAction::Reject);
+TEST(EntryKeys, EachModeAcceptsItsOwnTokens) {
+    // token=action per mode: a number enters that value, "x" refuses, "c" clears, "n" is
+    // the furcation no-lesion value, "B"/"b" bleeding on/off, "P"/"p" pus on/off.
+    const std::pair<int, const char*> modes[] = {
+        {1, "0=0 3=3 4=x 9=x 10=x +=x *-=x .=c"},        // mobility
+        {3, "1=1 16=16 0=x 17=x +=B -=b *+=P *-=p .=c"}, // pocket depth
+        {6, "0=n 3=3 4=x +=x .=c"},                      // furcation
+        {4, "1=1 0=0 2=x"},                              // plaque
+        {0, "0=x 1=x +=x .=x"},
+        {2, "1=x .=x"},
+        {5, "1=x"},
+        {9, "0=x"}}; // no keyboard entry
+    const QHash<QString, EntryAction::Kind> kinds = {
+        {"x", EntryAction::Reject},      {"c", EntryAction::Clear},         {"n", EntryAction::NoLesion},
+        {"B", EntryAction::SetBleeding}, {"b", EntryAction::ClearBleeding}, {"P", EntryAction::SetPus},
+        {"p", EntryAction::ClearPus}};
+    for (const auto& [mode, list] : modes)
+        for (const QString& pair : QString(list).split(' ')) {
+            const QString token = pair.section('=', 0, 0), what = pair.section('=', 1);
+            const EntryAction got = entryActionFor(token, mode);
+            if (kinds.contains(what))
+                EXPECT_EQ(got.kind, kinds[what]) << "mode " << mode << " token " << token.toStdString();
+            else
+                EXPECT_EQ(got, (EntryAction{EntryAction::Value, what.toInt()}))
+                    << mode << token.toStdString();
+        }
 }

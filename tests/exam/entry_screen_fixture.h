@@ -1,5 +1,5 @@
 // The entry screen on a copy of the template database, with a voice player that records
-// the sound files it is asked to play (shared by the entry screen tests).
+// the sound files it is asked to play (shared by the entry screen and dialog tests).
 #pragma once
 
 #include "data/member_db_fixture.h"
@@ -8,6 +8,7 @@
 #include "exam/PFrmPlayWave.h"
 #include "platform/sound.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -22,6 +23,7 @@ inline QStringList& playedSounds() {
     return names;
 }
 
+// A sound output whose files end at once, recorded in playedSounds().
 class RecordingOutput : public SoundOutput {
 public:
     int chooseDevice() override { return 1; }
@@ -32,6 +34,15 @@ public:
     void stop() override {}
 };
 
+// Runs action on the modal dialog once it is open.
+inline void whenOpen(std::function<void(QWidget*)> action) {
+    QTimer::singleShot(0, [action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        action(modal);
+    });
+}
+
 class EntryScreenTest : public MemberDbTest {
 protected:
     void SetUp() override {
@@ -41,8 +52,7 @@ protected:
         setSoundOutputFactory([] { return std::make_unique<RecordingOutput>(); });
         resetPlayWave();
         app().VoiceOn = true;
-        screen = std::make_unique<PFrmInput>();
-        screen->TimerLoad->stop();
+        newScreen();
         sounds(); // forget the start
     }
     void TearDown() override {
@@ -50,6 +60,11 @@ protected:
         resetPlayWave();
         setSoundOutputFactory(nullptr);
         MemberDbTest::TearDown();
+    }
+    // A new screen, its start-up timer stopped.
+    void newScreen() {
+        screen = std::make_unique<PFrmInput>();
+        screen->TimerLoad->stop();
     }
     // The sounds played since the last call.
     QStringList sounds() {
@@ -77,17 +92,39 @@ protected:
         screen->TxtD->setText(d);
         screen->CmbStage->setCurrentIndex(screen->CmbStage->findData(stage));
     }
+    // A click on a site of a cell (row, tooth).
+    void clickSite(int row, int tooth, int site) {
+        ToothButton* c = screen->cell(row, tooth);
+        QTest::mouseClick(c, Qt::LeftButton, {}, c->siteRect(site).center());
+    }
     // Shows the screen as the active window (for focus checks).
     void showActive() {
         screen->show();
         screen->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
     }
+    bool hasFocusIn(QWidget* w) const {
+        QWidget* f = QApplication::focusWidget();
+        return f && (f == w || w->isAncestorOf(f));
+    }
+    // Expects exactly one box since the last clear, with this text, title and icon.
+    void expectOneBox(const QString& text, const QString& title, MsgIcon icon) {
+        ASSERT_EQ(t.boxes->shown.size(), 1) << text.toStdString();
+        EXPECT_EQ(t.boxes->shown[0].text, text);
+        EXPECT_EQ(t.boxes->shown[0].title, title);
+        EXPECT_EQ(t.boxes->shown[0].icon, icon);
+    }
     QStringList boxTitles() const {
         QStringList titles;
         for (const auto& b : t.boxes->shown)
             titles << b.title;
         return titles;
+    }
+    QStringList boxTexts() const {
+        QStringList texts;
+        for (const auto& b : t.boxes->shown)
+            texts << b.text;
+        return texts;
     }
 
     std::unique_ptr<PFrmInput> screen;

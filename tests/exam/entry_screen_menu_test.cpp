@@ -14,36 +14,29 @@
 
 using namespace kvr;
 using test::EntryScreenTest;
+using test::whenOpen;
 
 namespace {
 
 const QDate k99Stage1(2023, 5, 15); // patient 99's first examination in the template
 const QString kUnsavedQuestion = QStringLiteral("データが保存されていません。保存しますか？　　");
+const QString kDbFilter = QStringLiteral("データベース (*.mdb)|*.mdb");
+using Kind = PFrmInput::FileDialogKind;
 
-bool hasFocusIn(QWidget* w) {
-    QWidget* f = QApplication::focusWidget();
-    return f && (f == w || w->isAncestorOf(f));
-}
-
-// Runs action on the modal dialog once it is open.
-void whenOpen(std::function<void(QWidget*)> action) {
-    QTimer::singleShot(0, [action] {
-        QWidget* modal = QApplication::activeModalWidget();
-        ASSERT_NE(modal, nullptr);
-        action(modal);
-    });
+struct DialogCall {
+    Kind kind;
+    QString title, filter;
+    bool operator==(const DialogCall&) const = default;
+};
+void PrintTo(const DialogCall& d, std::ostream* os) {
+    *os << int(d.kind) << " " << d.title.toStdString() << " " << d.filter.toStdString();
 }
 
 class FileMenuTest : public EntryScreenTest {
 protected:
-    struct DialogCall {
-        PFrmInput::FileDialogKind kind;
-        QString title, filter;
-    };
     void SetUp() override {
         EntryScreenTest::SetUp();
-        screen->fileDialog = [this](QWidget*, PFrmInput::FileDialogKind kind, const QString& title,
-                                    const QString& filter) {
+        screen->fileDialog = [this](QWidget*, Kind kind, const QString& title, const QString& filter) {
             dialogs.append({kind, title, filter});
             return chosen;
         };
@@ -71,27 +64,23 @@ TEST_F(FileMenuTest, CreateAsksFirstRefusesAnExistingFileAndOpensACopyOfTheTempl
     const QString oldDb = memberPath();
     pickPatient(5);
     typeValue(3);
-    ASSERT_TRUE(screen->unsaved());
     // Yes with a save that fails (no date): nothing else happens.
     t.boxes->answer(MsgResult::Yes);
     screen->mnuCreate->trigger();
-    ASSERT_EQ(t.boxes->shown.size(), 2);
-    EXPECT_EQ(t.boxes->shown[0].text, kUnsavedQuestion);
-    EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
-    EXPECT_EQ(t.boxes->shown[1].text, QStringLiteral("正しい検査日を入力してください。"));
+    EXPECT_EQ(boxTexts(),
+              (QStringList{kUnsavedQuestion, QStringLiteral("正しい検査日を入力してください。")}));
+    EXPECT_EQ(t.boxes->shown.value(0).buttons, MsgButtons::YesNo);
     EXPECT_TRUE(dialogs.isEmpty());
     EXPECT_TRUE(screen->unsaved());
-    EXPECT_EQ(screen->cell(0, 0)->value(0, 0), 3);
 
     // No: the dialog comes next; an existing file is refused and the screen stays.
     t.boxes->clear();
     t.boxes->answer(MsgResult::No);
     chosen = oldDb;
     screen->mnuCreate->trigger();
-    ASSERT_EQ(dialogs.size(), 1);
-    EXPECT_EQ(dialogs[0].kind, PFrmInput::FileDialogKind::Create);
-    EXPECT_EQ(dialogs[0].title, QStringLiteral("新規に作成するファイルを指定して保存して下さい"));
-    EXPECT_EQ(dialogs[0].filter, QStringLiteral("データベース (*.mdb)|*.mdb"));
+    EXPECT_EQ(dialogs, (QList<DialogCall>{{Kind::Create,
+                                           QStringLiteral("新規に作成するファイルを指定して保存して下さい"),
+                                           kDbFilter}}));
     ASSERT_EQ(t.boxes->shown.size(), 2);
     EXPECT_EQ(t.boxes->shown[1].text, QStringLiteral("ファイルが存在するため、新規作成できません。"));
     EXPECT_EQ(t.boxes->shown[1].title, QStringLiteral("新規作成エラー"));
@@ -99,18 +88,15 @@ TEST_F(FileMenuTest, CreateAsksFirstRefusesAnExistingFileAndOpensACopyOfTheTempl
     EXPECT_EQ(screen->LblPath->text(), pathLabel(oldDb));
     EXPECT_EQ(screen->currentPatient(), 5);
 
-    // Cancelled dialog: nothing.
+    // Cancelled dialog: nothing. A new name: the template is copied there and becomes
+    // the database in use.
     t.boxes->clear();
     chosen.clear();
     screen->mnuCreate->trigger();
-    EXPECT_TRUE(t.boxes->shown.isEmpty());
-
-    // A new name: the template is copied there and becomes the database in use.
     const QString created = other + "/neu.mdb";
     chosen = created;
     screen->mnuCreate->trigger();
     EXPECT_TRUE(t.boxes->shown.isEmpty());
-    ASSERT_TRUE(QFileInfo::exists(created));
     EXPECT_EQ(memberPath(), created);
     EXPECT_EQ(screen->LblPath->text(), pathLabel(created));
     EXPECT_EQ(screen->currentPatient(), 0);
@@ -137,10 +123,8 @@ TEST_F(FileMenuTest, OpenSwitchesToTheChosenDatabaseAndRefusesAForeignFile) {
 
     chosen = bad;
     screen->mnuOpen->trigger();
-    ASSERT_EQ(dialogs.size(), 1);
-    EXPECT_EQ(dialogs[0].kind, PFrmInput::FileDialogKind::Open);
-    EXPECT_EQ(dialogs[0].title, QStringLiteral("開くファイルを選択して下さい"));
-    EXPECT_EQ(dialogs[0].filter, QStringLiteral("データベース (*.mdb)|*.mdb"));
+    EXPECT_EQ(dialogs,
+              (QList<DialogCall>{{Kind::Open, QStringLiteral("開くファイルを選択して下さい"), kDbFilter}}));
     ASSERT_EQ(t.boxes->shown.size(), 1);
     EXPECT_TRUE(t.boxes->shown[0].text.startsWith(QStringLiteral("ファイルを開く\r\n\r\n[Error:")));
     EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
@@ -153,8 +137,7 @@ TEST_F(FileMenuTest, OpenSwitchesToTheChosenDatabaseAndRefusesAForeignFile) {
     t.boxes->answer(MsgResult::No);
     chosen = copy;
     screen->mnuOpen->trigger();
-    EXPECT_EQ(t.boxes->shown.value(0).text, kUnsavedQuestion);
-    EXPECT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(boxTexts(), QStringList{kUnsavedQuestion});
     EXPECT_EQ(screen->LblPath->text(), pathLabel(copy));
     EXPECT_FALSE(screen->unsaved());
     EXPECT_EQ(screen->currentPatient(), 0);
@@ -168,29 +151,22 @@ TEST_F(FileMenuTest, SaveCopiesTheDatabaseInUseButNeverOntoItself) {
         t.boxes->clear();
         chosen = same;
         screen->mnuSave->trigger();
-        ASSERT_EQ(t.boxes->shown.size(), 1) << same.toStdString();
-        EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("コピー元とコピー先が同じです。処理を中止します。"));
-        EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("指定エラー"));
+        expectOneBox(QStringLiteral("コピー元とコピー先が同じです。処理を中止します。"),
+                     QStringLiteral("指定エラー"), MsgIcon::Critical);
     }
-    EXPECT_EQ(dialogs.last().kind, PFrmInput::FileDialogKind::Copy);
-    EXPECT_EQ(dialogs.last().title, QStringLiteral("コピーを作成"));
-    EXPECT_EQ(dialogs.last().filter, QStringLiteral("データベース (*.mdb)|*.mdb"));
+    EXPECT_EQ(dialogs.last(), (DialogCall{Kind::Copy, QStringLiteral("コピーを作成"), kDbFilter}));
 
     t.boxes->clear();
     chosen = other + "/kopie.mdb";
     screen->mnuSave->trigger();
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_EQ(t.boxes->shown[0].text,
-              QStringLiteral("コピーが作成されました。使用中ファイルは、そのままです。"));
-    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("コピー作成"));
-    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Information);
+    expectOneBox(QStringLiteral("コピーが作成されました。使用中ファイルは、そのままです。"),
+                 QStringLiteral("コピー作成"), MsgIcon::Information);
     EXPECT_EQ(hashOf(chosen), hashOf(db));
     EXPECT_EQ(memberPath(), db);
     EXPECT_EQ(screen->LblPath->text(), pathLabel(db));
 }
 
 TEST_F(EntryScreenTest, FileDialogsShowTheDatabaseFilterAndOnlyTheCopyPromptsBeforeOverwriting) {
-    using Kind = PFrmInput::FileDialogKind;
     for (Kind kind : {Kind::Create, Kind::Open, Kind::Copy}) {
         whenOpen([kind](QWidget* w) {
             auto* d = qobject_cast<QFileDialog*>(w);
@@ -209,12 +185,37 @@ TEST_F(EntryScreenTest, FileDialogsShowTheDatabaseFilterAndOnlyTheCopyPromptsBef
 
 // ---------------------------------------------------------------- heading, start, closing
 
-TEST_F(EntryScreenTest, HeadingClickShowsTheVersion) {
+TEST_F(EntryScreenTest, HeadingClickShowsTheVersionAndClosingAsksOnlyWithUnsavedData) {
     QTest::mouseClick(screen->LblHead, Qt::LeftButton);
     ASSERT_EQ(t.boxes->shown.size(), 1);
     EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("Ver.1\r\n\r\n    詳細バージョンは、") +
                                           QStringLiteral(KVR_VERSION_STRING) + QStringLiteral(" です。"));
     EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Information);
+
+    t.boxes->clear();
+    screen->show();
+    EXPECT_TRUE(screen->close());
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+
+    newScreen();
+    screen->show();
+    pickPatient(5);
+    typeValue(5);
+    t.boxes->answer(MsgResult::No);
+    EXPECT_FALSE(screen->close());
+    expectOneBox(QStringLiteral("データが保存されていません。終了してもよろしいですか？　　"),
+                 QStringLiteral("確認"), MsgIcon::Exclamation);
+    EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
+    EXPECT_TRUE(screen->isVisible());
+    EXPECT_TRUE(screen->unsaved());
+    setDate("2024", "8", "1", 1); // the screen still works on its database
+    ASSERT_TRUE(screen->save());
+
+    typeValue(6);
+    t.boxes->answer(MsgResult::Yes);
+    EXPECT_TRUE(screen->close());
+    EXPECT_FALSE(screen->isVisible());
+    EXPECT_EQ(slot(Slot::Member).conn, nullptr); // the held connection is let go
 }
 
 TEST_F(EntryScreenTest, ImportOfferComesOnlyWhileTheMarkerIsZeroAndNoStoresOne) {
@@ -239,15 +240,12 @@ TEST_F(EntryScreenTest, ImportOfferComesOnlyWhileTheMarkerIsZeroAndNoStoresOne) 
     for (const char* marker : {"1", "2", " 1", "1x"})
         EXPECT_EQ(tick(marker), 0) << marker;
 
-    // Yes: the tools screen on its import tab; without it nothing opens and the marker stays.
+    // Yes: the tools screen on its import tab; without it nothing opens. The marker stays.
     for (const char* marker : {"", "0", "abc"}) {
         t.boxes->answer(MsgResult::Yes);
-        ASSERT_EQ(tick(marker), 1) << marker;
-        const MsgBoxRequest& box = t.boxes->shown[0];
-        EXPECT_EQ(box.text, question);
-        EXPECT_EQ(box.title, QStringLiteral("インポート確認"));
-        EXPECT_EQ(box.buttons, MsgButtons::YesNo);
-        EXPECT_EQ(box.icon, MsgIcon::Information);
+        tick(marker);
+        expectOneBox(question, QStringLiteral("インポート確認"), MsgIcon::Information);
+        EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
         EXPECT_EQ(TheClinicCode().ClinicName, QString::fromUtf8(marker));
     }
     screen->showTools = [&](QWidget* parent, int tab) {
@@ -262,42 +260,10 @@ TEST_F(EntryScreenTest, ImportOfferComesOnlyWhileTheMarkerIsZeroAndNoStoresOne) 
     t.boxes->answer(MsgResult::No);
     ASSERT_EQ(tick(""), 1);
     EXPECT_EQ(toolTabs.size(), 1);
-    EXPECT_EQ(TheClinicCode().ClinicName, "1");
     EXPECT_EQ(scalar("SELECT ClinicName FROM TClinicCode WHERE ID=0").toString(), "1");
     screen = std::make_unique<PFrmInput>();
     EXPECT_TRUE(test::waitUntil([&] { return !screen->TimerLoad->isActive(); }));
-    EXPECT_TRUE(t.boxes->shown.size() == 1);
-}
-
-TEST_F(EntryScreenTest, ClosingAsksOnlyWithUnsavedDataAndNoKeepsTheScreen) {
-    screen->show();
-    EXPECT_TRUE(screen->close());
-    EXPECT_TRUE(t.boxes->shown.isEmpty());
-
-    screen = std::make_unique<PFrmInput>();
-    screen->TimerLoad->stop();
-    screen->show();
-    pickPatient(5);
-    typeValue(5);
-    t.boxes->answer(MsgResult::No);
-    EXPECT_FALSE(screen->close());
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    const MsgBoxRequest& box = t.boxes->shown[0];
-    EXPECT_EQ(box.text, QStringLiteral("データが保存されていません。終了してもよろしいですか？　　"));
-    EXPECT_EQ(box.title, QStringLiteral("確認"));
-    EXPECT_EQ(box.buttons, MsgButtons::YesNo);
-    EXPECT_EQ(box.icon, MsgIcon::Exclamation);
-    EXPECT_TRUE(screen->isVisible());
-    EXPECT_TRUE(screen->unsaved());
-    setDate("2024", "8", "1", 1); // the screen still works on its database
-    ASSERT_TRUE(screen->save());
-
-    typeValue(6);
-    t.boxes->clear();
-    t.boxes->answer(MsgResult::Yes);
-    EXPECT_TRUE(screen->close());
-    EXPECT_FALSE(screen->isVisible());
-    EXPECT_EQ(slot(Slot::Member).conn, nullptr); // the held connection is let go
+    EXPECT_EQ(t.boxes->shown.size(), 1);
 }
 
 // ---------------------------------------------------------------- unsaved changes
@@ -306,27 +272,23 @@ TEST_F(EntryScreenTest, UnsavedChangesAreAskedBeforeAPatientOrExaminationChange)
     showActive();
     pickPatient(5);
     typeValue(7);
-    // Yes and a save that fails: the patient, the value and the flag stay.
+    // Yes and a save that fails: the patient, the value and the flag stay, also when the
+    // change comes through the patient list (which shows patient 5 again).
     t.boxes->answer(MsgResult::Yes);
     EXPECT_FALSE(screen->selectPatient(7));
     ASSERT_EQ(t.boxes->shown.size(), 2);
     EXPECT_EQ(t.boxes->shown[0].text, kUnsavedQuestion);
     EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("確認"));
     EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(screen->currentPatient(), 5);
-    EXPECT_TRUE(screen->unsaved());
-    EXPECT_EQ(screen->cell(0, 0)->value(0, 0), 7);
     EXPECT_TRUE(hasFocusIn(screen->TxtY));
-
-    // The same through the patient list: the list shows patient 5 again.
-    t.boxes->clear();
     t.boxes->answer(MsgResult::Yes);
     const int index7 = screen->CmbOutNo->findData(7);
     screen->CmbOutNo->setCurrentIndex(index7);
     emit screen->CmbOutNo->activated(index7);
     EXPECT_EQ(screen->currentPatient(), 5);
-    EXPECT_EQ(screen->CmbOutNo->currentData().toInt(), 5);
     EXPECT_EQ(screen->CmbOutNo->currentText(), "5");
+    EXPECT_TRUE(screen->unsaved());
+    EXPECT_EQ(screen->cell(0, 0)->value(0, 0), 7);
 
     // Yes with a date and stage: saved first, then the change.
     setDate("2024", "8", "1", 1);
@@ -349,10 +311,8 @@ TEST_F(EntryScreenTest, UnsavedChangesAreAskedBeforeAPatientOrExaminationChange)
 
     // Examinations: No loads the chosen one and leaves the database as it was; Yes with
     // a failing save (no stage) stays on the examination on screen.
-    const QString before = scalar("SELECT Data1 FROM TExamData WHERE PatientID=99 AND ExamDate=? AND "
-                                  "\"Row\"=0",
-                                  {k99Stage1})
-                               .toString();
+    const QString sql = "SELECT Data1 FROM TExamData WHERE PatientID=99 AND ExamDate=? AND \"Row\"=0";
+    const QString before = scalar(sql, {k99Stage1}).toString();
     typeValue(9);
     t.boxes->clear();
     t.boxes->answer(MsgResult::No);
@@ -360,10 +320,7 @@ TEST_F(EntryScreenTest, UnsavedChangesAreAskedBeforeAPatientOrExaminationChange)
     EXPECT_EQ(t.boxes->shown.size(), 1);
     EXPECT_EQ(screen->CmbEntry->currentIndex(), 1);
     EXPECT_FALSE(screen->unsaved());
-    EXPECT_EQ(
-        scalar("SELECT Data1 FROM TExamData WHERE PatientID=99 AND ExamDate=? AND \"Row\"=0", {k99Stage1})
-            .toString(),
-        before);
+    EXPECT_EQ(scalar(sql, {k99Stage1}).toString(), before);
     typeValue(9);
     screen->CmbStage->setCurrentIndex(-1);
     t.boxes->clear();
@@ -381,10 +338,8 @@ TEST_F(EntryScreenTest, DateButtonNeedsAPatientAndWritesTheCalendarDateIntoTheBo
     showActive();
     screen->CmdSave->setFocus();
     screen->CmdDate->click();
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("患者番号を指定してください。"));
-    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("患者番号指定"));
-    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Exclamation);
+    expectOneBox(QStringLiteral("患者番号を指定してください。"), QStringLiteral("患者番号指定"),
+                 MsgIcon::Exclamation);
     EXPECT_TRUE(hasFocusIn(screen->CmbOutNo));
     EXPECT_EQ(sounds(), QStringList{"click1.wav"});
 
@@ -392,25 +347,18 @@ TEST_F(EntryScreenTest, DateButtonNeedsAPatientAndWritesTheCalendarDateIntoTheBo
     // before 2024/07/01 (warning), not before 2024/08/14.
     pickPatient(99);
     setDate("2024", "8", "1", 4);
-    auto pick = [&](std::function<void(QCalendarWidget*, QWidget*)> act) {
-        whenOpen([act](QWidget* w) { act(w->findChild<QCalendarWidget*>("MonthView"), w); });
+    auto pick = [&](QDate day) { // an invalid day cancels
+        whenOpen([day](QWidget* w) {
+            if (day.isValid()) w->findChild<QCalendarWidget*>("MonthView")->setSelectedDate(day);
+            w->findChild<QPushButton*>(day.isValid() ? "BtnOK" : "BtnCancel")->click();
+        });
         screen->CmdDate->click();
         return QStringList{screen->TxtY->text(), screen->TxtM->text(), screen->TxtD->text()};
     };
-    EXPECT_EQ(pick([](QCalendarWidget*, QWidget* w) { w->findChild<QPushButton*>("BtnCancel")->click(); }),
-              (QStringList{"2024", "08", "01"}));
-    EXPECT_EQ(pick([](QCalendarWidget* c, QWidget* w) {
-                  c->setSelectedDate(QDate(2024, 7, 1));
-                  w->findChild<QPushButton*>("BtnOK")->click();
-              }),
-              (QStringList{"2024", "07", "01"}));
+    EXPECT_EQ(pick(QDate()), (QStringList{"2024", "08", "01"}));
+    EXPECT_EQ(pick(QDate(2024, 7, 1)), (QStringList{"2024", "07", "01"}));
     EXPECT_TRUE(screen->dateWarning());
-    EXPECT_EQ(pick([](QCalendarWidget* c, QWidget* w) {
-                  EXPECT_EQ(c->selectedDate(), QDate(2024, 7, 1)); // opens on the boxes' date
-                  c->setSelectedDate(QDate(2024, 8, 14));
-                  w->findChild<QPushButton*>("BtnOK")->click();
-              }),
-              (QStringList{"2024", "08", "14"}));
+    EXPECT_EQ(pick(QDate(2024, 8, 14)), (QStringList{"2024", "08", "14"}));
     EXPECT_FALSE(screen->dateWarning());
     EXPECT_FALSE(screen->unsaved());
 }
@@ -422,41 +370,38 @@ TEST_F(EntryScreenTest, ToothLabelsRemoveTheFirstFlagPresentOrActAsACellClick) {
     // implant and a pontic, tooth 5 a pontic.
     QString bui =
         scalar("SELECT Bui FROM TExamData WHERE PatientID=99 AND ExamDate=?", {k99Stage1}).toString();
-    auto put = [&](int tooth, std::uint16_t word) {
+    const std::pair<int, std::uint16_t> flags[] = {
+        {3, kMissingTooth | kImplant}, {4, kImplant | kPontic}, {5, kPontic}};
+    for (auto [tooth, word] : flags)
         bui.replace(tooth * 6, 6, QString::number(std::int16_t(word)).rightJustified(6, ' '));
-    };
-    put(3, kMissingTooth | kImplant);
-    put(4, kImplant | kPontic);
-    put(5, kPontic);
     direct()->execute("UPDATE TExamData SET Bui=? WHERE PatientID=99 AND ExamDate=?", {bui, k99Stage1});
     pickPatient(99);
     ASSERT_EQ(screen->toothStatus()[3], kMissingTooth | kImplant);
 
     t.boxes->answer(MsgResult::No);
     QTest::mouseClick(screen->LblTh[3], Qt::LeftButton);
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("ＭＴ（欠損）を解除しますか。"));
-    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("確認"));
+    expectOneBox(QStringLiteral("ＭＴ（欠損）を解除しますか。"), QStringLiteral("確認"),
+                 MsgIcon::Exclamation);
     EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
-    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(screen->toothStatus()[3], kMissingTooth | kImplant);
     EXPECT_FALSE(screen->unsaved());
     EXPECT_TRUE(sounds().isEmpty());
 
-    const std::pair<int, const char*> removals[] = {{3, "ＭＴ（欠損）を解除しますか。"},
-                                                    {4, "インプラントを解除しますか。"},
-                                                    {5, "ポンティックを解除しますか。"}};
-    const std::uint16_t after[] = {kImplant, kPontic, 0};
-    for (int i = 0; i < 3; ++i) {
-        const int tooth = removals[i].first;
+    const struct {
+        int tooth;
+        const char* question;
+        std::uint16_t after;
+    } removals[] = {{3, "ＭＴ（欠損）を解除しますか。", kImplant},
+                    {4, "インプラントを解除しますか。", kPontic},
+                    {5, "ポンティックを解除しますか。", 0}};
+    for (const auto& r : removals) {
         t.boxes->clear();
         t.boxes->answer(MsgResult::Yes);
-        QTest::mouseClick(screen->LblTh[tooth], Qt::LeftButton);
-        ASSERT_EQ(t.boxes->shown.size(), 1);
-        EXPECT_EQ(t.boxes->shown[0].text, QString::fromUtf8(removals[i].second));
-        EXPECT_EQ(screen->toothStatus()[tooth], after[i]) << tooth;
+        QTest::mouseClick(screen->LblTh[r.tooth], Qt::LeftButton);
+        EXPECT_EQ(boxTexts(), QStringList{QString::fromUtf8(r.question)});
+        EXPECT_EQ(screen->toothStatus()[r.tooth], r.after) << r.tooth;
         for (int s = 0; s < kExamSlots; ++s)
-            EXPECT_EQ(ExamSlots()[s].nBui(tooth), after[i]) << s;
+            EXPECT_EQ(ExamSlots()[s].nBui(r.tooth), r.after) << s;
         EXPECT_EQ(sounds(), QStringList{"click1.wav"});
     }
     EXPECT_TRUE(screen->unsaved());
@@ -478,12 +423,7 @@ TEST_F(EntryScreenTest, ToothLabelsRemoveTheFirstFlagPresentOrActAsACellClick) {
 
 TEST_F(EntryScreenTest, CommandsOnTheExaminationNeedAPatient) {
     showActive();
-    struct Command {
-        const char* name;
-        int row;
-        std::function<void()> run;
-    };
-    const Command needPatient[] = {
+    const std::tuple<const char*, int, std::function<void()>> needPatient[] = {
         {"value button", 0, [&] { screen->CmdVal[0]->click(); }},
         {"key 3", 0, [&] { key(Qt::Key_3); }},
         {"key .", 0, [&] { key(Qt::Key_Period); }},
@@ -498,32 +438,28 @@ TEST_F(EntryScreenTest, CommandsOnTheExaminationNeedAPatient) {
         {"CmdFurcationNone", 2, [&] { screen->CmdFurcationNone->click(); }},
         {"CmdPL", 3, [&] { screen->mnuPlaqueAll->trigger(); }},
     };
-    for (const Command& c : needPatient) {
-        screen->setCurrentRow(c.row);
+    for (const auto& [name, row, run] : needPatient) {
+        SCOPED_TRACE(name);
+        screen->setCurrentRow(row);
         screen->CmdSave->setFocus();
         t.boxes->clear();
-        c.run();
-        ASSERT_EQ(t.boxes->shown.size(), 1) << c.name;
-        EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("患者番号が選択されていません。")) << c.name;
-        EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("患者番号選択")) << c.name;
-        EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Exclamation) << c.name;
-        EXPECT_TRUE(hasFocusIn(screen->CmbOutNo)) << c.name;
-        EXPECT_FALSE(screen->unsaved()) << c.name;
+        run();
+        expectOneBox(QStringLiteral("患者番号が選択されていません。"), QStringLiteral("患者番号選択"),
+                     MsgIcon::Exclamation);
+        EXPECT_TRUE(hasFocusIn(screen->CmbOutNo));
+        EXPECT_FALSE(screen->unsaved());
     }
     EXPECT_TRUE(sounds().isEmpty());
 
     // Save and the two deletions have their own patient messages.
-    const std::tuple<QPushButton*, const char*, const char*> own[] = {
-        {screen->CmdSave, "患者番号を指定してください。", "患者番号エラー"},
-        {screen->CmdDelExamData, "患者番号が指定されていません。", "患者番号エラー"},
-        {screen->CmdDelPatient, "患者番号が指定されていません。", "患者番号エラー"}};
-    for (const auto& [button, text, title] : own) {
+    const std::pair<QPushButton*, const char*> own[] = {
+        {screen->CmdSave, "患者番号を指定してください。"},
+        {screen->CmdDelExamData, "患者番号が指定されていません。"},
+        {screen->CmdDelPatient, "患者番号が指定されていません。"}};
+    for (const auto& [button, text] : own) {
         t.boxes->clear();
         button->click();
-        ASSERT_EQ(t.boxes->shown.size(), 1) << text;
-        EXPECT_EQ(t.boxes->shown[0].text, QString::fromUtf8(text));
-        EXPECT_EQ(t.boxes->shown[0].title, QString::fromUtf8(title));
-        EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
+        expectOneBox(QString::fromUtf8(text), QStringLiteral("患者番号エラー"), MsgIcon::Critical);
     }
 
     // With a patient the clear button clears and clicks once.

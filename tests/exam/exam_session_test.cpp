@@ -24,7 +24,7 @@ protected:
         ASSERT_TRUE(LoadSubExamRows());
         ASSERT_TRUE(LoadCharge(1));
     }
-    static SaveRequest request(int patient, const QDate& date, int stage, bool isNew) {
+    static SaveRequest request(int patient, const QDate& date, int stage, bool isNew = true) {
         SaveRequest r;
         r.patientId = patient;
         r.year = QString::number(date.year());
@@ -42,14 +42,17 @@ protected:
         EXPECT_TRUE(LoadExamination(99, k99Stage2, &r.status));
         return r;
     }
-    int rows(int patient, const QDate& date) {
-        return scalar("SELECT count(*) FROM TExamData WHERE PatientID=? AND ExamDate=?", {patient, date})
-            .toInt();
+    // A new examination of the patient saved on date.
+    bool saveNew(int patient, const QDate& date, int stage) {
+        ToothStatus status;
+        PrepareNewExamination(patient, date, 1, status);
+        return SaveExamination(request(patient, date, stage)).saved;
     }
-    int rowsOfStage(int patient, int stage) {
-        return scalar("SELECT count(*) FROM TExamData WHERE PatientID=? AND CommentID=?", {patient, stage})
-            .toInt();
+    int count(const QString& where, const QVariantList& params = {}) {
+        return scalar("SELECT count(*) FROM TExamData WHERE " + where, params).toInt();
     }
+    int rows(int patient, const QDate& date) { return count("PatientID=? AND ExamDate=?", {patient, date}); }
+    int rowsOfStage(int patient, int stage) { return count("PatientID=? AND CommentID=?", {patient, stage}); }
     QString pocketData(int patient, const QDate& date) {
         return scalar("SELECT Data1||Data2||Data3||Data4 FROM TExamData WHERE PatientID=? AND ExamDate=? AND "
                       "\"Row\"=0",
@@ -64,7 +67,7 @@ protected:
     }
 };
 
-TEST_F(ExamSessionTest, ListAndLoadPlaceRowsByItemNumber) {
+TEST_F(ExamSessionTest, ListLoadAndPrepareFillTheSlotsByItemNumber) {
     const QList<ExamEntry> list = ListExaminations(99);
     ASSERT_EQ(list.size(), 4);
     EXPECT_EQ(list[0].text, "2023/05/15  初診時");
@@ -75,14 +78,24 @@ TEST_F(ExamSessionTest, ListAndLoadPlaceRowsByItemNumber) {
     direct()->execute(
         "INSERT INTO TExamData (ID, PatientID, ExamDate, \"Row\", SubExam) VALUES (900, 98, ?, 5, 77)",
         {QDate(2023, 4, 10)});
-    ToothStatus status{};
-    ASSERT_TRUE(LoadExamination(98, QDate(2023, 4, 10), &status));
+    ToothStatus first{}, status;
+    ASSERT_TRUE(LoadExamination(98, QDate(2023, 4, 10), &first));
     const auto& s = ExamSlots();
     EXPECT_EQ(QList<int>({s[0].SubExam, s[1].SubExam, s[2].SubExam, s[3].SubExam, s[9].Row, s[10].Row}),
               QList<int>({2, 1, 13, 3, 9, 10}));
     EXPECT_EQ(s[5].ID, 0);
-    EXPECT_EQ(status, s[0].statusWords());
-    EXPECT_TRUE(status[0] & kMissingTooth); // 18 is missing in sample 98
+    EXPECT_EQ(first, s[0].statusWords());
+    EXPECT_TRUE(first[0] & kMissingTooth); // 18 is missing in sample 98
+
+    // A new examination takes the status of the latest earlier one; its cells are empty.
+    PrepareNewExamination(98, QDate(2023, 7, 1), 1, status);
+    EXPECT_EQ(status, first);
+    for (int i : {0, 3})
+        EXPECT_EQ(QList<int>({s[i].Row, s[i].SubExam, s[i].Examination, s[i].CommentID}),
+                  QList<int>({i, SubExams()[i].Mode, 2, 0}));
+    EXPECT_EQ(s[kPusSlot].SubExam, 2);
+    EXPECT_EQ(s[kPusSlot].statusWords(), first);
+    EXPECT_EQ(s[0].bData(100), kNoValue);
 
     // Without an item on display row 3 its slot stays cleared.
     direct()->execute("DELETE FROM TSubExam WHERE DisplayRow=3");
@@ -92,23 +105,9 @@ TEST_F(ExamSessionTest, ListAndLoadPlaceRowsByItemNumber) {
     EXPECT_EQ(ExamSlots()[3].SubExam, 3);
 }
 
-TEST_F(ExamSessionTest, NewExaminationTakesStatusOfLatestEarlierExamination) {
-    ToothStatus first{}, status;
-    ASSERT_TRUE(LoadExamination(98, QDate(2023, 4, 10), &first));
-    PrepareNewExamination(98, QDate(2023, 7, 1), 1, status);
-    EXPECT_EQ(status, first);
-    const auto& s = ExamSlots();
-    for (int i : {0, 3})
-        EXPECT_EQ(QList<int>({s[i].Row, s[i].SubExam, s[i].Examination, s[i].CommentID}),
-                  QList<int>({i, SubExams()[i].Mode, 2, 0}));
-    EXPECT_EQ(s[kPusSlot].SubExam, 2);
-    EXPECT_EQ(s[kPusSlot].statusWords(), first);
-    EXPECT_EQ(s[0].bData(100), kNoValue);
-}
-
 TEST_F(ExamSessionTest, FirstSaveOfPatientIsActionOneWithoutQuestion) {
     EXPECT_TRUE(ListExaminations(5).isEmpty());
-    EXPECT_EQ(ExamDateText(NoExamDate()), "100/01/01");
+    EXPECT_EQ(ExamDateText(NoExamDate()), "100/01/01"); // what the empty list shows
     ToothStatus status;
     status.fill(1);
     PrepareNewExamination(5, NoExamDate(), 1, status);
@@ -117,7 +116,7 @@ TEST_F(ExamSessionTest, FirstSaveOfPatientIsActionOneWithoutQuestion) {
     SetSlotsToothStatus(status);
     ExamSlots()[0].setBData(6, 4);
     ExamSlots()[kBleedingSlot].setBData(6, 1);
-    SaveRequest r = request(5, kToday, 1, true);
+    SaveRequest r = request(5, kToday, 1);
     r.status = status;
     r.inClinicNumber = "K-5";
     r.caseNumber = "A12";
@@ -133,7 +132,6 @@ TEST_F(ExamSessionTest, FirstSaveOfPatientIsActionOneWithoutQuestion) {
             .toString(),
         "0:2:初診時 1:1:初診時 2:13:初診時 3:3:初診時 9:2:初診時 10:2:初診時");
     EXPECT_EQ(scalar("SELECT min(ID) FROM TExamData WHERE PatientID=5").toInt(), 10000000);
-    EXPECT_EQ(scalar("SELECT ExamData FROM TNextAutoNumber").toInt(), 6);
     ASSERT_TRUE(LoadPatient(5));
     EXPECT_EQ(InClinicNumberOf(ThePatient()) + CaseNumberOf(ThePatient()), "K-5A12");
     ToothStatus back{};
@@ -141,44 +139,34 @@ TEST_F(ExamSessionTest, FirstSaveOfPatientIsActionOneWithoutQuestion) {
     EXPECT_EQ(back, status);
     EXPECT_EQ(ExamSlots()[0].bData(6), 4);
     EXPECT_EQ(ExamSlots()[kBleedingSlot].bData(6), 1);
-}
 
-TEST_F(ExamSessionTest, SavingAStageClearsItFromTheOtherDate) {
-    ToothStatus status;
-    PrepareNewExamination(99, kToday, 1, status);
-    ASSERT_TRUE(SaveExamination(request(99, kToday, 1, true)).saved);
-    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=99 AND ExamDate=? AND CommentID=0 AND "
-                     "Comment=''",
-                     {k99Stage1})
-                  .toInt(),
-              6);
+    // Saving stage 1 for patient 99 clears it from his other date, not from patient 98.
+    ASSERT_TRUE(saveNew(99, kToday, 1));
+    EXPECT_EQ(count("PatientID=99 AND ExamDate=? AND CommentID=0 AND Comment=''", {k99Stage1}), 6);
     EXPECT_EQ(rowsOfStage(99, 1), 6);
-    EXPECT_EQ(rowsOfStage(98, 1), 6); // other patients keep theirs
+    EXPECT_EQ(rowsOfStage(98, 1), 6);
 }
 
 TEST_F(ExamSessionTest, MovingOntoADateWithRowsYesYesReplacesItAndRemovesTheOldDate) {
     const QString oldCells = pocketData(99, k99Stage2);
     t.boxes->answer(MsgResult::Yes);
     t.boxes->answer(MsgResult::Yes);
-    const SaveOutcome out = SaveExamination(movedStage2(k99Stage3));
-    EXPECT_EQ(out.action, kSaveMoveReplace);
+    EXPECT_EQ(SaveExamination(movedStage2(k99Stage3)).action, kSaveMoveReplace);
     ASSERT_EQ(t.boxes->shown.size(), 2);
     const MsgBoxRequest& change = t.boxes->shown[0];
     EXPECT_EQ(change.text,
               "2023/08/21の検査データの検査日を2024/01/29に変更しますか？\r\n\r\nはい　　　：変更する\r\n"
               "いいえ　　：この検査日（2024/01/29）を追加する\r\nキャンセル：検査日入力に戻る");
-    EXPECT_EQ(change.title, "確認");
     EXPECT_EQ(change.buttons, MsgButtons::YesNoCancel);
     EXPECT_EQ(change.icon, MsgIcon::Exclamation);
     const MsgBoxRequest& overwrite = t.boxes->shown[1];
     EXPECT_EQ(overwrite.text,
               "指定された検査日のデータが存在します。上書きしますか？\r\n\r\nはい　：上書きする\r\n"
               "いいえ：検査日入力に戻る");
-    EXPECT_EQ(overwrite.title, "上書確認");
     EXPECT_EQ(overwrite.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(titles(), QStringList({"確認", "上書確認"}));
 
     EXPECT_EQ(rows(99, k99Stage2), 0);
-    EXPECT_EQ(rows(99, k99Stage3), 6);
     EXPECT_EQ(pocketData(99, k99Stage3), oldCells);
     EXPECT_EQ(rowsOfStage(99, 2), 6);
     EXPECT_EQ(rowsOfStage(99, 3), 0);
@@ -189,7 +177,6 @@ TEST_F(ExamSessionTest, NoThenYesKeepsTheOldDateAndCopiesOntoTheNewOne) {
     t.boxes->answer(MsgResult::No);
     t.boxes->answer(MsgResult::Yes);
     EXPECT_EQ(SaveExamination(movedStage2(k99Stage3)).action, kSaveNewReplace);
-    EXPECT_EQ(rows(99, k99Stage2), 6);
     EXPECT_EQ(pocketData(99, k99Stage2), oldCells);
     EXPECT_EQ(pocketData(99, k99Stage3), oldCells);
     EXPECT_EQ(rowsOfStage(99, 2), 6); // the copy took stage 2 from the old date
@@ -197,9 +184,9 @@ TEST_F(ExamSessionTest, NoThenYesKeepsTheOldDateAndCopiesOntoTheNewOne) {
 
 TEST_F(ExamSessionTest, OtherAnswersStopOrMoveToAFreeDate) {
     const int before = scalar("SELECT count(*) FROM TExamData").toInt();
-    for (const QList<MsgResult>& answers :
-         {QList<MsgResult>{MsgResult::Cancel}, QList<MsgResult>{MsgResult::Yes, MsgResult::No},
-          QList<MsgResult>{MsgResult::No, MsgResult::No}}) {
+    for (const QList<MsgResult>& answers : {QList<MsgResult>{MsgResult::Cancel},
+                                            {MsgResult::Yes, MsgResult::No},
+                                            {MsgResult::No, MsgResult::No}}) {
         for (MsgResult a : answers)
             t.boxes->answer(a);
         const SaveOutcome out = SaveExamination(movedStage2(k99Stage3));
@@ -207,14 +194,28 @@ TEST_F(ExamSessionTest, OtherAnswersStopOrMoveToAFreeDate) {
         EXPECT_EQ(out.focus, SaveFocus::DateYear);
     }
     EXPECT_EQ(scalar("SELECT count(*) FROM TExamData").toInt(), before);
-    EXPECT_EQ(rowsOfStage(99, 3), 6);
+
+    // A new examination on a date with rows: No writes nothing, not even the patient row.
+    ToothStatus status;
+    PrepareNewExamination(99, k99Stage4, 1, status);
+    SaveRequest r = request(99, k99Stage4, 4);
+    r.inClinicNumber = "K-99";
+    const QString old = pocketData(99, k99Stage4);
+    t.boxes->answer(MsgResult::No);
+    EXPECT_EQ(SaveExamination(r).action, kSaveNone);
+    EXPECT_EQ(pocketData(99, k99Stage4), old);
+    EXPECT_EQ(scalar("SELECT KalteNumber FROM TPatient WHERE ID=99").toString(), "見本-99");
+    t.boxes->answer(MsgResult::Yes);
+    EXPECT_EQ(SaveExamination(r).action, kSaveNewReplace);
+    EXPECT_EQ(pocketData(99, k99Stage4), QString("128").repeated(192));
+    EXPECT_EQ(scalar("SELECT KalteNumber FROM TPatient WHERE ID=99").toString(), "K-99");
 
     // Unchanged date: action 2 without a question; a free date with Yes: moved.
     t.boxes->clear();
     EXPECT_EQ(SaveExamination(movedStage2(k99Stage2)).action, kSaveLoaded);
     EXPECT_TRUE(t.boxes->shown.isEmpty());
     t.boxes->answer(MsgResult::Yes);
-    SaveRequest r = movedStage2(QDate(2023, 8, 22));
+    r = movedStage2(QDate(2023, 8, 22));
     ExamSlots()[0].setBData(0, 7);
     EXPECT_EQ(SaveExamination(r).action, kSaveLoaded);
     EXPECT_EQ(titles(), QStringList({"確認"}));
@@ -222,112 +223,75 @@ TEST_F(ExamSessionTest, OtherAnswersStopOrMoveToAFreeDate) {
     EXPECT_EQ(pocketData(99, QDate(2023, 8, 22)).left(3), "  7");
 }
 
-TEST_F(ExamSessionTest, NewExaminationOnADateWithRowsAsksToOverwrite) {
-    ToothStatus status;
-    PrepareNewExamination(99, k99Stage4, 1, status);
-    SaveRequest r = request(99, k99Stage4, 4, true);
-    r.inClinicNumber = "K-99";
-    const QString before = pocketData(99, k99Stage4);
-    t.boxes->answer(MsgResult::No);
-    EXPECT_EQ(SaveExamination(r).action, kSaveNone);
-    EXPECT_EQ(pocketData(99, k99Stage4), before);
-    // Turned back at the question: not even the patient row is written.
-    EXPECT_EQ(scalar("SELECT KalteNumber FROM TPatient WHERE ID=99").toString(), "見本-99");
-    t.boxes->answer(MsgResult::Yes);
-    EXPECT_EQ(SaveExamination(r).action, kSaveNewReplace);
-    EXPECT_EQ(pocketData(99, k99Stage4), QString("128").repeated(192));
-    EXPECT_EQ(scalar("SELECT KalteNumber FROM TPatient WHERE ID=99").toString(), "K-99");
-}
-
 TEST_F(ExamSessionTest, ValidationStopsBeforeAnythingIsWritten) {
-    SaveRequest feb30 = request(5, kToday, 1, true);
+    SaveRequest feb30 = request(5, kToday, 1);
     feb30.month = "2";
     feb30.day = "30";
-    struct Case {
-        SaveRequest r;
-        QString text, title;
-        SaveFocus focus;
-    };
-    for (const Case& c :
-         {Case{request(0, kToday, 1, true), "患者番号を指定してください。", "患者番号エラー",
-               SaveFocus::PatientList},
-          Case{feb30, "正しい検査日を入力してください。", "検査日エラー", SaveFocus::DateYear},
-          Case{request(5, kToday, -1, true), "治療ステージを指定してください。", "治療ステージエラー",
-               SaveFocus::StageList}}) {
+    const std::tuple<SaveRequest, const char*, const char*, SaveFocus> cases[] = {
+        {request(0, kToday, 1), "患者番号を指定してください。", "患者番号エラー", SaveFocus::PatientList},
+        {feb30, "正しい検査日を入力してください。", "検査日エラー", SaveFocus::DateYear},
+        {request(5, kToday, -1), "治療ステージを指定してください。", "治療ステージエラー",
+         SaveFocus::StageList}};
+    for (const auto& [r, text, title, focus] : cases) {
         t.boxes->clear();
-        const SaveOutcome out = SaveExamination(c.r);
+        const SaveOutcome out = SaveExamination(r);
         EXPECT_FALSE(out.saved);
-        EXPECT_EQ(out.focus, c.focus);
+        EXPECT_EQ(out.focus, focus);
         ASSERT_EQ(t.boxes->shown.size(), 1);
-        EXPECT_EQ(t.boxes->shown[0].text, c.text);
-        EXPECT_EQ(t.boxes->shown[0].title, c.title);
+        EXPECT_EQ(t.boxes->shown[0].text, text);
+        EXPECT_EQ(t.boxes->shown[0].title, title);
         EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
     }
-    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=5").toInt(), 0);
+    EXPECT_EQ(count("PatientID=5"), 0);
     EXPECT_EQ(scalar("SELECT count(*) FROM TPatient WHERE ID=5").toInt(), 0);
 
     EXPECT_EQ(ParseExamDate(" 2024", "08 ", "5"), QDate(2024, 8, 5));
     EXPECT_EQ(ParseExamDate("２０２４", "２", "２９"), QDate(2024, 2, 29));
-    for (const QStringList& bad :
-         {QStringList{"2023", "2", "29"}, QStringList{"2024", "13", "1"}, QStringList{"", "1", "1"},
-          QStringList{"24", "1", "1"}, QStringList{"2024", "-1", "1"}, QStringList{"２０二四", "1", "1"}})
+    for (const QStringList& bad : {QStringList{"2023", "2", "29"},
+                                   {"2024", "13", "1"},
+                                   {"", "1", "1"},
+                                   {"24", "1", "1"},
+                                   {"2024", "-1", "1"},
+                                   {"２０二四", "1", "1"}})
         EXPECT_FALSE(ParseExamDate(bad[0], bad[1], bad[2]).isValid()) << bad.join('/').toStdString();
+
+    // The typed patient number: empty or one of the list, else refused.
+    int selected = -1;
+    EXPECT_TRUE(CheckTypedPatientNumber("", ListPatients(), selected));
+    EXPECT_EQ(selected, 0);
+    EXPECT_TRUE(CheckTypedPatientNumber("98", ListPatients(), selected));
+    EXPECT_EQ(selected, 98);
+    t.boxes->clear();
+    EXPECT_FALSE(CheckTypedPatientNumber("31", ListPatients(), selected));
+    EXPECT_EQ(titles(), QStringList{"範囲外エラー"});
+    EXPECT_EQ(t.boxes->shown[0].text, "患者番号が範囲外です。再入力してください。");
 }
 
-TEST_F(ExamSessionTest, StageFourWithinSixMonthsOfStageTwoOrThreeWarns) {
+TEST_F(ExamSessionTest, StageIntervalHintAndPostSaveNotices) {
     // With stages 2 and 3 a date before stage 3 + six months warns through stage 3.
     EXPECT_TRUE(StageIntervalWarning(99, 4, QDate(2024, 7, 28)));
     EXPECT_FALSE(StageIntervalWarning(99, 4, QDate(2024, 7, 29)));
     EXPECT_FALSE(StageIntervalWarning(99, 3, QDate(2024, 1, 21)));
+    EXPECT_EQ(PostSaveDatabaseNotices(99), "");
     // Stage 2 alone: five months after it warns, six months do not.
     direct()->execute("UPDATE TExamData SET CommentID=0 WHERE PatientID=99 AND CommentID=3");
     EXPECT_TRUE(StageIntervalWarning(99, 4, QDate(2024, 1, 21)));
     EXPECT_FALSE(StageIntervalWarning(99, 4, QDate(2024, 2, 21)));
     EXPECT_FALSE(StageIntervalWarning(5, 4, kToday));
-}
 
-TEST_F(ExamSessionTest, PostSaveNoticesAndSuccessText) {
-    EXPECT_EQ(PostSaveDatabaseNotices(99), "");
-    ToothStatus status;
-    PrepareNewExamination(5, kToday, 1, status);
-    ASSERT_TRUE(SaveExamination(request(5, QDate(2024, 1, 10), 1, true)).saved);
-    ASSERT_TRUE(SaveExamination(request(5, QDate(2024, 2, 10), 3, true)).saved);
-    ASSERT_TRUE(SaveExamination(request(5, QDate(2024, 5, 10), 4, true)).saved);
+    ASSERT_TRUE(saveNew(5, QDate(2024, 1, 10), 1));
+    ASSERT_TRUE(saveNew(5, QDate(2024, 2, 10), 3));
+    ASSERT_TRUE(saveNew(5, QDate(2024, 5, 10), 4));
     EXPECT_EQ(PostSaveDatabaseNotices(5),
               "\r\n■初診時の症例は以下の通りです。\r\n歯周ポケット４mm以上の部位が 0％\r\n"
               "６mm以上の歯周ポケットが 0ヶ所\r\n"
               "\r\n■治療ステージの期間に問題がある場合があります｡");
-    // The notices follow the chart statistics.
-    QString pct, count;
-    EXPECT_TRUE(CheckInitialCaseCriteria(memberConn(), 5, pct, count));
-    EXPECT_TRUE(CheckStagePeriod(memberConn(), 5));
     ShowSaveSuccess();
     EXPECT_EQ(t.boxes->shown.last().text, "正常に保存されました。　　\r\n\r\n基準フォルダ： " +
                                               app().MemberFolder +
                                               "\r\n\r\n使用ファイル： /KVR-DB-123456.MDB");
     EXPECT_EQ(t.boxes->shown.last().title, "正常終了");
     EXPECT_EQ(t.boxes->shown.last().icon, MsgIcon::Information);
-}
-
-TEST_F(ExamSessionTest, TypedPatientNumberAndUnsavedQuestions) {
-    int selected = -1;
-    EXPECT_TRUE(CheckTypedPatientNumber("", ListPatients(), selected));
-    EXPECT_EQ(selected, 0);
-    EXPECT_TRUE(CheckTypedPatientNumber("98", ListPatients(), selected));
-    EXPECT_EQ(selected, 98);
-    EXPECT_FALSE(CheckTypedPatientNumber("31", ListPatients(), selected));
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_EQ(t.boxes->shown[0].text, "患者番号が範囲外です。再入力してください。");
-    EXPECT_EQ(t.boxes->shown[0].title, "範囲外エラー");
-
-    t.boxes->clear();
-    t.boxes->answer(MsgResult::No);
-    t.boxes->answer(MsgResult::No);
-    EXPECT_EQ(AskSaveUnsaved(), MsgResult::No);
-    EXPECT_FALSE(AskCloseUnsaved());
-    EXPECT_EQ(t.boxes->shown[0].text, "データが保存されていません。保存しますか？　　");
-    EXPECT_EQ(t.boxes->shown[1].text, "データが保存されていません。終了してもよろしいですか？　　");
-    EXPECT_EQ(titles(), QStringList({"確認", "確認"}));
 }
 
 TEST_F(ExamSessionTest, DeleteQuestionsDefaultToNo) {
@@ -367,7 +331,7 @@ TEST_F(ExamSessionTest, RepairOfStageRowsKeepsAGoodTableAndRebuildsABadOne) {
     ASSERT_TRUE(RepairStageTables());
     EXPECT_EQ(scalar("SELECT count(*) FROM TComType WHERE ID=0 AND Comment='' AND DR=1 AND DH=1").toInt(), 1);
     // Row 4 was right, so row 1 keeps its text and the stored labels follow it.
-    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE CommentID=1 AND Comment='初診'").toInt(), 12);
+    EXPECT_EQ(count("CommentID=1 AND Comment='初診'"), 12);
 
     direct()->execute("UPDATE TComType SET CommentDH='最新SPT時' WHERE ID=4");
     direct()->execute("INSERT INTO TComType (ID, Comment) VALUES (7, 'z')");
@@ -377,7 +341,7 @@ TEST_F(ExamSessionTest, RepairOfStageRowsKeepsAGoodTableAndRebuildsABadOne) {
                   .toString(),
               "011,1初診時初診時初診時11,2基本治療終了時基本治療終了時基本治療終了時11,"
               "3ＳＰＴ移行時ＳＰＴ移行時ＳＰＴ移行時11,4最新ＳＰＴ時最新ＳＰＴ時最新ＳＰＴ時11");
-    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE CommentID=1 AND Comment='初診時'").toInt(), 12);
+    EXPECT_EQ(count("CommentID=1 AND Comment='初診時'"), 12);
 }
 
 TEST_F(ExamSessionTest, RepairRelabelsStoredCommentsAndFixesTwoItems) {

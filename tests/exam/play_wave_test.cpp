@@ -73,6 +73,10 @@ protected:
         state->pending = nullptr;
         done();
     }
+    void stock(std::initializer_list<QString> paths) {
+        for (const QString& p : paths)
+            player->StockWaveFile(p);
+    }
     // Ticks once and lets every queued file play to its end.
     void playAll() {
         timer->tick();
@@ -94,11 +98,9 @@ QString nth(int i) {
 
 TEST_F(PlayWaveTest, QuickRequestsPlayOneAfterAnotherInOrder) {
     player->SetDirectSound();
-    EXPECT_TRUE(svc.boxes->shown.isEmpty());
     player->StockWaveFile("/w/3.wav");
     EXPECT_EQ(timer->interval(), PFrmPlayWave::kStartIntervalMs);
-    player->StockWaveFile("/w/12.wav");
-    player->StockWaveFile("/w/click1.wav");
+    stock({"/w/12.wav", "/w/click1.wav"});
     EXPECT_EQ(timer->starts, 1); // the running timer is not restarted
     EXPECT_EQ(player->count(), 3);
 
@@ -118,8 +120,6 @@ TEST_F(PlayWaveTest, QuickRequestsPlayOneAfterAnotherInOrder) {
     EXPECT_EQ(state->played, (QStringList{"/w/3.wav", "/w/12.wav", "/w/click1.wav", "/w/phone1.wav"}));
     EXPECT_FALSE(player->busy());
     EXPECT_EQ(player->count(), 0);
-    EXPECT_EQ(player->readPosition(), 4);
-    EXPECT_EQ(player->writePosition(), 4);
 
     // The tick left over from the last request finds the queue empty and goes idle.
     timer->tick();
@@ -127,7 +127,7 @@ TEST_F(PlayWaveTest, QuickRequestsPlayOneAfterAnotherInOrder) {
     EXPECT_EQ(state->played.size(), 4);
 }
 
-TEST_F(PlayWaveTest, PositionsWrapAroundAfterTheLastRingPosition) {
+TEST_F(PlayWaveTest, PositionsWrapAroundAndAFullRingDropsFurtherRequests) {
     player->SetDirectSound();
     state->endAtOnce = true;
     for (int i = 0; i < 100; ++i)
@@ -136,38 +136,25 @@ TEST_F(PlayWaveTest, PositionsWrapAroundAfterTheLastRingPosition) {
     EXPECT_EQ(player->readPosition(), 100);
     EXPECT_EQ(player->writePosition(), 100);
 
-    player->StockWaveFile("/w/a.wav");
-    player->StockWaveFile("/w/b.wav");
-    player->StockWaveFile("/w/c.wav");
-    EXPECT_EQ(player->pathAt(100), "/w/a.wav");
-    EXPECT_EQ(player->pathAt(0), "/w/b.wav");
-    EXPECT_EQ(player->writePosition(), 2);
+    // The next requests go to the last position, then on from 0, until the ring is full.
+    for (int i = 100; i < 205; ++i)
+        player->StockWaveFile(nth(i));
+    EXPECT_EQ(player->pathAt(100), nth(100));
+    EXPECT_EQ(player->pathAt(0), nth(101));
+    EXPECT_EQ(player->count(), PFrmPlayWave::kCapacity + 1);
+    EXPECT_EQ(player->writePosition(), 100);
     playAll();
-    EXPECT_EQ(state->played.mid(100), (QStringList{"/w/a.wav", "/w/b.wav", "/w/c.wav"}));
-    EXPECT_EQ(player->readPosition(), 2);
+    ASSERT_EQ(state->played.size(), 201);
+    EXPECT_EQ(state->played.mid(99, 3), (QStringList{nth(99), nth(100), nth(101)}));
+    EXPECT_EQ(state->played.last(), nth(200)); // the requests after the 101st were dropped
+    EXPECT_EQ(player->readPosition(), 100);
     EXPECT_EQ(player->count(), 0);
     EXPECT_FALSE(player->busy());
 }
 
-TEST_F(PlayWaveTest, AFullRingDropsFurtherRequests) {
-    player->SetDirectSound();
-    for (int i = 0; i < 105; ++i)
-        player->StockWaveFile(nth(i));
-    EXPECT_EQ(player->count(), PFrmPlayWave::kCapacity + 1);
-    EXPECT_EQ(player->writePosition(), 0);
-    playAll();
-    ASSERT_EQ(state->played.size(), 101);
-    EXPECT_EQ(state->played.first(), nth(0));
-    EXPECT_EQ(state->played.last(), nth(100)); // the requests after the 101st were dropped
-}
-
 TEST_F(PlayWaveTest, OnlyWaveNamesArePlayedAndFailingFilesAreSkipped) {
     player->SetDirectSound();
-    player->StockWaveFile("/w/readme.txt");
-    player->StockWaveFile("/w/UPPER.WAV");
-    player->StockWaveFile("/w/wav");
-    player->StockWaveFile("/w/broken.wav");
-    player->StockWaveFile("/w/last.Wav");
+    stock({"/w/readme.txt", "/w/UPPER.WAV", "/w/wav", "/w/broken.wav", "/w/last.Wav"});
     timer->tick();
     EXPECT_EQ(state->played, QStringList{"/w/UPPER.WAV"});
     // Files that fail at once do not hold up the rest.
@@ -180,8 +167,7 @@ TEST_F(PlayWaveTest, OnlyWaveNamesArePlayedAndFailingFilesAreSkipped) {
 
 TEST_F(PlayWaveTest, ClearStopsPlaybackAndIgnoresTheLateEnd) {
     player->SetDirectSound();
-    player->StockWaveFile("/w/1.wav");
-    player->StockWaveFile("/w/2.wav");
+    stock({"/w/1.wav", "/w/2.wav"});
     timer->tick();
     auto lateEnd = state->pending;
     player->ClearWaveFile();
@@ -203,8 +189,8 @@ TEST_F(PlayWaveTest, WithoutADeviceTheErrorIsShownOnceAndNothingIsQueued) {
     PlayWave("click1.wav");
     PlayWave("3.wav");
     ASSERT_EQ(svc.boxes->shown.size(), 1);
-    EXPECT_EQ(svc.boxes->shown[0].text, "音声ミキサーをオープンできません。");
-    EXPECT_EQ(svc.boxes->shown[0].title, "エラー");
+    EXPECT_EQ(svc.boxes->shown[0].text + "|" + svc.boxes->shown[0].title,
+              "音声ミキサーをオープンできません。|エラー");
     EXPECT_EQ(svc.boxes->shown[0].icon, MsgIcon::Critical);
     EXPECT_EQ(playWavePlayer().count(), 0);
     EXPECT_FALSE(playWavePlayer().timerRunning());
@@ -233,14 +219,12 @@ TEST_F(PlayWaveTest, PlayRequestsFollowTheVoiceSettingAndUseTheWaveFolder) {
     EXPECT_EQ(state->played, QStringList{svc.paths->app + "/wave/無.wav"});
 }
 
-TEST(SoundOutputTest, SpeakersArePreferredElseTheDefaultOutput) {
+TEST(SoundOutputTest, SpeakersArePreferredAndAMissingFileEndsLaterWithoutPlaying) {
     EXPECT_EQ(chooseAudioOutput({}, -1), -1);
     EXPECT_EQ(chooseAudioOutput({"HDMI", "スピーカー (Realtek)", "Headset"}, 2), 1);
     EXPECT_EQ(chooseAudioOutput({"HDMI", "Headset"}, 1), 1);
     EXPECT_EQ(chooseAudioOutput({"HDMI", "Headset"}, -1), 0);
-}
 
-TEST(SoundOutputTest, AMissingFileEndsLaterWithoutPlaying) {
     setSoundOutputFactory(nullptr);
     auto output = createSoundOutput();
     int ends = 0;

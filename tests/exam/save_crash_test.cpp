@@ -58,18 +58,9 @@ TEST(SaveCrashChild, RunSave) {
     ASSERT_TRUE(LoadSubExamRows());
     ASSERT_TRUE(LoadCharge(1));
 
-    const QDate from(2023, 8, 21), to(2024, 1, 29);
-    SaveRequest r;
-    r.patientId = 99;
-    r.year = "2024";
-    r.month = "1";
-    r.day = "29";
-    r.stage = 2;
-    r.isNew = false;
-    r.loadedDate = from;
-    r.chargeId = 1;
-    r.inClinicNumber = "K-99";
-    ASSERT_TRUE(LoadExamination(99, from, &r.status));
+    // Stage 2 of 2023/08/21 moved to 2024/01/29, staff 1, in-clinic number "K-99".
+    SaveRequest r{99, "2024", "1", "29", 2, false, QDate(2023, 8, 21), {}, 1, "K-99", {}};
+    ASSERT_TRUE(LoadExamination(99, r.loadedDate, &r.status));
     for (int i = 0; i < kCells; i += 7)
         ExamSlots()[0].setBData(i, std::uint8_t(i % 11));
     t.boxes->answer(MsgResult::Yes); // change the date
@@ -127,15 +118,13 @@ protected:
         QFile::setPermissions(pristine, QFile::ReadOwner | QFile::WriteOwner);
     }
 
-    void freshCopy() {
+    // Runs the child on a fresh copy; with delayUs >= 0 it is killed that long after it
+    // reports READY.
+    ChildRun run(int killAt, int delayUs = -1) {
         QFile::remove(work);
         QFile::remove(work + "-journal");
-        ASSERT_TRUE(QFile::copy(pristine, work));
+        EXPECT_TRUE(QFile::copy(pristine, work));
         QFile::setPermissions(work, QFile::ReadOwner | QFile::WriteOwner);
-    }
-
-    // Runs the child; with delayUs >= 0 it is killed that long after it reports READY.
-    ChildRun run(int killAt, int delayUs = -1) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(kDbVar, work);
@@ -166,7 +155,6 @@ TEST_F(SaveCrash, KilledSaveLeavesEitherOldOrNewRows) {
     const QString before = snapshot(pristine);
 
     // A full save, for the state after it and the number of statements.
-    freshCopy();
     QElapsedTimer timer;
     timer.start();
     const ChildRun full = run(0);
@@ -184,7 +172,6 @@ TEST_F(SaveCrash, KilledSaveLeavesEitherOldOrNewRows) {
     // A kill at the start of every statement of the save.
     int old = 0, saved = 0;
     for (int k = 1; k <= statements; ++k) {
-        freshCopy();
         const ChildRun c = run(k);
         ASSERT_TRUE(c.crashed) << "statement " << k << ": " << c.output.toStdString();
         const QString state = snapshot(work);
@@ -199,7 +186,6 @@ TEST_F(SaveCrash, KilledSaveLeavesEitherOldOrNewRows) {
     QRandomGenerator rng(20240814);
     int randomOld = 0, randomNew = 0;
     for (int i = 0; i < 30; ++i) {
-        freshCopy();
         const int delay = int(rng.bounded(qMax(1000, saveUs * 2)));
         const ChildRun c = run(0, delay);
         const QString state = snapshot(work);

@@ -46,66 +46,48 @@ bool hasColor(const QImage& img, const QRect& r, const QColor& c) {
 
 } // namespace
 
-TEST(ToothButton, ValueStoreHasSixSitesThreeLayersAndMinusOneForNone) {
+TEST(ToothButton, ValueStoreAndThePlaqueTwoCellEncoding) {
     ToothButton b(37);
-    EXPECT_EQ(b.index(), 37);
     EXPECT_EQ(b.tooth(), 5);
     for (int s = 0; s < 6; ++s)
         for (int l = 0; l < 3; ++l)
             EXPECT_EQ(b.value(s, l), -1);
     b.setValue(5, 2, 1);
-    b.setValue(6, 0, 9);  // outside: ignored
-    b.setValue(0, 3, 9);  // outside: ignored
-    b.setValue(-1, 0, 9); // outside: ignored
+    for (auto [site, layer] : {std::pair{6, 0}, {0, 3}, {-1, 0}}) { // outside: ignored
+        b.setValue(site, layer, 9);
+        EXPECT_EQ(b.value(site, layer), -1);
+    }
     EXPECT_EQ(b.value(5, 2), 1);
-    EXPECT_EQ(b.value(6, 0), -1);
-    EXPECT_EQ(b.value(0, 3), -1);
     b.clearValues();
     EXPECT_EQ(b.value(5, 2), -1);
+
+    // Plaque: surfaces 0-3 from the plaque cell (bits 1, 2, 4, 8) and the not-examined
+    // cell; 128/128 is an untouched tooth, an old record's 128 second cell means examined.
+    ToothButton p(3 * 32 + 4);
+    p.setKind(ToothButton::KindTwoPass);
+    const struct {
+        int plaque, open;
+        bool input;
+        int openMask, surfaces[4], plaqueBack, openBack;
+    } cases[] = {
+        {128, 15, false, 15, {-1, -1, -1, -1}, 128, 15},
+        {5, 0, true, 0, {1, 0, 1, 0}, 5, 0},
+        {1, 12, true, 12, {1, 0, -1, -1}, 1, 12},
+        {0, 128, true, 0, {0, 0, 0, 0}, 0, 0},
+    };
+    for (const auto& c : cases) {
+        p.setPlaqueCells(c.plaque, c.open);
+        SCOPED_TRACE(testing::Message() << c.plaque << "/" << c.open);
+        EXPECT_EQ(p.hasPlaqueInput(), c.input);
+        EXPECT_EQ(p.plaqueOpenMask(), c.openMask);
+        for (int s = 0; s < 4; ++s)
+            EXPECT_EQ(p.value(s), c.surfaces[s]) << s;
+        EXPECT_EQ(p.plaqueCell(), c.plaqueBack);
+        EXPECT_EQ(p.plaqueOpenCell(), c.openBack);
+    }
 }
 
-TEST(ToothButton, ShadesFollowTheItemDefinition) {
-    const CSubExam item = pocketItem();
-    ToothButton b(0);
-    b.setColorsFrom(item);
-    for (int v : {0, 1, 3, 4, 5, 6, 12})
-        for (int ci = 0; ci < 4; ++ci)
-            EXPECT_EQ(b.colorByValue(v, ci), bgr(item.GetColorByValue(v, ci))) << v << ci;
-    EXPECT_EQ(b.colorByValue(3, 0), QColor(255, 255, 255));
-    EXPECT_EQ(b.colorByValue(4, 0), QColor(255, 224, 224));
-    EXPECT_EQ(b.colorByValue(6, 0), QColor(255, 176, 176));
-}
-
-TEST(ToothButton, PlaqueSurfacesRoundTripThroughTheTwoCells) {
-    ToothButton b(3 * 32 + 4);
-    b.setKind(ToothButton::KindTwoPass);
-    EXPECT_FALSE(b.hasPlaqueInput());
-    EXPECT_EQ(b.plaqueCell(), 128);
-    EXPECT_EQ(b.plaqueOpenCell(), 15);
-
-    b.setPlaqueCells(128, 15); // not examined
-    EXPECT_FALSE(b.hasPlaqueInput());
-    b.setPlaqueCells(5, 0); // buccal and lingual with plaque, all examined
-    EXPECT_EQ(b.value(0), 1);
-    EXPECT_EQ(b.value(1), 0);
-    EXPECT_EQ(b.value(2), 1);
-    EXPECT_EQ(b.value(3), 0);
-    EXPECT_EQ(b.plaqueCell(), 5);
-    EXPECT_EQ(b.plaqueOpenCell(), 0);
-
-    b.setPlaqueCells(1, 12); // first pass done (buccal plaque), second pass open
-    EXPECT_TRUE(b.hasPlaqueInput());
-    EXPECT_EQ(b.plaqueOpenMask(), 12);
-    EXPECT_EQ(b.value(2), -1);
-    EXPECT_EQ(b.plaqueCell(), 1);
-    EXPECT_EQ(b.plaqueOpenCell(), 12);
-
-    b.setPlaqueCells(0, 128); // an old record without the second cell: all examined
-    EXPECT_EQ(b.plaqueOpenMask(), 0);
-    EXPECT_EQ(b.plaqueCell(), 0);
-}
-
-TEST(ToothButton, ClicksReportTheSiteUnderThePointer) {
+TEST(ToothButton, ClicksReportTheSiteOrSurfaceUnderThePointer) {
     ToothButton b(1 * 32 + 7);
     b.setKind(ToothButton::KindPocket);
     b.resize(72, 50);
@@ -114,50 +96,36 @@ TEST(ToothButton, ClicksReportTheSiteUnderThePointer) {
     for (int s = 0; s < 6; ++s)
         QTest::mouseClick(&b, Qt::LeftButton, {}, b.siteRect(s).center());
     ASSERT_EQ(clicks.size(), 6);
-    for (int s = 0; s < 6; ++s) {
-        EXPECT_EQ(clicks[s][0].toInt(), 39);
-        EXPECT_EQ(clicks[s][1].toInt(), s);
-    }
+    for (int s = 0; s < 6; ++s)
+        EXPECT_EQ(clicks[s], (QList<QVariant>{39, s}));
     EXPECT_EQ(b.siteAt(b.siteRect(0).topLeft()), 0);
     EXPECT_EQ(b.siteAt(b.siteRect(5).bottomRight()), 5);
     QTest::mouseDClick(&b, Qt::LeftButton, {}, QPoint(10, 10));
     ASSERT_EQ(selections.size(), 1);
     EXPECT_EQ(selections[0][0].toInt(), 39);
-}
 
-TEST(ToothButton, FurcationCellsOfferOnlyTheExaminedSites) {
-    ToothButton b(2 * 32 + 3); // upper second premolar: kind 21
-    b.setKind(ToothButton::KindSixSite);
-    b.setFurcationKind(FurcationKind(3));
-    b.resize(72, 40);
-    EXPECT_EQ(b.siteAt(b.siteRect(0).center()), 0);
-    EXPECT_EQ(b.siteAt(b.siteRect(2).center()), 2);
-    EXPECT_EQ(b.siteAt(b.siteRect(1).center()), -1);
-    EXPECT_EQ(b.siteAt(b.siteRect(4).center()), -1);
-    b.setFurcationKind(FurcationKind(16)); // lower molar: kind 22
-    EXPECT_EQ(b.siteAt(b.siteRect(1).center()), 1);
-    EXPECT_EQ(b.siteAt(b.siteRect(4).center()), 4);
-    EXPECT_EQ(b.siteAt(b.siteRect(3).center()), -1);
-}
+    // Furcation cells offer only the sites their furcation kind examines.
+    ToothButton f(2 * 32 + 3);
+    f.setKind(ToothButton::KindSixSite);
+    f.resize(72, 40);
+    for (auto [furcation, sites] : {std::pair{3, std::vector<int>{0, -1, 2, -1, -1, -1}}, // upper premolar
+                                    {16, std::vector<int>{-1, 1, -1, -1, 4, -1}}}) {      // lower molar
+        f.setFurcationKind(FurcationKind(furcation));
+        for (int s = 0; s < 6; ++s)
+            EXPECT_EQ(f.siteAt(f.siteRect(s).center()), sites[s]) << furcation << " site " << s;
+    }
 
-TEST(ToothButton, PlaqueSurfacesSitAnatomically) {
-    // Upper right tooth: buccal on top, mesial towards the midline (right).
-    ToothButton upperRight(3 * 32 + 2);
-    upperRight.setKind(ToothButton::KindTwoPass);
-    upperRight.resize(80, 40);
-    EXPECT_EQ(upperRight.siteAt(QPoint(40, 4)), 0);
-    EXPECT_EQ(upperRight.siteAt(QPoint(40, 36)), 2);
-    EXPECT_EQ(upperRight.siteAt(QPoint(76, 20)), 1);
-    EXPECT_EQ(upperRight.siteAt(QPoint(4, 20)), 3);
-    EXPECT_EQ(upperRight.siteAt(QPoint(40, 20)), -1); // the middle
-    // Lower left tooth: lingual on top, mesial on the left.
-    ToothButton lowerLeft(3 * 32 + 26);
-    lowerLeft.setKind(ToothButton::KindTwoPass);
-    lowerLeft.resize(80, 40);
-    EXPECT_EQ(lowerLeft.siteAt(QPoint(40, 4)), 2);
-    EXPECT_EQ(lowerLeft.siteAt(QPoint(40, 36)), 0);
-    EXPECT_EQ(lowerLeft.siteAt(QPoint(4, 20)), 1);
-    EXPECT_EQ(lowerLeft.siteAt(QPoint(76, 20)), 3);
+    // Plaque surfaces sit anatomically: upper right buccal on top, mesial towards the
+    // midline (right); lower left lingual on top, mesial on the left; nothing in the middle.
+    const std::pair<int, std::array<int, 5>> plaque[] = {{2, {0, 2, 1, 3, -1}}, {26, {2, 0, 3, 1, -1}}};
+    const QPoint at[] = {{40, 4}, {40, 36}, {76, 20}, {4, 20}, {40, 20}};
+    for (const auto& [tooth, surfaces] : plaque) {
+        ToothButton c(3 * 32 + tooth);
+        c.setKind(ToothButton::KindTwoPass);
+        c.resize(80, 40);
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(c.siteAt(at[i]), surfaces[i]) << "tooth " << tooth << " point " << i;
+    }
 }
 
 TEST(ToothButton, PaintsShadesMarksAndStatus) {
@@ -165,6 +133,13 @@ TEST(ToothButton, PaintsShadesMarksAndStatus) {
     ToothButton b(8);
     b.setKind(ToothButton::KindPocket);
     b.setColorsFrom(item);
+    // Shades follow the item definition: white below 4 mm, greyer bands from 4 and 6 mm.
+    for (int v : {0, 1, 3, 4, 5, 6, 12})
+        for (int ci = 0; ci < 4; ++ci)
+            EXPECT_EQ(b.colorByValue(v, ci), bgr(item.GetColorByValue(v, ci))) << v << ci;
+    EXPECT_EQ(b.colorByValue(3, 0), QColor(255, 255, 255));
+    EXPECT_EQ(b.colorByValue(4, 0), QColor(255, 224, 224));
+    EXPECT_EQ(b.colorByValue(6, 0), QColor(255, 176, 176));
     b.setValue(0, 0, 6);
     b.setValue(1, 0, 2);
     QImage img = paint(b);
