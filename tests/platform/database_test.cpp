@@ -37,9 +37,21 @@ TEST_F(DatabaseTest, FileIsUnreadableWithoutItsKey) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_FALSE(f.readAll().contains("TThing"));
-    EXPECT_THROW(Connection::open(path, "WRONG"), RuntimeError);
+    // The errors a user can meet read in Japanese, with the engine's words after them.
+    try {
+        Connection::open(path, "WRONG");
+        ADD_FAILURE() << "opened with a wrong key";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number, 26);
+        EXPECT_TRUE(e.description.startsWith("データベースファイルを開けません。パスワードが違うか、"));
+    }
     EXPECT_NO_THROW(Connection::open(path, kProgramPassword));
-    EXPECT_THROW(Connection::open(dir.path() + "/missing.MDB", kProgramPassword), RuntimeError);
+    try {
+        Connection::open(dir.path() + "/missing.MDB", kProgramPassword);
+        ADD_FAILURE() << "opened a missing file";
+    } catch (const RuntimeError& e) {
+        EXPECT_TRUE(e.description.startsWith("データベースファイルを開けません。ファイルまたはフォルダ"));
+    }
 }
 
 TEST_F(DatabaseTest, ColumnsReportTheirClassicTypeNumbers) {

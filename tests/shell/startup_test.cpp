@@ -167,14 +167,17 @@ TEST_F(StartupTest, FolderOrDatabaseThatCannotBeMadeEndsTheProgram) {
     EXPECT_EQ(last().text, "会員番号ＤＢをコピーできません。\r\n\r\n会員番号ＤＢ：/"
                            "KVR-DB-222222.MDB\r\n\r\nプログラムを終了します。");
 
+    // A file in the folder's place: the folder cannot be created (as root too).
     provideBaseDb();
+    QFile blocker(t.paths->app + "/111111");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
     s.TxtKVRCode->setText("111111");
-    QFile::setPermissions(t.paths->app, QFile::ReadOwner | QFile::ExeOwner);
-    // Root ignores permissions (and removes the read-only folder all the same).
-    if (QFileInfo(t.paths->app).isWritable()) GTEST_SKIP() << "running as root";
     t.boxes->answer(MsgResult::Yes);
     EXPECT_THROW(s.CmdOK_Click(), ProgramEnded);
-    QFile::setPermissions(t.paths->app, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QList<MsgBoxRequest>& shown = t.boxes->shown;
+    ASSERT_GE(shown.size(), 2);
+    EXPECT_TRUE(shown[shown.size() - 2].text.startsWith("フォルダ作成(MakeFolder)でエラーが発生しました。"));
     EXPECT_EQ(last().title, "フォルダ作成エラー");
     EXPECT_EQ(last().text, "会員番号フォルダを作成できません。\r\n\r\n会員番号フォルダ：" + t.paths->app +
                                "/111111\r\n\r\nプログラムを終了します。");
