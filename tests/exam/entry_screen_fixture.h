@@ -107,6 +107,12 @@ protected:
         QWidget* f = QApplication::focusWidget();
         return f && (f == w || w->isAncestorOf(f));
     }
+    // Forgets the boxes shown so far and scripts the answers of the next ones.
+    void reply(std::initializer_list<MsgResult> answers) {
+        t.boxes->clear();
+        for (MsgResult a : answers)
+            t.boxes->answer(a);
+    }
     // Expects exactly one box since the last clear, with this text, title and icon.
     void expectOneBox(const QString& text, const QString& title, MsgIcon icon) {
         ASSERT_EQ(t.boxes->shown.size(), 1) << text.toStdString();

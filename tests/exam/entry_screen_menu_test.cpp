@@ -3,14 +3,10 @@
 // tooth-label clicks and the commands that need a patient.
 #include "entry_screen_fixture.h"
 
-#include <QApplication>
 #include <QCalendarWidget>
-#include <QComboBox>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QTimer>
 
 using namespace kvr;
 using test::EntryScreenTest;
@@ -28,9 +24,6 @@ struct DialogCall {
     QString title, filter;
     bool operator==(const DialogCall&) const = default;
 };
-void PrintTo(const DialogCall& d, std::ostream* os) {
-    *os << int(d.kind) << " " << d.title.toStdString() << " " << d.filter.toStdString();
-}
 
 class FileMenuTest : public EntryScreenTest {
 protected:
@@ -64,25 +57,16 @@ TEST_F(FileMenuTest, CreateAsksFirstRefusesAnExistingFileAndOpensACopyOfTheTempl
     const QString oldDb = memberPath();
     pickPatient(5);
     typeValue(3);
-    // Yes with a save that fails (no date): nothing else happens.
-    t.boxes->answer(MsgResult::Yes);
-    screen->mnuCreate->trigger();
-    EXPECT_EQ(boxTexts(),
-              (QStringList{kUnsavedQuestion, QStringLiteral("正しい検査日を入力してください。")}));
-    EXPECT_EQ(t.boxes->shown.value(0).buttons, MsgButtons::YesNo);
-    EXPECT_TRUE(dialogs.isEmpty());
-    EXPECT_TRUE(screen->unsaved());
-
-    // No: the dialog comes next; an existing file is refused and the screen stays.
-    t.boxes->clear();
+    // The unsaved-changes question (No), then the dialog; an existing file is refused
+    // and the screen stays.
     t.boxes->answer(MsgResult::No);
     chosen = oldDb;
     screen->mnuCreate->trigger();
     EXPECT_EQ(dialogs, (QList<DialogCall>{{Kind::Create,
                                            QStringLiteral("新規に作成するファイルを指定して保存して下さい"),
                                            kDbFilter}}));
-    ASSERT_EQ(t.boxes->shown.size(), 2);
-    EXPECT_EQ(t.boxes->shown[1].text, QStringLiteral("ファイルが存在するため、新規作成できません。"));
+    EXPECT_EQ(boxTexts(), (QStringList{kUnsavedQuestion,
+                                       QStringLiteral("ファイルが存在するため、新規作成できません。")}));
     EXPECT_EQ(t.boxes->shown[1].title, QStringLiteral("新規作成エラー"));
     EXPECT_EQ(t.boxes->shown[1].icon, MsgIcon::Critical);
     EXPECT_EQ(screen->LblPath->text(), pathLabel(oldDb));
@@ -133,8 +117,7 @@ TEST_F(FileMenuTest, OpenSwitchesToTheChosenDatabaseAndRefusesAForeignFile) {
     EXPECT_EQ(screen->CmbEntry->count(), 4); // still the old database
 
     typeValue(2);
-    t.boxes->clear();
-    t.boxes->answer(MsgResult::No);
+    reply({MsgResult::No});
     chosen = copy;
     screen->mnuOpen->trigger();
     EXPECT_EQ(boxTexts(), QStringList{kUnsavedQuestion});
@@ -241,11 +224,10 @@ TEST_F(EntryScreenTest, ImportOfferComesOnlyWhileTheMarkerIsZeroAndNoStoresOne) 
         EXPECT_EQ(tick(marker), 0) << marker;
 
     // Yes: the tools screen on its import tab; without it nothing opens. The marker stays.
-    for (const char* marker : {"", "0", "abc"}) {
+    for (const char* marker : {"", "0", "abc"}) { // read as the number 0
         t.boxes->answer(MsgResult::Yes);
         tick(marker);
         expectOneBox(question, QStringLiteral("インポート確認"), MsgIcon::Information);
-        EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
         EXPECT_EQ(TheClinicCode().ClinicName, QString::fromUtf8(marker));
     }
     screen->showTools = [&](QWidget* parent, int tab) {
@@ -292,8 +274,7 @@ TEST_F(EntryScreenTest, UnsavedChangesAreAskedBeforeAPatientOrExaminationChange)
 
     // Yes with a date and stage: saved first, then the change.
     setDate("2024", "8", "1", 1);
-    t.boxes->clear();
-    t.boxes->answer(MsgResult::Yes);
+    reply({MsgResult::Yes});
     EXPECT_TRUE(screen->selectPatient(7));
     EXPECT_EQ(t.boxes->shown.value(0).text, kUnsavedQuestion);
     EXPECT_EQ(boxTitles().last(), QStringLiteral("正常終了"));
@@ -302,8 +283,7 @@ TEST_F(EntryScreenTest, UnsavedChangesAreAskedBeforeAPatientOrExaminationChange)
 
     // No discards.
     typeValue(8);
-    t.boxes->clear();
-    t.boxes->answer(MsgResult::No);
+    reply({MsgResult::No});
     EXPECT_TRUE(screen->selectPatient(99));
     EXPECT_EQ(t.boxes->shown.size(), 1);
     EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=7").toInt(), 0);
@@ -314,8 +294,7 @@ TEST_F(EntryScreenTest, UnsavedChangesAreAskedBeforeAPatientOrExaminationChange)
     const QString sql = "SELECT Data1 FROM TExamData WHERE PatientID=99 AND ExamDate=? AND \"Row\"=0";
     const QString before = scalar(sql, {k99Stage1}).toString();
     typeValue(9);
-    t.boxes->clear();
-    t.boxes->answer(MsgResult::No);
+    reply({MsgResult::No});
     EXPECT_TRUE(screen->selectExamination(1));
     EXPECT_EQ(t.boxes->shown.size(), 1);
     EXPECT_EQ(screen->CmbEntry->currentIndex(), 1);
@@ -323,8 +302,7 @@ TEST_F(EntryScreenTest, UnsavedChangesAreAskedBeforeAPatientOrExaminationChange)
     EXPECT_EQ(scalar(sql, {k99Stage1}).toString(), before);
     typeValue(9);
     screen->CmbStage->setCurrentIndex(-1);
-    t.boxes->clear();
-    t.boxes->answer(MsgResult::Yes);
+    reply({MsgResult::Yes});
     EXPECT_FALSE(screen->selectExamination(2));
     EXPECT_EQ(t.boxes->shown.value(1).text, QStringLiteral("治療ステージを指定してください。"));
     EXPECT_EQ(screen->CmbEntry->currentIndex(), 1);
@@ -378,33 +356,28 @@ TEST_F(EntryScreenTest, ToothLabelsRemoveTheFirstFlagPresentOrActAsACellClick) {
     pickPatient(99);
     ASSERT_EQ(screen->toothStatus()[3], kMissingTooth | kImplant);
 
-    t.boxes->answer(MsgResult::No);
-    QTest::mouseClick(screen->LblTh[3], Qt::LeftButton);
-    expectOneBox(QStringLiteral("ＭＴ（欠損）を解除しますか。"), QStringLiteral("確認"),
-                 MsgIcon::Exclamation);
-    EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
-    EXPECT_EQ(screen->toothStatus()[3], kMissingTooth | kImplant);
-    EXPECT_FALSE(screen->unsaved());
-    EXPECT_TRUE(sounds().isEmpty());
-
+    // No keeps the flags; Yes removes the first flag present, in every slot, with a click.
     const struct {
         int tooth;
+        MsgResult answer;
         const char* question;
         std::uint16_t after;
-    } removals[] = {{3, "ＭＴ（欠損）を解除しますか。", kImplant},
-                    {4, "インプラントを解除しますか。", kPontic},
-                    {5, "ポンティックを解除しますか。", 0}};
+    } removals[] = {{3, MsgResult::No, "ＭＴ（欠損）を解除しますか。", kMissingTooth | kImplant},
+                    {3, MsgResult::Yes, "ＭＴ（欠損）を解除しますか。", kImplant},
+                    {4, MsgResult::Yes, "インプラントを解除しますか。", kPontic},
+                    {5, MsgResult::Yes, "ポンティックを解除しますか。", 0}};
     for (const auto& r : removals) {
-        t.boxes->clear();
-        t.boxes->answer(MsgResult::Yes);
+        SCOPED_TRACE(r.question);
+        reply({r.answer});
         QTest::mouseClick(screen->LblTh[r.tooth], Qt::LeftButton);
-        EXPECT_EQ(boxTexts(), QStringList{QString::fromUtf8(r.question)});
-        EXPECT_EQ(screen->toothStatus()[r.tooth], r.after) << r.tooth;
-        for (int s = 0; s < kExamSlots; ++s)
+        expectOneBox(QString::fromUtf8(r.question), QStringLiteral("確認"), MsgIcon::Exclamation);
+        EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
+        EXPECT_EQ(screen->toothStatus()[r.tooth], r.after);
+        for (int s = 0; s < kExamSlots && r.answer == MsgResult::Yes; ++s)
             EXPECT_EQ(ExamSlots()[s].nBui(r.tooth), r.after) << s;
-        EXPECT_EQ(sounds(), QStringList{"click1.wav"});
+        EXPECT_EQ(screen->unsaved(), r.answer == MsgResult::Yes);
+        EXPECT_EQ(sounds(), r.answer == MsgResult::Yes ? QStringList{"click1.wav"} : QStringList{});
     }
-    EXPECT_TRUE(screen->unsaved());
     EXPECT_EQ(screen->LblTh[5]->text(), QStringLiteral("3")); // a plain tooth again
 
     // Other teeth (the deciduous flag is no removable flag): the current row's cursor goes there.

@@ -3,15 +3,12 @@
 // check, and a whole examination typed on the keyboard, saved and read back.
 #include "entry_screen_fixture.h"
 
-#include <QComboBox>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 using namespace kvr;
 using test::EntryScreenTest;
 
-TEST_F(EntryScreenTest, ScreenComesUpWithTheItemRowsAndControls) {
+TEST_F(EntryScreenTest, SlashTwoEntersTwelveStarPlusMarksPusAndMobilityRefusesFour) {
     EXPECT_EQ(screen->windowTitle(), QStringLiteral("歯周検査ソフト　KVR-Chart-DB Ver.1 "
                                                     "(ヴェルダ学会 専門医・認定医・認定歯科衛生士用)"));
     EXPECT_EQ(screen->CmbOutNo->count(), 32);
@@ -24,9 +21,7 @@ TEST_F(EntryScreenTest, ScreenComesUpWithTheItemRowsAndControls) {
     for (QPushButton* later :
          {screen->CmdChartDR, screen->CmdStyleDRS071, screen->CmdImport, screen->CmdImage})
         EXPECT_FALSE(later->isEnabled());
-}
 
-TEST_F(EntryScreenTest, SlashTwoEntersTwelveStarPlusMarksPusAndMobilityRefusesFour) {
     pickPatient(5);
     ASSERT_EQ(screen->cursorTooth(), 0);
     ASSERT_EQ(screen->cursorSite(), 0);
@@ -69,8 +64,7 @@ TEST_F(EntryScreenTest, MissingToothReplacesImplantAndKeepsTheDeciduousFlag) {
     screen->setCurrentRow(1);
     clickSite(1, 12, 0);
     ASSERT_EQ(screen->cursorTooth(), 12);
-    t.boxes->clear();
-    t.boxes->answer(MsgResult::Yes);
+    reply({MsgResult::Yes});
     screen->CmdImplant->click();
     EXPECT_EQ(screen->toothStatus()[12], kDeciduous | kImplant);
     expectOneBox(QStringLiteral("インプラントにしますか。"), QStringLiteral("確認"), MsgIcon::Exclamation);
