@@ -14,14 +14,14 @@ namespace {
 // '>' Right, 'b' Backspace, 'r' Return, 'e' Enter, 's' Shift, 'n' NumLock, 't' Tab,
 // 'u' Up, 'x' Escape.
 QString tokensOf(const char* keys, QString* prefixLeft = nullptr) {
-    const QHash<char, int> special = {{'<', Qt::Key_Left},    {'>', Qt::Key_Right}, {'b', Qt::Key_Backspace},
-                                      {'r', Qt::Key_Return},  {'e', Qt::Key_Enter}, {'s', Qt::Key_Shift},
-                                      {'n', Qt::Key_NumLock}, {'t', Qt::Key_Tab},   {'u', Qt::Key_Up},
-                                      {'x', Qt::Key_Escape}};
+    const QHash<char, int> named = {{'<', Qt::Key_Left},    {'>', Qt::Key_Right}, {'b', Qt::Key_Backspace},
+                                    {'r', Qt::Key_Return},  {'e', Qt::Key_Enter}, {'s', Qt::Key_Shift},
+                                    {'n', Qt::Key_NumLock}, {'t', Qt::Key_Tab},   {'u', Qt::Key_Up},
+                                    {'x', Qt::Key_Escape}};
     QString prefix;
     QStringList out;
     for (const char* c = keys; *c; ++c) {
-        const KeyStep s = readEntryKey(special.value(*c, *c), QString(), prefix);
+        const KeyStep s = readEntryKey(named.value(*c, *c), QString(), prefix);
         if (s.kind == KeyStep::Token) out << s.token;
         if (s.kind == KeyStep::Prev) out << "<";
         if (s.kind == KeyStep::Next) out << ">";
