@@ -226,4 +226,17 @@ int FurcationKind(int tooth) {
     return -1;
 }
 
+bool isFurcationSiteOfKind(int furcationKind, int site) {
+    switch (furcationKind) {
+    case 3:
+        return site == 1 || site == 3 || site == 5;
+    case 21:
+        return site == 0 || site == 2;
+    case 22:
+        return site == 1 || site == 4;
+    default:
+        return false;
+    }
+}
+
 } // namespace kvr

@@ -107,5 +107,11 @@ int UpgradeExamItem3();
 
 // Furcation kind per tooth: 3 upper molars, 21 upper premolars, 22 lower molars, -1 none.
 int FurcationKind(int tooth);
+// The sites at which furcation is examined, by furcation kind: 3 sites 1, 3 and 5; 21
+// sites 0 and 2; 22 sites 1 and 4; no site for other teeth.
+bool isFurcationSiteOfKind(int furcationKind, int site);
+inline bool isFurcationSite(int tooth, int site) {
+    return isFurcationSiteOfKind(FurcationKind(tooth), site);
+}
 
 } // namespace kvr

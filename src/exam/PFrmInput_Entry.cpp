@@ -40,21 +40,6 @@ Family familyOf(int mode) {
 const char* kBloodModeOn = "background: #f3b0b0; border-color: #c0392b; font-weight: bold;";
 const char* kPusModeOn = "background: #f7e27a; border-color: #b7950b; font-weight: bold;";
 
-// The furcation sites of a tooth (by its furcation kind); the furcation item's cursor
-// stops only there.
-bool isFurcationSite(int tooth, int site) {
-    switch (FurcationKind(tooth)) {
-    case 3:
-        return site == 1 || site == 3 || site == 5;
-    case 21:
-        return site == 0 || site == 2;
-    case 22:
-        return site == 1 || site == 4;
-    default:
-        return false;
-    }
-}
-
 // Moves a furcation cursor on (or back) from a site that is no furcation site; on
 // failure the cursor is left where it was before the move that led here.
 bool seekFurcation(CToothPosition& c, const CToothPosition& before, bool forward) {
@@ -708,22 +693,8 @@ QString PFrmInput::emptyPositionsText() const {
                 break;
             case ToothButton::KindSixSite: {
                 if (!isRemainingTooth(st)) break;
-                QList<int> sites;
-                switch (FurcationKind(t)) {
-                case 3:
-                    sites = {1, 3, 5};
-                    break;
-                case 21:
-                    sites = {0, 2};
-                    break;
-                case 22:
-                    sites = {1, 4};
-                    break;
-                default:
-                    break;
-                }
-                for (int s : sites)
-                    furcation += b->value(s, 0) == -1;
+                for (int s = 0; s < 6; ++s)
+                    furcation += isFurcationSite(t, s) && b->value(s, 0) == -1;
                 break;
             }
             case ToothButton::KindTwoPass:

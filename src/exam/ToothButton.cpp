@@ -212,16 +212,7 @@ QRect ToothButton::contentRect() const {
 }
 
 bool ToothButton::furcationSite(int site) const {
-    switch (furcationKind_) {
-    case 3:
-        return site == 1 || site == 3 || site == 5;
-    case 21:
-        return site == 0 || site == 2;
-    case 22:
-        return site == 1 || site == 4;
-    default:
-        return false;
-    }
+    return isFurcationSiteOfKind(furcationKind_, site);
 }
 
 QRect ToothButton::siteRect(int site) const {
