@@ -117,19 +117,11 @@ int CImage::GetStatusTable() {
 }
 
 int CImage::CreateTable(const QString& table) {
-    MemberDbUse use;
-    MaintenanceRetry retry("テーブル作成エラー（", table);
-    return retry.run([&] { memberConn()->createTable(tableDef(table)); }) ? 0 : 1;
+    return CreateMemberTable(tableDef(table));
 }
 
 int CImage::DeleteTable(const QString& table) {
-    MemberDbUse use;
-    MaintenanceRetry retry("テーブル削除エラー（", table);
-    return retry.run([&] {
-        if (memberConn()->tableExists(table)) memberConn()->dropTable(table);
-    })
-               ? 0
-               : 1;
+    return DropMemberTable(table);
 }
 
 int CImage::CopyTable(const QString& source, const QString& target) {

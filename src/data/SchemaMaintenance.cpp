@@ -19,6 +19,22 @@ QString MaintenanceErrorText(int number, const QString& description, const QStri
     return "<" + QString::number(number) + "> " + description + "\r\n\r\n" + label + table + "）";
 }
 
+int DropMemberTable(const QString& table) {
+    MemberDbUse use;
+    MaintenanceRetry retry("テーブル削除エラー（", table);
+    return retry.run([&] {
+        if (memberConn()->tableExists(table)) memberConn()->dropTable(table);
+    })
+               ? 0
+               : 1;
+}
+
+int CreateMemberTable(const db::TableDef& def) {
+    MemberDbUse use;
+    MaintenanceRetry retry("テーブル作成エラー（", def.name);
+    return retry.run([&] { memberConn()->createTable(def); }) ? 0 : 1;
+}
+
 MaintenanceRetry::MaintenanceRetry(QString label, QString table)
     : label_(std::move(label)), table_(std::move(table)) {}
 
@@ -119,19 +135,11 @@ int CMaster::CheckUpdate(bool& rebuild) {
 }
 
 int CMaster::DeleteTable(const QString& table) {
-    MemberDbUse use;
-    MaintenanceRetry retry("テーブル削除エラー（", table);
-    return retry.run([&] {
-        if (memberConn()->tableExists(table)) memberConn()->dropTable(table);
-    })
-               ? 0
-               : 1;
+    return DropMemberTable(table);
 }
 
 int CMaster::CreateTable(const QString& table) {
-    MemberDbUse use;
-    MaintenanceRetry retry("テーブル作成エラー（", table);
-    return retry.run([&] { memberConn()->createTable(masterTableDef(table)); }) ? 0 : 1;
+    return CreateMemberTable(masterTableDef(table));
 }
 
 int CMaster::ImportTable(const QString& table) {

@@ -32,6 +32,12 @@ private:
     int errors_ = 0;
 };
 
+// Drops a table of the member database (nothing when it is missing) / creates one, each
+// under the silent retry with the labels "テーブル削除エラー（" / "テーブル作成エラー（".
+// Return 0 on success, 1 when the user cancelled.
+int DropMemberTable(const QString& table);
+int CreateMemberTable(const db::TableDef& def);
+
 // The text of the maintenance error box.
 QString MaintenanceErrorText(int number, const QString& description, const QString& label,
                              const QString& table);
