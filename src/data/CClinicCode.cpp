@@ -6,6 +6,8 @@
 #include "platform/database.h"
 #include "platform/services.h"
 
+#include <functional>
+
 namespace kvr {
 
 void CClinicCode::ClearBuffer() {
@@ -36,41 +38,40 @@ namespace {
 
 const char* const kClinicCodeRow = "SELECT * FROM TClinicCode WHERE ID=0";
 
-} // namespace
-
-bool LoadClinicCode() {
+// Opens the single row for writing (adding it from cleared fields when it is missing),
+// lets fill() change the row and writes it back.
+bool updateClinicCodeRow(const std::function<void(db::Recordset&, bool added)>& fill) {
     OpenMemberDb();
-    CClinicCode& cc = TheClinicCode();
     const bool ok = runWithRetryBox([&] {
         db::Recordset rs(memberConn(), kClinicCodeRow, {}, db::OpenMode::Write);
-        if (rs.eof()) {
-            cc.ClearBuffer();
+        const bool added = rs.eof();
+        if (added) {
+            TheClinicCode().ClearBuffer();
             rs.addNew();
-            cc.RecSetPut(rs);
-        } else {
-            cc.RecSetGet(rs);
         }
+        fill(rs, added);
         rs.update();
     });
     CloseMemberDb();
     return ok;
 }
 
-bool SaveClinicCode(const QString& code) {
-    OpenMemberDb();
-    CClinicCode& cc = TheClinicCode();
-    const bool ok = runWithRetryBox([&] {
-        db::Recordset rs(memberConn(), kClinicCodeRow, {}, db::OpenMode::Write);
-        if (rs.eof()) {
-            cc.ClearBuffer();
-            rs.addNew();
-        }
-        cc.ClinicCode = code;
-        cc.RecSetPut(rs);
-        rs.update();
+} // namespace
+
+bool LoadClinicCode() {
+    return updateClinicCodeRow([](db::Recordset& rs, bool added) {
+        if (added)
+            TheClinicCode().RecSetPut(rs);
+        else
+            TheClinicCode().RecSetGet(rs);
     });
-    CloseMemberDb();
-    return ok;
+}
+
+bool SaveClinicCode(const QString& code) {
+    return updateClinicCodeRow([&](db::Recordset& rs, bool) {
+        TheClinicCode().ClinicCode = code;
+        TheClinicCode().RecSetPut(rs);
+    });
 }
 
 } // namespace kvr
