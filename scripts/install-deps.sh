@@ -14,7 +14,12 @@ PACKAGES=(
   fonts-ipafont fonts-ipafont-gothic fonts-ipafont-mincho
   espeak-ng sox
   poppler-utils
-  xvfb xauth
+  xvfb xauth xdotool
+  dbus dbus-x11 at-spi2-core python3-pyatspi gir1.2-atspi-2.0
+  p7zip-full
+  mdbtools mdbtools-dev
+  imagemagick librsvg2-bin
+  desktop-file-utils appstream lintian
 )
 
 missing=()
