@@ -121,6 +121,9 @@ public:
     // (2: the previous-version import) and unloaded when it closes. Set by the program
     // once that screen exists; while unset, accepting the import offer opens nothing.
     std::function<void(QWidget* parent, int startTab)> showTools;
+    // The chart screen for the current patient, shown modally on the given tab (0 the
+    // chart, 1 the data-sheet preview). Set by the program once that screen exists.
+    std::function<void(QWidget* parent, int startTab)> showChart;
 
     // ---------------------------------------------------------------- state
     int currentPatient() const { return patientId_; }
