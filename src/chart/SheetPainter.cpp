@@ -79,8 +79,11 @@ double SheetPainter::textWidth(const QString& text) const {
     return QFontMetricsF(qfont(size_)).horizontalAdvance(text) / kUnitsPerMm;
 }
 
+// The text cell is the em box, as with the classic Japanese fonts (whose ascent and
+// descent add up to exactly one em); the baseline stands 0.88 em below its top, where
+// the IPA fonts put the ideographic em box.
 double SheetPainter::textHeight(const QString&) const {
-    return QFontMetricsF(qfont(size_)).height() / kUnitsPerMm;
+    return qfont(size_).pixelSize() / kUnitsPerMm;
 }
 
 double SheetPainter::FitFontSize(const QString& text, double width, double height) {
@@ -139,7 +142,7 @@ void SheetPainter::PrintText(double left, double top, double width, double heigh
 
 void SheetPainter::textAt(double x, double y, const QString& text, const QColor& color) {
     const QFont f = qfont(size_);
-    const double ascent = QFontMetricsF(f).ascent();
+    const double ascent = f.pixelSize() * 0.88;
     p_.save();
     p_.translate(x, y + offsetY);
     p_.scale(1.0 / kUnitsPerMm, 1.0 / kUnitsPerMm);

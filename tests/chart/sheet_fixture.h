@@ -5,6 +5,7 @@
 
 #include "chart/ChartStats.h"
 #include "chart/Sheets.h"
+#include "chart/ToothPictures.h"
 #include "data/member_db_fixture.h"
 #include "platform/printing.h"
 
@@ -68,6 +69,8 @@ protected:
     void SetUp() override {
         MemberDbTest::SetUp();
         app().SaveFolder = t.paths->desktop + "/KVR-DB-SAVE";
+        static const bool pictures = (BuildToothPictureTable(builtAppFolder() + "/BMP"), true);
+        (void)pictures;
         setPrinterDialogFunction([this](QPrinter& printer, QWidget*) {
             ++dialogs;
             if (!dialogAnswer) return false;
