@@ -57,13 +57,19 @@ void SheetPainter::InitPrinter() {
     offsetY = 0.0;
 }
 
-QFont SheetPainter::qfont(double points) const {
-    QFont f(SheetFontFamily(name_));
-    f.setPixelSize(std::max(1, int(std::lround(points * kMmPerPoint * kUnitsPerMm))));
-    f.setHintingPreference(QFont::PreferNoHinting);
-    f.setStyleStrategy(QFont::StyleStrategy(QFont::PreferOutline | QFont::PreferMatch));
-    f.setKerning(false);
-    return f;
+const SheetPainter::FontEntry& SheetPainter::entry(double points) const {
+    const int pixels = std::max(1, int(std::lround(points * kMmPerPoint * kUnitsPerMm)));
+    const QString key = name_ + QLatin1Char('/') + QString::number(pixels);
+    auto it = fonts_.find(key);
+    if (it == fonts_.end()) {
+        QFont f(SheetFontFamily(name_));
+        f.setPixelSize(pixels);
+        f.setHintingPreference(QFont::PreferNoHinting);
+        f.setStyleStrategy(QFont::StyleStrategy(QFont::PreferOutline | QFont::PreferMatch));
+        f.setKerning(false);
+        it = fonts_.insert(key, std::make_shared<FontEntry>(FontEntry{f, QFontMetricsF(f)}));
+    }
+    return **it;
 }
 
 void SheetPainter::setFont(const QString& sheetFontName, double points) {
@@ -76,7 +82,7 @@ void SheetPainter::setFontSize(double points) {
 }
 
 double SheetPainter::textWidth(const QString& text) const {
-    return QFontMetricsF(qfont(size_)).horizontalAdvance(text) / kUnitsPerMm;
+    return entry(size_).metrics.horizontalAdvance(text) / kUnitsPerMm;
 }
 
 // The text cell is the em box, as with the classic Japanese fonts (whose ascent and
