@@ -41,7 +41,7 @@ constexpr std::array<Natural, 8> kLower = {{
 struct Table {
     bool built = false;
     std::array<std::array<ToothPicture, 4>, 32> teeth;
-    std::array<ToothPicture, 2> implant; // plain, mirrored
+    std::array<ToothPicture, 4> implant; // lower right, lower left, upper right, upper left
 };
 
 Table& table() {
@@ -126,9 +126,12 @@ void BuildToothPictureTable(const QString& bmpFolder) {
         }
     }
     t.implant[0] = load(bmpFolder, "imp.gif", false);
-    t.implant[1] = t.implant[0];
-    t.implant[1].mirrored = true;
-    if (!t.implant[0].image.isNull()) t.implant[1].image = t.implant[0].image.mirrored(true, false);
+    for (int k = 1; k < 4; ++k) {
+        const bool mirrored = k % 2 == 1, upper = k >= 2;
+        t.implant[k] = t.implant[0];
+        t.implant[k].mirrored = mirrored;
+        if (!t.implant[0].image.isNull()) t.implant[k].image = t.implant[0].image.mirrored(mirrored, upper);
+    }
     t.built = true;
 }
 
@@ -142,6 +145,13 @@ const ToothPicture& ImplantPicture(bool mirrored) {
     static const ToothPicture none;
     if (!table().built) return none;
     return table().implant[mirrored ? 1 : 0];
+}
+
+const ToothPicture& ImplantPictureOf(int toothIndex) {
+    static const ToothPicture none;
+    if (!table().built || toothIndex < 0 || toothIndex > 31) return none;
+    const bool mirrored = PictureSourceIndex(toothIndex) != toothIndex;
+    return table().implant[(toothIndex < 16 ? 2 : 0) + (mirrored ? 1 : 0)];
 }
 
 } // namespace kvr
