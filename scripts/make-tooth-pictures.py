@@ -230,9 +230,9 @@ def root_svg(tooth, upper):
     return svg(W_PX, ROOT_PX, body)
 
 
-def implant_svg(spec):
+def implant_svg(fixture):
     """The fixture with its platform at the top edge (lower-jaw orientation)."""
-    half, length, pitch = spec["diameter"] / 2, spec["length"], spec["pitch"]
+    half, length, pitch = fixture["diameter"] / 2, fixture["length"], fixture["pitch"]
     cx = W_PX / 2
     collar, taper = 1.2, 2.2  # smooth collar below the platform, tapered apical part
     thread = 0.45  # how far a thread stands out of the body
