@@ -29,7 +29,6 @@ bool withMemberDb(const std::function<void(const db::ConnectionPtr&)>& body) {
     return runWithRetryBox([&] { body(memberConn()); });
 }
 
-
 QDate dateOf(const QVariant& v) {
     if (!v.isValid() || v.isNull()) return {};
     if (v.typeId() == QMetaType::QString) return db::dateFromDb(v.toString()).date();
@@ -521,7 +520,8 @@ bool DeleteExamination(int patientId, int stage, const QDate& date) {
     // A new examination whose date boxes name no date has nothing stored to delete.
     int deleted = 0;
     if (date.isValid() && !InMemberTransaction([&](const db::ConnectionPtr& conn) {
-            deleted = conn->execute("DELETE FROM TExamData WHERE PatientID=? AND ExamDate=?", {patientId, date});
+            deleted =
+                conn->execute("DELETE FROM TExamData WHERE PatientID=? AND ExamDate=?", {patientId, date});
         }))
         return false;
     // Only a deletion that happened is reported.

@@ -367,7 +367,8 @@ QWidget* PFrmInput::buildGrid() {
         }
         for (int t = 0; t < 32; ++t) {
             auto* cell = new ToothButton(r * 32 + t, f);
-            NameControl(cell, QStringLiteral("Th%1").arg(r * 32 + t), QString()); // read by its tooth and value
+            // Read by its tooth, site and value (its own accessibility interface).
+            NameControl(cell, QStringLiteral("Th%1").arg(r * 32 + t), QString());
             Th[r * 32 + t] = cell;
             g->addWidget(cell, t < 16 ? 1 + r : lowerFirstRow + r, columnOf(t));
             connect(cell, &ToothButton::clicked, this, [this](int index, int site) {
@@ -523,11 +524,11 @@ void PFrmInput::connectControls() {
     // The tab order (and so Enter in the boxes) follows the way an examination is
     // entered: patient, his boxes, the examination list, the date, the stage, the grid,
     // then saving; the buttons of the date and stage rows come after.
-    const QList<QWidget*> order = {CmbOutNo,   TxtInNo,        TxtApplyNo, TxtAppName,     CmbEntry,
-                                   TxtY,       TxtM,           TxtD,       CmbStage,       gridArea_,
-                                   CmdSave,    CmdAdd,         CmdDelExamData, CmdDelPatient, CmdDate,
-                                   CmdPrevStage, CmdNextStage, CmdChartDR, CmdStyleDRS071, CmdImport,
-                                   CmdImage,   CmdFile,        CmdEnd};
+    const QList<QWidget*> order = {CmbOutNo,     TxtInNo,      TxtApplyNo,     TxtAppName,     CmbEntry,
+                                   TxtY,         TxtM,         TxtD,           CmbStage,       gridArea_,
+                                   CmdSave,      CmdAdd,       CmdDelExamData, CmdDelPatient,  CmdDate,
+                                   CmdPrevStage, CmdNextStage, CmdChartDR,     CmdStyleDRS071, CmdImport,
+                                   CmdImage,     CmdFile,      CmdEnd};
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order[i - 1], order[i]);
     auto* saveKey = new QShortcut(QKeySequence::Save, this);

@@ -55,7 +55,8 @@ public:
         case QAccessible::Name:
             return cell->accessibleText();
         case QAccessible::Description:
-            return cell->accessibleDescription().isEmpty() ? cell->objectName() : cell->accessibleDescription();
+            return cell->accessibleDescription().isEmpty() ? cell->objectName()
+                                                           : cell->accessibleDescription();
         default:
             return QAccessibleWidget::text(t);
         }
@@ -189,7 +190,7 @@ void ToothButton::notifyAccessible() {
 
 QString ToothButton::toothNumber(int tooth, std::uint16_t status) {
     if (tooth < 0 || tooth > 31) return QString();
-    const int quadrant = tooth / 8;           // upper right, upper left, lower right, lower left
+    const int quadrant = tooth / 8; // upper right, upper left, lower right, lower left
     const int i = tooth % 8;
     const int position = quadrant % 2 == 0 ? 8 - i : i + 1; // 1 central incisor ... 8 third molar
     static constexpr int kQuadrantNumbers[] = {1, 2, 4, 3};
@@ -210,7 +211,9 @@ QString ToothButton::siteText(int site) const {
     if (kind_ == KindTwoPass) {
         const int v = value(site, 0);
         return QString::fromUtf8(kSurfaceNames[site]) + " " +
-               (v < 0 ? empty : v == 1 ? QStringLiteral("あり") : QStringLiteral("なし"));
+               (v < 0    ? empty
+                : v == 1 ? QStringLiteral("あり")
+                         : QStringLiteral("なし"));
     }
     const int v = value(site, 0);
     QString text = siteLabel(tooth(), site) + " " + (v < 0 ? empty : textOf(v));

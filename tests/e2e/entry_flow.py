@@ -13,8 +13,8 @@ with the sqlcipher command.
 usage: entry_flow.py PROGRAM_FOLDER PASSWORDS_HEADER
 (the database key is read from the header that the program is built with)
 Exit status: 0 passed, 1 failed, 77 skipped (no X server can be started).
-On failure the windows of the program are listed, its output is shown and, when
-KVR_E2E_SCREENSHOT names a file, a screenshot is written there.
+On failure the windows of the program are listed and its output is shown. When
+KVR_E2E_SCREENSHOT names a file, the screen at the end of the run is written there.
 """
 import ctypes
 import os
@@ -443,14 +443,14 @@ def main():
                 print(f"  window {w.getRoleName()} {w.name!r} {description(w)[:60]!r}", flush=True)
         except Exception:
             pass
-        shot = os.environ.get("KVR_E2E_SCREENSHOT")  # where to keep a picture of the screen
-        if shot and desktop_env:
-            subprocess.run(["import", "-window", "root", shot], env=desktop_env, timeout=20)
         log_file = os.path.join(work, "program.log")
         if os.path.exists(log_file):
             print("program output:\n" + open(log_file, errors="replace").read()[-3000:], flush=True)
     finally:
         signal.alarm(0)
+        shot = os.environ.get("KVR_E2E_SCREENSHOT")  # where to keep a picture of the screen
+        if shot and desktop_env:
+            subprocess.run(["import", "-window", "root", shot], env=desktop_env, timeout=20)
         stop_all()
         shutil.rmtree(work, ignore_errors=True)
     if status == 0:

@@ -47,15 +47,18 @@ bool isControl(QWidget* w) {
 QStringList unnamedControls(QWidget* window) {
     QStringList bad;
     for (QWidget* w : window->findChildren<QWidget*>()) {
-        if (!isControl(w) || w->window() != window || w->objectName().startsWith(QLatin1String("qt_"))) continue;
+        if (!isControl(w) || w->window() != window || w->objectName().startsWith(QLatin1String("qt_")))
+            continue;
         // Parts Qt builds inside its own controls (the calendar's buttons, a list's box).
         if (w->parentWidget() && !w->parentWidget()->objectName().isEmpty() &&
             (qobject_cast<QCalendarWidget*>(w->parentWidget()->parentWidget()) ||
-             qobject_cast<QCalendarWidget*>(w->parentWidget()) || qobject_cast<QComboBox*>(w->parentWidget())))
+             qobject_cast<QCalendarWidget*>(w->parentWidget()) ||
+             qobject_cast<QComboBox*>(w->parentWidget())))
             continue;
         if (w->objectName().isEmpty() || w->accessibleDescription() != w->objectName() ||
             readName(w).isEmpty())
-            bad << (w->objectName().isEmpty() ? QString::fromUtf8(w->metaObject()->className()) : w->objectName());
+            bad << (w->objectName().isEmpty() ? QString::fromUtf8(w->metaObject()->className())
+                                              : w->objectName());
     }
     return bad;
 }
@@ -73,14 +76,20 @@ TEST_F(EntryScreenTest, EveryControlHasANameAndItsDesignNameAsDescription) {
     EXPECT_EQ(unnamedControls(&scope), QStringList());
 
     // Inputs read as their labels, buttons as their captions (which may change).
-    const std::pair<QWidget*, const char*> names[] = {
-        {screen->CmbOutNo, "患者番号"},      {screen->TxtInNo, "院内番号"},
-        {screen->TxtApplyNo, "症例番号"},    {screen->CmbEntry, "検査一覧"},
-        {screen->TxtY, "検査日 年"},         {screen->TxtD, "検査日 日"},
-        {screen->CmbStage, "治療ステージ"},  {screen->CmdPrevStage, "前の治療ステージ"},
-        {screen->CmdAdd, "新規検査"},        {screen->CmdSave, "保存"},
-        {splash.TxtKVRCode, "会員番号を入力してください。"}, {splash.CmdOK, "OK"},
-        {calendar.BtnCancel, "キャンセル"},  {scope.CmdAllExam, "すべての部位"}};
+    const std::pair<QWidget*, const char*> names[] = {{screen->CmbOutNo, "患者番号"},
+                                                      {screen->TxtInNo, "院内番号"},
+                                                      {screen->TxtApplyNo, "症例番号"},
+                                                      {screen->CmbEntry, "検査一覧"},
+                                                      {screen->TxtY, "検査日 年"},
+                                                      {screen->TxtD, "検査日 日"},
+                                                      {screen->CmbStage, "治療ステージ"},
+                                                      {screen->CmdPrevStage, "前の治療ステージ"},
+                                                      {screen->CmdAdd, "新規検査"},
+                                                      {screen->CmdSave, "保存"},
+                                                      {splash.TxtKVRCode, "会員番号を入力してください。"},
+                                                      {splash.CmdOK, "OK"},
+                                                      {calendar.BtnCancel, "キャンセル"},
+                                                      {scope.CmdAllExam, "すべての部位"}};
     for (const auto& [w, name] : names)
         EXPECT_EQ(readName(w), QString::fromUtf8(name)) << w->objectName().toStdString();
     screen->CmdBloodMode->click();
@@ -90,9 +99,9 @@ TEST_F(EntryScreenTest, EveryControlHasANameAndItsDesignNameAsDescription) {
 TEST_F(EntryScreenTest, ToothCellsReadTheirToothSiteAndValue) {
     // Tooth numbers of the chart positions, deciduous teeth in their own numbers.
     const std::tuple<int, std::uint16_t, const char*> numbers[] = {
-        {0, 0, "18"},  {7, 0, "11"},  {8, 0, "21"},           {15, 0, "28"},
-        {16, 0, "48"}, {23, 0, "41"}, {24, 0, "31"},          {31, 0, "38"},
-        {12, kDeciduous, "65"},       {0, kDeciduous, "18"},  {19, kDeciduous, "85"}};
+        {0, 0, "18"},           {7, 0, "11"},          {8, 0, "21"},          {15, 0, "28"},
+        {16, 0, "48"},          {23, 0, "41"},         {24, 0, "31"},         {31, 0, "38"},
+        {12, kDeciduous, "65"}, {0, kDeciduous, "18"}, {19, kDeciduous, "85"}};
     for (const auto& [tooth, status, number] : numbers)
         EXPECT_EQ(ToothButton::toothNumber(tooth, status), number) << tooth;
     // Site labels per quadrant (sites numbered left to right as charted).
@@ -130,7 +139,8 @@ TEST_F(EntryScreenTest, ToothCellsReadTheirToothSiteAndValue) {
     EXPECT_EQ(accessibleText(screen->cell(1, 3), QAccessible::Name), QStringLiteral("15 欠損 未入力"));
     screen->setCurrentRow(3);
     clickSite(3, 2, 0); // buccal surface: plaque
-    EXPECT_EQ(accessibleText(screen->cell(3, 2), QAccessible::Name), QStringLiteral("16 頬側 あり、近心 未入力"));
+    EXPECT_EQ(accessibleText(screen->cell(3, 2), QAccessible::Name),
+              QStringLiteral("16 頬側 あり、近心 未入力"));
 }
 
 TEST_F(EntryScreenTest, MessageBoxesReadTheirTitleAndText) {
@@ -143,7 +153,8 @@ TEST_F(EntryScreenTest, MessageBoxesReadTheirTitleAndText) {
     whenOpen([&](QWidget* box) {
         name = accessibleText(box, QAccessible::Name);
         description = accessibleText(box, QAccessible::Description);
-        if (auto* l = box->findChild<QLabel*>("qt_msgbox_label")) label = accessibleText(l, QAccessible::Name);
+        if (auto* l = box->findChild<QLabel*>("qt_msgbox_label"))
+            label = accessibleText(l, QAccessible::Name);
         static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
     });
     const MsgResult r = real->show({QStringLiteral("表示されているデータを削除します。\r\nよろしいですか？"),

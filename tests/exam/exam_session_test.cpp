@@ -203,7 +203,8 @@ TEST_F(ExamSessionTest, OtherAnswersStopOrMoveToAFreeDate) {
     const QString old = pocketData(99, k99Stage4);
     QString patientAtQuestion;
     t.boxes->onShow = [&](const MsgBoxRequest&) {
-        patientAtQuestion = scalar("SELECT KalteNumber || '|' || Address1 FROM TPatient WHERE ID=99").toString();
+        patientAtQuestion =
+            scalar("SELECT KalteNumber || '|' || Address1 FROM TPatient WHERE ID=99").toString();
     };
     t.boxes->answer(MsgResult::No);
     EXPECT_EQ(SaveExamination(r).action, kSaveNone);
