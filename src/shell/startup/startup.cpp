@@ -15,6 +15,7 @@
 #include "platform/single_instance.h"
 #include "shell/AppState.h"
 #include "shell/FileUtil.h"
+#include "tools/CPatientAdd.h"
 
 #include <QApplication>
 #include <QDir>
@@ -73,6 +74,7 @@ void StartupMaintenance() {
     // 8. The shared record objects, in their order.
     TheClinicCode();
     ThePatient();
+    ThePatientAdd();
     TheCharge();
     TheExamData();
     TheNextAutoNumber();
@@ -84,8 +86,9 @@ void StartupMaintenance() {
     // The steps below share one connection: each open of a keyed file costs a key derivation.
     OpenMemberDbHold();
 
-    // 9. Master list from TMaster.txt, clinic code.
+    // 9. Master list from TMaster.txt, additional-information table, clinic code.
     TheMaster().CheckTable();
+    ThePatientAdd().CheckTable();
     LoadClinicCode();
 
     // 10. Old-format conversion, sample patients.
