@@ -64,6 +64,10 @@ PFrmImport::PFrmImport(const Settings& settings, QWidget* parent) : QDialog(pare
     bottom->addWidget(CmdEnd);
     v->addLayout(bottom);
 
+    // From the last input of the information tab the keyboard goes on to saving.
+    QWidget::setTabOrder(info_->inputs().last(), CmdSave);
+    QWidget::setTabOrder(CmdSave, CmdEnd);
+
     connect(CmdSave, &QPushButton::clicked, this, [this] { info_->SaveAdditionalInfo(); });
     connect(CmdEnd, &QPushButton::clicked, this, [this] { requestClose(); });
     load();
