@@ -2,6 +2,7 @@
 
 #include "data/ADODBMain.h"
 #include "data/RecordUtil.h"
+#include "data/SchemaMaintenance.h"
 #include "platform/database.h"
 #include "platform/services.h"
 
@@ -180,7 +181,7 @@ int UpgradeExamItem3() {
     if (!conn) return 0;
     const bool inTransaction = attempt([&] { conn->beginTransaction(); });
     db::Recordset rs;
-    if (attempt([&] { rs.open(conn, "SELECT * FROM TExamData WHERE SubExam=3", {}, db::OpenMode::Write); })) {
+    if (attempt([&] { rs.open(conn, "SELECT * FROM TExamData WHERE " + ExamItem3WorkCondition(), {}, db::OpenMode::Write); })) {
         for (; !rs.eof(); rs.moveNext()) {
             attempt([&] {
                 CExamData e;

@@ -33,25 +33,33 @@ void repairStageTable(const db::ConnectionPtr& conn) {
         addStageRow(conn, code, StageLabelOf(code));
 }
 
-// Every examination row carries the label of its stage code in Comment.
+// Every examination row carries the label of its stage code in Comment (a missing
+// code counts as 0, a missing label as empty). The stale rows are found through the
+// stage-and-label index, per code, without reading the others.
 void repairStoredLabels(const db::ConnectionPtr& conn, const QStringList& labels) {
-    QList<qint32> stale;
-    QList<QString> wanted;
-    {
-        db::Recordset rs(conn, "SELECT ID, CommentID, Comment FROM TExamData");
-        for (; !rs.eof(); rs.moveNext()) {
-            const int code = rs.value("CommentID").toInt();
-            const QString label = code >= 0 && code < labels.size() ? labels[code] : QString();
-            if (textOf(rs, "Comment") != label) {
-                stale << rs.value("ID").toInt();
-                wanted << label;
-            }
-        }
-    }
     const QDateTime stamp = now();
-    for (int i = 0; i < stale.size(); ++i)
-        conn->execute("UPDATE TExamData SET Comment=?, \"UpDate\"=? WHERE ID=?",
-                      {wanted[i], stamp, stale[i]});
+    const int known = int(labels.size());
+    for (int code = 0; code < known; ++code) {
+        const QString& label = labels[code];
+        QString sql = "UPDATE TExamData SET Comment=?, \"UpDate\"=? WHERE ";
+        QVariantList params{label, stamp};
+        if (code == 0) {
+            sql += "(CommentID=0 OR CommentID IS NULL)";
+        } else {
+            sql += "CommentID=?";
+            params << code;
+        }
+        if (label.isEmpty()) {
+            sql += " AND Comment<>''";
+        } else {
+            sql += " AND (Comment IS NULL OR Comment<>?)";
+            params << label;
+        }
+        conn->execute(sql, params);
+    }
+    conn->execute("UPDATE TExamData SET Comment='', \"UpDate\"=? WHERE (CommentID<0 OR CommentID>=?) AND "
+                  "Comment<>''",
+                  {stamp, known});
 }
 
 void repairItems(const db::ConnectionPtr& conn) {
