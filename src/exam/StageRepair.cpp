@@ -39,27 +39,29 @@ void repairStageTable(const db::ConnectionPtr& conn) {
 void repairStoredLabels(const db::ConnectionPtr& conn, const QStringList& labels) {
     const QDateTime stamp = now();
     const int known = int(labels.size());
+    auto relabel = [&](const QString& where, QVariantList params, const QString& label) {
+        params.prepend(stamp);
+        params.prepend(label);
+        conn->execute("UPDATE TExamData SET Comment=?, \"UpDate\"=? WHERE " + where, params);
+    };
+    // Each condition is a range of the (CommentID, Comment) index: the rows whose text is
+    // before or after the label, or missing.
     for (int code = 0; code < known; ++code) {
         const QString& label = labels[code];
-        QString sql = "UPDATE TExamData SET Comment=?, \"UpDate\"=? WHERE ";
-        QVariantList params{label, stamp};
-        if (code == 0) {
-            sql += "(CommentID=0 OR CommentID IS NULL)";
-        } else {
-            sql += "CommentID=?";
-            params << code;
+        QList<QPair<QString, QVariantList>> codes{{"CommentID=?", {code}}};
+        if (code == 0) codes << qMakePair(QString("CommentID IS NULL"), QVariantList{});
+        for (const auto& [codeTest, codeParams] : codes) {
+            if (label.isEmpty()) {
+                relabel(codeTest + " AND Comment>''", codeParams, label);
+                continue;
+            }
+            relabel(codeTest + " AND Comment<?", codeParams + QVariantList{label}, label);
+            relabel(codeTest + " AND Comment>?", codeParams + QVariantList{label}, label);
+            relabel(codeTest + " AND Comment IS NULL", codeParams, label);
         }
-        if (label.isEmpty()) {
-            sql += " AND Comment<>''";
-        } else {
-            sql += " AND (Comment IS NULL OR Comment<>?)";
-            params << label;
-        }
-        conn->execute(sql, params);
     }
-    conn->execute("UPDATE TExamData SET Comment='', \"UpDate\"=? WHERE (CommentID<0 OR CommentID>=?) AND "
-                  "Comment<>''",
-                  {stamp, known});
+    relabel("CommentID<0 AND Comment>''", {}, QString());
+    relabel("CommentID>=? AND Comment>''", {known}, QString());
 }
 
 void repairItems(const db::ConnectionPtr& conn) {

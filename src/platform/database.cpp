@@ -629,8 +629,10 @@ void Recordset::open(ConnectionPtr conn, const QString& sql, const QVariantList&
         rawTypes << columnAdoType(s, i);
     }
     types_ = rawTypes;
-    for (int i = 0; i < names_.size(); ++i)
+    for (int i = 0; i < names_.size(); ++i) {
         index_.insert(names_[i].toLower(), i);
+        exactIndex_.insert(names_[i], i);
+    }
     // Computed columns have no declared type: it is taken from the first value.
     auto inferTypes = [this](const QVariantList& values) {
         for (int i = 0; i < types_.size() && i < values.size(); ++i) {
@@ -695,6 +697,7 @@ void Recordset::close() {
     names_.clear();
     types_.clear();
     index_.clear();
+    exactIndex_.clear();
     table_.clear();
     sql_.clear();
     params_.clear();
@@ -730,6 +733,8 @@ void Recordset::moveFirst() {
 }
 
 int Recordset::indexOf(const QString& name) const {
+    auto exact = exactIndex_.find(name);
+    if (exact != exactIndex_.end()) return exact.value();
     auto it = index_.find(name.toLower());
     if (it == index_.end()) throw RuntimeError(3265, "Item cannot be found in the collection: " + name);
     return it.value();

@@ -202,7 +202,8 @@ private:
     bool open_ = false;
     QStringList names_;
     QList<int> types_;
-    QHash<QString, int> index_;
+    QHash<QString, int> index_;      // by lower-case name
+    QHash<QString, int> exactIndex_; // by the name as the result spells it
     std::vector<Row> rows_;
     int pos_ = 0;
 };
