@@ -67,15 +67,16 @@ QString generatedDatabase(int examsPerPatient) {
             c->execute("INSERT INTO TPatient (ID, Name) VALUES (?, ?)", {p, QString("患者%1").arg(p)});
             for (int e = 0; e < examsPerPatient; ++e) {
                 const int stage = examStage(e, examsPerPatient);
-                c->execute("INSERT INTO TExamData (ID, PatientID, ExamDate, \"Row\", Examination, SubExam, "
-                           "PocketFree, StartTime, EndTime, ChargeID, IsPrinted, \"UpDate\", CommentID, Comment, "
-                           "Data1, Data2, Data3, Data4, Bui) "
-                           "SELECT ? + \"Row\", ?, ?, \"Row\", Examination, SubExam, PocketFree, ?, ?, ChargeID, "
-                           "IsPrinted, ?, ?, ?, Data1, Data2, Data3, Data4, Bui FROM TExamData "
-                           "WHERE PatientID=99 AND ExamDate=?",
-                           {id, p, examDate(e), QDateTime(examDate(e), QTime(9, 0)),
-                            QDateTime(examDate(e), QTime(9, 30)), QDateTime(examDate(e), QTime(9, 31, 7)), stage,
-                            StageLabelOf(stage), sampleDate});
+                c->execute(
+                    "INSERT INTO TExamData (ID, PatientID, ExamDate, \"Row\", Examination, SubExam, "
+                    "PocketFree, StartTime, EndTime, ChargeID, IsPrinted, \"UpDate\", CommentID, Comment, "
+                    "Data1, Data2, Data3, Data4, Bui) "
+                    "SELECT ? + \"Row\", ?, ?, \"Row\", Examination, SubExam, PocketFree, ?, ?, ChargeID, "
+                    "IsPrinted, ?, ?, ?, Data1, Data2, Data3, Data4, Bui FROM TExamData "
+                    "WHERE PatientID=99 AND ExamDate=?",
+                    {id, p, examDate(e), QDateTime(examDate(e), QTime(9, 0)),
+                     QDateTime(examDate(e), QTime(9, 30)), QDateTime(examDate(e), QTime(9, 31, 7)), stage,
+                     StageLabelOf(stage), sampleDate});
                 id += 16;
             }
         }

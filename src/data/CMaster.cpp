@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QStringDecoder>
 
-#include <iconv.h>
 #include <QRegularExpression>
+#include <iconv.h>
 
 namespace kvr {
 

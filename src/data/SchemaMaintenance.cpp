@@ -276,7 +276,8 @@ QString ExamItem3WorkCondition() {
 void EnsureExamIndexes(const db::ConnectionPtr& conn) {
     conn->execute("CREATE INDEX IF NOT EXISTS ExamDataPatientDateStage ON TExamData "
                   "(PatientID, ExamDate, CommentID)");
-    conn->execute("CREATE INDEX IF NOT EXISTS ExamDataPatientStage ON TExamData (PatientID, CommentID, ExamDate)");
+    conn->execute(
+        "CREATE INDEX IF NOT EXISTS ExamDataPatientStage ON TExamData (PatientID, CommentID, ExamDate)");
     conn->execute("CREATE INDEX IF NOT EXISTS ExamDataStageLabel ON TExamData (CommentID, Comment)");
     conn->execute("CREATE INDEX IF NOT EXISTS ExamDataItem3Work ON TExamData (SubExam) WHERE " +
                   ExamItem3WorkCondition());

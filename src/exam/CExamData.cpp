@@ -182,7 +182,10 @@ int UpgradeExamItem3() {
     if (!conn) return 0;
     const bool inTransaction = attempt([&] { conn->beginTransaction(); });
     db::Recordset rs;
-    if (attempt([&] { rs.open(conn, "SELECT * FROM TExamData WHERE " + ExamItem3WorkCondition(), {}, db::OpenMode::Write); })) {
+    if (attempt([&] {
+            rs.open(conn, "SELECT * FROM TExamData WHERE " + ExamItem3WorkCondition(), {},
+                    db::OpenMode::Write);
+        })) {
         for (; !rs.eof(); rs.moveNext()) {
             attempt([&] {
                 CExamData e;

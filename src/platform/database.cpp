@@ -251,9 +251,7 @@ struct Connection::Cursor {
     }
 };
 
-namespace {
-
-} // namespace
+namespace {} // namespace
 
 QString describeError(int code, const QString& engineMessage) {
     QString text;

@@ -25,7 +25,8 @@ QString SingleInstance::lockFolder() {
 QString SingleInstance::lockNameFor(const QString& programFolder) {
     const QString canonical = QFileInfo(programFolder).canonicalFilePath();
     const QByteArray key = (canonical.isEmpty() ? QDir::cleanPath(programFolder) : canonical).toUtf8();
-    return "KVR-Chart-DB-" + QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16) + ".lock";
+    return "KVR-Chart-DB-" + QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16) +
+           ".lock";
 }
 
 SingleInstance::SingleInstance(const QString& lockName)

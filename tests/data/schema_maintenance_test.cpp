@@ -313,11 +313,11 @@ TEST_F(MaintenanceTest, ItemThreeUpgradeFindsEveryRowThatNeedsWork) {
     };
     const QString filled = QString(" 15").repeated(48);
     const Odd odd[] = {
-        {2001, "384" + filled.mid(3), filled},                                          // reads as 128
-        {2002, filled.left(93) + "896" + filled.mid(96), filled},                        // last second cell
-        {2003, filled, filled.left(143)},                                               // short text
-        {2004, QString(), filled},                                                      // no text
-        {2005, filled, filled},                                                         // nothing to do
+        {2001, "384" + filled.mid(3), filled},                    // reads as 128
+        {2002, filled.left(93) + "896" + filled.mid(96), filled}, // last second cell
+        {2003, filled, filled.left(143)},                         // short text
+        {2004, QString(), filled},                                // no text
+        {2005, filled, filled},                                   // nothing to do
     };
     for (const Odd& o : odd)
         c->execute("INSERT INTO TExamData (ID, PatientID, SubExam, Data1, Data2, Data3, Data4, Bui) "
@@ -329,7 +329,8 @@ TEST_F(MaintenanceTest, ItemThreeUpgradeFindsEveryRowThatNeedsWork) {
     const QString before = c->scalar(untouched).toString();
     // The upgrade's query reads the partial index, not the table.
     db::Recordset plan(c, "EXPLAIN QUERY PLAN SELECT * FROM TExamData WHERE " + ExamItem3WorkCondition());
-    EXPECT_TRUE(plan.value("detail").toString().contains("ExamDataItem3Work")) << plan.value("detail").toString().toStdString();
+    EXPECT_TRUE(plan.value("detail").toString().contains("ExamDataItem3Work"))
+        << plan.value("detail").toString().toStdString();
     plan.close();
     CloseMemberDbForce();
 

@@ -365,9 +365,12 @@ TEST_F(ExamSessionTest, RepairRelabelsStoredCommentsAndFixesTwoItems) {
     // Codes without a label (none, unknown, negative) want an empty text; an empty code
     // reads as 0; a missing text counts as empty.
     const std::pair<const char*, const char*> odd[] = {
-        {"CommentID=0, Comment='初診時'", ""},     {"CommentID=NULL, Comment='x'", ""},
-        {"CommentID=0, Comment=NULL", nullptr},    {"CommentID=12, Comment='ＳＰＴ移行時'", ""},
-        {"CommentID=-1, Comment='x'", ""},         {"CommentID=3, Comment='ＳＰＴ移行時'", "ＳＰＴ移行時"},
+        {"CommentID=0, Comment='初診時'", ""},
+        {"CommentID=NULL, Comment='x'", ""},
+        {"CommentID=0, Comment=NULL", nullptr},
+        {"CommentID=12, Comment='ＳＰＴ移行時'", ""},
+        {"CommentID=-1, Comment='x'", ""},
+        {"CommentID=3, Comment='ＳＰＴ移行時'", "ＳＰＴ移行時"},
         {"CommentID=2, Comment='ＳＰＴ移行時'", "基本治療終了時"},
     };
     for (int i = 0; i < int(std::size(odd)); ++i)
@@ -386,7 +389,8 @@ TEST_F(ExamSessionTest, RepairRelabelsStoredCommentsAndFixesTwoItems) {
         if (odd[i].second) EXPECT_EQ(comment.toString(), QString(odd[i].second)) << odd[i].first;
     }
     // Only the rows that were wrong got a new time.
-    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE \"UpDate\"=?", {QDateTime(kToday, QTime(16, 30))}).toInt(),
+    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE \"UpDate\"=?", {QDateTime(kToday, QTime(16, 30))})
+                  .toInt(),
               1 + 5);
     EXPECT_EQ(scalar("SELECT group_concat(ID || ':' || GradPart2 || ':' || Status, ' ') FROM (SELECT * FROM "
                      "TSubExam ORDER BY ID)")

@@ -196,7 +196,8 @@ TEST(DatabaseDates, StoredFormsReadAsLocalTimes) {
     for (const Case& c : cases) {
         EXPECT_EQ(dateFromDb(QString::fromLatin1(c.text)), c.expected) << c.text;
         EXPECT_EQ(dateFromDb(c.text, int(strlen(c.text))), c.expected) << c.text;
-        if (c.expected.isValid()) EXPECT_EQ(dateFromDb(c.text, int(strlen(c.text))).timeSpec(), Qt::LocalTime);
+        if (c.expected.isValid())
+            EXPECT_EQ(dateFromDb(c.text, int(strlen(c.text))).timeSpec(), Qt::LocalTime);
     }
 }
 
@@ -204,7 +205,8 @@ TEST(DatabasePages, NewFilesHaveLargePagesAndOldSmallPageFilesStillOpen) {
     QTemporaryDir dir;
     const QString fresh = dir.filePath("new.MDB");
     Connection::create(fresh, kProgramPassword)->execute("CREATE TABLE T (A INTEGER)");
-    EXPECT_EQ(Connection::open(fresh, kProgramPassword)->scalar("PRAGMA page_size").toInt(), kNewDatabasePageSize);
+    EXPECT_EQ(Connection::open(fresh, kProgramPassword)->scalar("PRAGMA page_size").toInt(),
+              kNewDatabasePageSize);
 
     // Files of older versions have 1 KiB pages; sizes that are and are not a multiple of 4 KiB.
     for (int rows : {0, 3, 40}) {
@@ -248,7 +250,8 @@ TEST(SingleInstanceTest, OnlyALiveHolderRefusesAStart) {
 TEST(SingleInstanceTest, EachProgramFolderHasItsOwnLock) {
     QTemporaryDir dir;
     qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8());
-    const QString a = SingleInstance::lockNameFor("/opt/kvr-a"), b = SingleInstance::lockNameFor("/opt/kvr-b");
+    const QString a = SingleInstance::lockNameFor("/opt/kvr-a"),
+                  b = SingleInstance::lockNameFor("/opt/kvr-b");
     EXPECT_NE(a, b);
     EXPECT_EQ(a, SingleInstance::lockNameFor("/opt/kvr-a/"));
     SingleInstance first(a), second(b);

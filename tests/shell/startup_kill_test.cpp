@@ -70,7 +70,9 @@ protected:
     }
     void TearDown() override { finish(); }
 
-    static QString lockName() { return "kvr-kill-test-" + QString::number(QCoreApplication::applicationPid()); }
+    static QString lockName() {
+        return "kvr-kill-test-" + QString::number(QCoreApplication::applicationPid());
+    }
     QString dbOf(const QString& no) const { return t.paths->app + "/" + no + "/KVR-DB-" + no + ".MDB"; }
 
     // A normal start with the member number typed in (a new folder is confirmed).

@@ -49,7 +49,8 @@ bool IsCompleteDatabase(const QString& path) {
     }
 }
 
-MemberFolderResult CreateMemberFolder(const QString& memberFolder, const QString& dbFile, const QString& baseDb,
+MemberFolderResult CreateMemberFolder(const QString& memberFolder, const QString& dbFile,
+                                      const QString& baseDb,
                                       const std::function<void(const QString&)>& prepare) {
     // Something else in the folder's place: the folder routine reports it.
     if (QFileInfo::exists(memberFolder) && !MakeFolder(memberFolder)) return MemberFolderResult::FolderFailed;
@@ -71,7 +72,8 @@ MemberFolderResult CreateMemberFolder(const QString& memberFolder, const QString
     return MemberFolderResult::Ready;
 }
 
-MemberFolderResult RepairMemberFolder(const QString& memberFolder, const QString& dbFile, const QString& baseDb) {
+MemberFolderResult RepairMemberFolder(const QString& memberFolder, const QString& dbFile,
+                                      const QString& baseDb) {
     const QString database = memberFolder + dbFile;
     if (QFileInfo(database).isFile()) return MemberFolderResult::Ready;
     const QString temporary = database + kCopyTemporarySuffix;
@@ -80,7 +82,8 @@ MemberFolderResult RepairMemberFolder(const QString& memberFolder, const QString
     for (const QString& name : entries)
         if (name != QFileInfo(temporary).fileName()) return MemberFolderResult::NotOurs;
     if (QFileInfo(temporary).isFile()) {
-        const bool sameSize = !QFileInfo(baseDb).isFile() || QFileInfo(baseDb).size() == QFileInfo(temporary).size();
+        const bool sameSize =
+            !QFileInfo(baseDb).isFile() || QFileInfo(baseDb).size() == QFileInfo(temporary).size();
         if (sameSize && IsCompleteDatabase(temporary) && renamePath(temporary, database)) {
             syncFolder(memberFolder);
             return MemberFolderResult::Ready;

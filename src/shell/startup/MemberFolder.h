@@ -24,7 +24,8 @@ QString StagingFolderOf(const QString& memberFolder);
 // code), then the folder takes its final name in one rename. A start killed at any
 // point leaves either no member folder or a complete one; the staging folder of an
 // interrupted attempt is removed by the next attempt.
-MemberFolderResult CreateMemberFolder(const QString& memberFolder, const QString& dbFile, const QString& baseDb,
+MemberFolderResult CreateMemberFolder(const QString& memberFolder, const QString& dbFile,
+                                      const QString& baseDb,
                                       const std::function<void(const QString&)>& prepare);
 
 // An existing member folder without its database that holds nothing but the copy's
@@ -32,7 +33,8 @@ MemberFolderResult CreateMemberFolder(const QString& memberFolder, const QString
 // temporary copy becomes the database when it is complete, otherwise baseDb is copied
 // again. Ready when the database is there (or was already), NotOurs for a folder with
 // other files and no database, CopyFailed when the copy failed.
-MemberFolderResult RepairMemberFolder(const QString& memberFolder, const QString& dbFile, const QString& baseDb);
+MemberFolderResult RepairMemberFolder(const QString& memberFolder, const QString& dbFile,
+                                      const QString& baseDb);
 
 // True when path is a complete keyed database of the program.
 bool IsCompleteDatabase(const QString& path);

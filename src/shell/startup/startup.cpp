@@ -90,7 +90,8 @@ void StartupMaintenance() {
     LoadClinicCode();
     // A database whose first start was cut short before the member number became its
     // clinic code gets it now (a member's clinic code is never empty otherwise).
-    if (TheClinicCode().ClinicCode.trimmed().isEmpty() && !app().MemberNo.isEmpty()) SaveClinicCode(app().MemberNo);
+    if (TheClinicCode().ClinicCode.trimmed().isEmpty() && !app().MemberNo.isEmpty())
+        SaveClinicCode(app().MemberNo);
 
     // 10. Old-format conversion, sample patients.
     ThePatient().CheckTable();
