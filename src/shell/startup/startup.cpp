@@ -92,12 +92,22 @@ void StartupMaintenance() {
     TheMaster().CheckTable();
     ThePatientAdd().CheckTable();
     LoadClinicCode();
+    // A database whose first start was cut short before the member number became its
+    // clinic code gets it now (a member's clinic code is never empty otherwise).
+    if (TheClinicCode().ClinicCode.trimmed().isEmpty() && !app().MemberNo.isEmpty())
+        SaveClinicCode(app().MemberNo);
 
     // 10. Old-format conversion, sample patients.
     ThePatient().CheckTable();
     RefreshSamplePatients();
 
     // 11. Stage table, stored stage labels and item definitions; examination-record upgrade.
+    // The indexes let both find their rows without reading the whole examination table;
+    // a database that cannot take them (read-only, full disk) still starts.
+    try {
+        EnsureExamIndexes(memberConn());
+    } catch (const RuntimeError&) {
+    }
     RepairStageTables();
     UpgradeExamItem3();
     CloseMemberDbForce();
