@@ -2,6 +2,7 @@
 
 #include "PFrmSplash.h"
 #include "chart/PFrmChartDR.h"
+#include "chart/ToothPictures.h"
 #include "data/ADODBMain.h"
 #include "data/CClinicCode.h"
 #include "data/CMaster.h"
@@ -158,6 +159,9 @@ bool Main(const StartupOptions& options) {
 
     // 8-11.
     StartupMaintenance();
+
+    // 12. The tooth picture table of the chart screen and the sheets.
+    BuildToothPictureTable(appFolder() + "/BMP");
 
     // 13. The voice player, loaded hidden.
     LoadPlayWave();
