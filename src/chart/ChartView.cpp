@@ -84,10 +84,18 @@ ChartJawView::Strip ChartJawView::stripRect(int chartRow) const {
     const QRectF n = numberRow();
     Strip s;
     s.rect = chartRow == 0 ? QRectF(0, 1, width(), n.top() - 1) : QRectF(0, n.bottom(), width(), height() - 1 - n.bottom());
-    s.rootLen = s.rect.height() * 0.62;
-    // Upper teeth have their roots above the crowns, lower teeth below.
+    // The pictures at one scale in x and y: as wide as the column allows, unless the
+    // strip is too low for crown and root at that width.
+    const double boxH = kToothCrownBoxMm + kToothRootBoxMm;
+    const double scale = std::min((columnWidth() - 2) / kToothBoxWidthMm, s.rect.height() / boxH);
+    s.boxWidth = kToothBoxWidthMm * scale;
+    s.crownLen = kToothCrownBoxMm * scale;
+    s.rootBox = kToothRootBoxMm * scale;
+    // Upper teeth have their roots above the crowns, lower teeth below; the crowns keep
+    // to the strip's edge on the crown side and the graph has the rest, towards the apex.
     s.apexDir = jaw_ == 0 ? -1 : 1;
-    s.junction = jaw_ == 0 ? s.rect.top() + s.rootLen : s.rect.bottom() - s.rootLen;
+    s.junction = jaw_ == 0 ? s.rect.bottom() - s.crownLen : s.rect.top() + s.crownLen;
+    s.rootLen = s.rect.height() - s.crownLen;
     return s;
 }
 
@@ -163,21 +171,18 @@ void ChartJawView::paintPictures(QPainter& p, const Strip& s, int chartRow,
     const bool buccal = buccalRow(jaw_, chartRow);
     const ToothView crownView = buccal ? ToothView::CrownBuccal : ToothView::CrownLingual;
     const ToothView rootView = buccal ? ToothView::RootBuccal : ToothView::RootLingual;
-    const double cw = columnWidth();
-    const double crownLen = s.rect.height() - s.rootLen;
     for (int j = 0; j < 16; ++j) {
         const int tooth = jaw_ * 16 + j;
         const std::uint16_t st = status[tooth];
         if (st & kMissingTooth) continue;
-        const double x = columnLeft(j) + 1;
-        const double w = cw - 2;
+        const double x = columnLeft(j) + (columnWidth() - s.boxWidth) / 2;
         QRectF root, crown;
         if (jaw_ == 0) {
-            root = QRectF(x, s.rect.top(), w, s.rootLen);
-            crown = QRectF(x, s.junction, w, crownLen);
+            crown = QRectF(x, s.junction, s.boxWidth, s.crownLen);
+            root = QRectF(x, s.junction - s.rootBox, s.boxWidth, s.rootBox);
         } else {
-            crown = QRectF(x, s.rect.top(), w, crownLen);
-            root = QRectF(x, s.junction, w, s.rootLen);
+            crown = QRectF(x, s.junction - s.crownLen, s.boxWidth, s.crownLen);
+            root = QRectF(x, s.junction, s.boxWidth, s.rootBox);
         }
         const bool rootTowardsTop = jaw_ == 0;
         drawPicture(p, ToothPictureOf(tooth, crownView).image, crown, rootTowardsTop);

@@ -53,7 +53,10 @@ private:
         QRectF rect;   // whole strip
         double junction; // y of the crown-root junction
         double apexDir;  // -1: roots point up, +1: down
-        double rootLen;  // height of the root part
+        double rootLen;  // height from the junction to the strip's edge on the apex side
+        double boxWidth; // picture boxes (crown and root) at the strip's scale
+        double crownLen;
+        double rootBox;
     };
     Strip stripRect(int chartRow) const;
     QRectF numberRow() const;
