@@ -1,5 +1,6 @@
 #include "chart/ChartView.h"
 
+#include "chart/SheetFigures.h"
 #include "chart/ToothPictures.h"
 #include "exam/CExamData.h"
 #include "exam/ToothButton.h"
@@ -40,11 +41,6 @@ void drawPicture(QPainter& p, const QImage& image, const QRectF& box, bool align
 }
 
 } // namespace
-
-QString CaseIdentifier(const QString& caseNumber, int patientNo) {
-    const QString c = caseNumber.trimmed();
-    return c.isEmpty() ? QString::number(patientNo) : c;
-}
 
 // ---------------------------------------------------------------- ChartJawView
 

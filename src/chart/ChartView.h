@@ -111,8 +111,4 @@ private:
     QPixmap pixmap_;
 };
 
-// The case identifier of a patient: the trimmed case number, or the patient number when
-// the case number is empty.
-QString CaseIdentifier(const QString& caseNumber, int patientNo);
-
 } // namespace kvr

@@ -9,10 +9,6 @@ namespace kvr {
 
 namespace {
 
-QString dateText(const QDateTime& d) {
-    return d.date().toString(QStringLiteral("yyyy/MM/dd"));
-}
-
 QDate dateOf(const QVariant& v) {
     if (!v.isValid() || v.isNull()) return {};
     if (v.typeId() == QMetaType::QString) return db::dateFromDb(v.toString()).date();
@@ -20,20 +16,6 @@ QDate dateOf(const QVariant& v) {
 }
 
 } // namespace
-
-StageFigures StageFiguresOf(const ChartStageData& slot, int g1, int g2) {
-    StageFigures f;
-    f.stage = slot.StageName;
-    if (!slot.HasData) return f;
-    f.date = dateText(slot.ExamDate);
-    f.all = PresentToothText(slot);
-    QString mean;
-    SummarizePocketDepths(PocketDepthInput(slot), qint16(g1), qint16(g2), 1, f.pd, mean, f.bands[0], f.bands[1],
-                          f.bands[2]);
-    if (!mean.isEmpty()) f.ave = mean + QStringLiteral("㎜");
-    f.bop = BopText(slot);
-    return f;
-}
 
 bool LoadChartPatient(int patientId, ChartPatientData& data) {
     data.patientId = patientId;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "chart/ChartStats.h"
+#include "chart/SheetFigures.h"
 
 #include <QList>
 #include <QPointF>
@@ -21,19 +22,6 @@
 namespace kvr {
 
 using ChartStages = std::array<ChartStageData, 4>;
-
-// The texts of one stage row of the figure table. Everything but the stage name is
-// empty for a slot without data.
-struct StageFigures {
-    QString stage; // stage name (LblStage)
-    QString date;  // "yyyy/MM/dd" (LblDate)
-    QString all;   // present teeth (LblAll)
-    QString pd;    // measured sites (LblPD)
-    QString bop;   // bleeding on probing (LblBlood)
-    QString ave;   // mean depth + "㎜" (LblAve)
-    std::array<QString, 3> bands; // LblGP0..2
-};
-StageFigures StageFiguresOf(const ChartStageData& slot, int g1, int g2);
 
 // The patient shown on the chart screen.
 struct ChartPatientData {

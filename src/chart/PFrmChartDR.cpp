@@ -99,13 +99,8 @@ PFrmChartDR::PFrmChartDR(int currentPatient, QWidget* parent) : QDialog(parent) 
 
     // The pocket-depth bands of the pocket item (display row 1).
     if (SubExams()[0].ID == 0) LoadSubExamRows();
-    const CSubExam& pocket = SubExams()[0];
-    if (pocket.ID != 0) {
-        g0_ = pocket.GradationPart(0);
-        g1_ = pocket.GradationPart(1);
-        g2_ = pocket.GradationPart(2);
-    }
-    const auto headings = BandHeadings(g0_, g1_, g2_, true);
+    limits_ = PocketBandLimits();
+    const auto headings = BandHeadings(limits_[0], limits_[1], limits_[2], true);
     for (int i = 0; i < 3; ++i)
         LblGPH[i]->setText(headings[i]);
     // The tooth cells show the furcation item (display row 3).
@@ -373,13 +368,14 @@ void PFrmChartDR::showPatientData() {
 }
 
 void PFrmChartDR::showStageFigures(int slot) {
-    const StageFigures f = StageFiguresOf(data_.stages[slot], g1_, g2_);
+    const ChartStageData& stage = data_.stages[slot];
+    const StageFigures f = StageFiguresOf(stage, limits_);
     if (!f.stage.isEmpty()) LblStage[slot]->setText(f.stage);
     LblDate[slot]->setText(f.date);
-    LblAll[slot]->setText(f.all);
-    LblPD[slot]->setText(f.pd);
+    LblAll[slot]->setText(f.teeth);
+    LblPD[slot]->setText(f.ppdCount);
     LblBlood[slot]->setText(f.bop);
-    LblAve[slot]->setText(f.ave);
+    LblAve[slot]->setText(ChartMeanText(f, stage.HasData));
     LblGP0[slot]->setText(f.bands[0]);
     LblGP1[slot]->setText(f.bands[1]);
     LblGP2[slot]->setText(f.bands[2]);

@@ -98,7 +98,7 @@ private:
     ChartStages previewStages_;
     SheetSource previewSource_;
     std::array<ChartPairBlock*, 2> pairs_{};
-    int g0_ = 1, g1_ = 4, g2_ = 7;
+    std::array<int, 3> limits_{1, 4, 7};
     bool selecting_ = false;
     bool ending_ = false;
 };

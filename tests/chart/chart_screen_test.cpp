@@ -4,6 +4,7 @@
 #include "exam/entry_screen_fixture.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -228,6 +229,32 @@ TEST_F(ChartScreenTest, PrintButtonsRefuseWhenTheirSheetHasNoData) {
     }
 }
 
+TEST_F(ChartScreenTest, PdfButtonsWriteTheSheetOfTheirKindForThePatientShown) {
+    direct()->execute("UPDATE TPatient SET Address1=' 7 ' WHERE ID=99");
+    open(99);
+    const QString folder = t.paths->desktop + "/KVR-DB-SAVE";
+    struct Case {
+        QPushButton* button;
+        const char* file; // written at the fixed clock, 2024-08-14 16:30
+    };
+    const Case cases[] = {
+        {screen->BtnPrintChart[3], "S_123456_7_C_20240814_1630.pdf"},
+        {screen->BtnPrintChart[4], "N_123456_7_C_20240814_1630.pdf"},
+        {screen->BtnPrintData[5], "H_123456_7_D_20240814_1630.pdf"},
+    };
+    for (const Case& c : cases) {
+        t.boxes->clear();
+        c.button->click();
+        EXPECT_TRUE(QFile::exists(folder + "/" + c.file)) << c.file;
+        ASSERT_FALSE(t.boxes->shown.isEmpty());
+        EXPECT_EQ(t.boxes->shown.last().text, "プリンタへの出力が完了しました。　　");
+    }
+    // The screen's patient decides: patient 98 has no case number, so its number names the file.
+    screen->selectPatient(98);
+    screen->BtnPrintChart[3]->click();
+    EXPECT_TRUE(QFile::exists(folder + "/S_123456_98_C_20240814_1630.pdf"));
+}
+
 TEST_F(ChartScreenTest, ButtonsCarryTheirNamesAndCaptions) {
     open(99);
     const char* kinds[] = {"専門医", "認定医", "認定歯科衛生士"};
@@ -295,6 +322,26 @@ TEST_F(ChartScreenTest, PreviewShowsThePatientOfTheOpeningAndScrollsOverTheSheet
     EXPECT_EQ(screen->VScrPic->pageStep(), screen->VScrPic->maximum() / 10);
     screen->VScrPic->setValue(100);
     EXPECT_EQ(screen->PicDraw->y(), -100);
+}
+
+TEST_F(ChartScreenTest, PreviewPageShowsTheDataSheetBlocks) {
+    open(99);
+    screen->resize(1366, 740);
+    screen->SSTab1->setCurrentIndex(1);
+    screen->show();
+    const QImage page = screen->PicDraw->grab().toImage();
+    // Something but white is drawn in the first block, nothing below the fourth.
+    auto inkIn = [&](double topMm, double bottomMm) {
+        int ink = 0;
+        const double pxPerMm = page.height() / 455.0;
+        for (int y = int(topMm * pxPerMm); y < int(bottomMm * pxPerMm) && y < page.height(); y += 2)
+            for (int x = 0; x < page.width(); x += 2)
+                ink += page.pixel(x, y) != qRgb(255, 255, 255);
+        return ink;
+    };
+    EXPECT_GT(inkIn(0, 64), 1000);
+    EXPECT_GT(inkIn(192, 256), 1000);
+    EXPECT_EQ(inkIn(260, 455), 0);
 }
 
 // ---------------------------------------------------------------- view helpers
@@ -375,12 +422,6 @@ TEST(ChartViewModel, GraphPointsStandAtTheirChartPlacesInVisitingOrder) {
     EXPECT_EQ(PocketGraphPoints(s, 1, 1, 10).last(), QPointF(9, 10));
     s.HasData = false;
     EXPECT_TRUE(PocketGraphPoints(s, 0, 0).isEmpty());
-}
-
-TEST(ChartViewModel, CaseIdentifierIsTheTrimmedCaseNumberOrThePatientNumber) {
-    EXPECT_EQ(CaseIdentifier("  12 ", 5), "12");
-    EXPECT_EQ(CaseIdentifier("", 7), "7");
-    EXPECT_EQ(CaseIdentifier("   ", 30), "30");
 }
 
 // ---------------------------------------------------------------- entry screen
