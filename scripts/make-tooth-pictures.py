@@ -230,20 +230,20 @@ def root_svg(tooth, upper):
     return svg(W_PX, ROOT_PX, body)
 
 
-def implant_svg(spec):
+def implant_svg(fixture):
     """The fixture with its platform at the top edge (lower-jaw orientation)."""
-    half, length, pitch = spec["diameter"] / 2, spec["length"], spec["pitch"]
+    half, length, pitch = fixture["diameter"] / 2, fixture["length"], fixture["pitch"]
     cx = W_PX / 2
     collar, taper = 1.2, 2.2  # smooth collar below the platform, tapered apical part
-    left, right = [], []
+    thread = 0.45  # how far a thread stands out of the body
+
+    def rad(depth):  # body radius, shrinking over the tapered apical part
+        return half * (1 - 0.35 * max(0.0, depth - (length - taper)) / taper)
+
+    left = [(cx - half * K, 0), (cx - half * K, collar * K)]
     d = collar
-    left.append((cx - half * K, 0))
-    left.append((cx - half * K, collar * K))
     while d + pitch <= length - 0.4:
-        # the thread: out by 0.35 mm at mid-pitch, body radius shrinking toward the apex
-        def rad(depth):
-            return half * (1 - 0.35 * max(0.0, depth - (length - taper)) / taper)
-        left.append((cx - (rad(d + pitch / 2) + 0.45) * K, (d + pitch / 2) * K))
+        left.append((cx - (rad(d + pitch / 2) + thread) * K, (d + pitch / 2) * K))
         left.append((cx - rad(d + pitch) * K, (d + pitch) * K))
         d += pitch
     apex = [(cx - half * 0.55 * K, length * K - 2), (cx + half * 0.55 * K, length * K - 2)]

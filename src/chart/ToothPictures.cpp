@@ -41,13 +41,15 @@ constexpr std::array<Natural, 8> kLower = {{
 struct Table {
     bool built = false;
     std::array<std::array<ToothPicture, 4>, 32> teeth;
-    std::array<ToothPicture, 2> implant; // plain, mirrored
+    std::array<ToothPicture, 4> implant; // lower right, lower left, upper right, upper left
 };
 
 Table& table() {
     static Table t;
     return t;
 }
+
+const ToothPicture kNone; // before the table is built, or outside 0..31
 
 const char* viewSuffix(ToothView view) {
     switch (view) {
@@ -59,10 +61,9 @@ const char* viewSuffix(ToothView view) {
     return "";
 }
 
-ToothPicture load(const QString& folder, const QString& file, bool mirrored) {
+ToothPicture load(const QString& folder, const QString& file) {
     ToothPicture p;
     p.file = file;
-    p.mirrored = mirrored;
     const QString path = folder + "/" + file;
     QImageReader reader(path);
     QImage image;
@@ -72,7 +73,7 @@ ToothPicture load(const QString& folder, const QString& file, bool mirrored) {
         return p;
     }
     image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    p.image = mirrored ? image.mirrored(true, false) : image;
+    p.image = image;
     return p;
 }
 
@@ -112,36 +113,42 @@ void BuildToothPictureTable(const QString& bmpFolder) {
         const bool mirrored = source != i;
         for (ToothView v : {ToothView::CrownBuccal, ToothView::RootBuccal, ToothView::CrownLingual,
                             ToothView::RootLingual}) {
-            const QString file = QString::number(ToothNumberOf(source)) + viewSuffix(v);
             // A left-side tooth mirrors the picture its counterpart has already loaded.
             ToothPicture& entry = t.teeth[i][int(v)];
             if (mirrored) {
                 const ToothPicture& plain = t.teeth[source][int(v)];
                 entry.file = plain.file;
                 entry.mirrored = true;
-                entry.image = plain.image.isNull() ? QImage() : plain.image.mirrored(true, false);
+                entry.image = plain.image.mirrored(true, false);
             } else {
-                entry = load(bmpFolder, file, false);
+                entry = load(bmpFolder, QString::number(ToothNumberOf(i)) + viewSuffix(v));
             }
         }
     }
-    t.implant[0] = load(bmpFolder, "imp.gif", false);
-    t.implant[1] = t.implant[0];
-    t.implant[1].mirrored = true;
-    if (!t.implant[0].image.isNull()) t.implant[1].image = t.implant[0].image.mirrored(true, false);
+    t.implant[0] = load(bmpFolder, "imp.gif");
+    for (int k = 1; k < 4; ++k) {
+        const bool mirrored = k % 2 == 1, upper = k >= 2;
+        t.implant[k] = t.implant[0];
+        t.implant[k].mirrored = mirrored;
+        t.implant[k].image = t.implant[0].image.mirrored(mirrored, upper);
+    }
     t.built = true;
 }
 
 const ToothPicture& ToothPictureOf(int toothIndex, ToothView view) {
-    static const ToothPicture none;
-    if (!table().built || toothIndex < 0 || toothIndex > 31) return none;
+    if (!table().built || toothIndex < 0 || toothIndex > 31) return kNone;
     return table().teeth[toothIndex][int(view)];
 }
 
 const ToothPicture& ImplantPicture(bool mirrored) {
-    static const ToothPicture none;
-    if (!table().built) return none;
+    if (!table().built) return kNone;
     return table().implant[mirrored ? 1 : 0];
+}
+
+const ToothPicture& ImplantPictureOf(int toothIndex) {
+    if (!table().built || toothIndex < 0 || toothIndex > 31) return kNone;
+    const bool mirrored = PictureSourceIndex(toothIndex) != toothIndex;
+    return table().implant[(toothIndex < 16 ? 2 : 0) + (mirrored ? 1 : 0)];
 }
 
 } // namespace kvr

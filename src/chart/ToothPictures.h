@@ -24,8 +24,12 @@ struct ToothPicture {
 void BuildToothPictureTable(const QString& bmpFolder);
 // The picture of a tooth index 0..31 in a view; an empty entry before the table is built.
 const ToothPicture& ToothPictureOf(int toothIndex, ToothView view);
-// The implant fixture picture ("imp.gif"), mirrored for left-side teeth.
+// The implant fixture picture ("imp.gif"), mirrored for left-side teeth. The file is drawn
+// for the lower jaw: platform at the top edge, where the crown joins it.
 const ToothPicture& ImplantPicture(bool mirrored);
+// The fixture as it stands under the crown of a tooth index 0..31: turned upside down for the
+// upper jaw (platform at the bottom edge) and mirrored for the left side.
+const ToothPicture& ImplantPictureOf(int toothIndex);
 
 // Where the pictures go on paper and on screen, in millimetres at their natural size.
 //
