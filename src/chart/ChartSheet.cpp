@@ -122,29 +122,23 @@ void drawFigureTable(SheetPainter& sp, const std::array<ChartStageData, 4>& stag
     }
 }
 
-// Crown and root of one tooth in a band: crown on the side facing the tooth numbers.
+// Crown and root of one tooth in a band, as the tooth stands in the mouth: upper
+// crowns point down, lower crowns up, in both views.
 void drawToothPictures(SheetPainter& sp, double bandTop, const BandRow& band, int tooth, std::uint16_t status) {
     if (status & kMissingTooth) return;
     const bool buccal = (band.jaw == 0) == (band.chartRow == 0);
     const ToothView crownView = buccal ? ToothView::CrownBuccal : ToothView::CrownLingual;
     const ToothView rootView = buccal ? ToothView::RootBuccal : ToothView::RootLingual;
-    const bool crownAtBottom = band.chartRow == 0;
-    // Pictures stand as the tooth stands in the mouth (upper crowns down, lower crowns
-    // up); the band on the far side of the tooth numbers shows them turned over.
-    const bool flip = crownAtBottom != (band.jaw == 0);
-    const double x = toothX(tooth) + 0.3, w = kToothW - 0.6;
-    const QRectF crownBox(x, crownAtBottom ? bandTop + kRootH : bandTop, w, kCrownH);
-    const QRectF rootBox(x, crownAtBottom ? bandTop : bandTop + kCrownH, w, kRootH);
-    auto draw = [&](const QRectF& box, const QImage& img) {
-        if (img.isNull()) return;
-        sp.image(box, flip ? img.mirrored(false, true) : img);
-    };
-    draw(crownBox, ToothPictureOf(tooth, crownView).image);
+    const bool crownAtBottom = band.jaw == 0;
+    const double x = toothX(tooth) + (kToothW - kPictureW) / 2;
+    const QRectF crownBox(x, crownAtBottom ? bandTop + kRootH : bandTop, kPictureW, kCrownH);
+    const QRectF rootBox(x, crownAtBottom ? bandTop : bandTop + kCrownH, kPictureW, kRootH);
+    sp.image(crownBox, ToothPictureOf(tooth, crownView).image);
     if (status & kPontic) return;
     if (status & kImplant)
-        draw(rootBox, ImplantPicture(tooth % 16 >= 8).image);
+        sp.image(rootBox, ImplantPicture(tooth % 16 >= 8).image);
     else
-        draw(rootBox, ToothPictureOf(tooth, rootView).image);
+        sp.image(rootBox, ToothPictureOf(tooth, rootView).image);
 }
 
 void drawBlock(SheetPainter& sp, const std::array<ChartStageData, 4>& stages, int pair, double top) {
@@ -163,11 +157,12 @@ void drawBlock(SheetPainter& sp, const std::array<ChartStageData, 4>& stages, in
     for (const BandRow& band : kBands) {
         const double bt = top + band.top;
         sp.setFont(kPGothic, 8);
-        sp.PrintText(kCaptionLeft, bt + 2, 8, 0, QString::fromUtf8(band.side), false, 8, AlignLeft);
-        sp.PrintText(kCaptionLeft, bt + kBandH - 6, 8, 0, QStringLiteral("PPD"), false, 7, AlignLeft);
+        const double captionY = band.jaw == 0 ? bt + 2 : bt + kBandH - 9;
+        sp.PrintText(kCaptionLeft, captionY, 8, 0, QString::fromUtf8(band.side), false, 8, AlignLeft);
+        sp.PrintText(kCaptionLeft, captionY + 4, 8, 0, QStringLiteral("PPD"), false, 7, AlignLeft);
         for (int t = band.jaw * 16; t < band.jaw * 16 + 16; ++t)
             drawToothPictures(sp, bt, band, t, prio.ToothStatus[t]);
-        const PocketGraphGeometry geo = BandGraphGeometry(kGridLeft, kToothW * 16, bt, band.chartRow == 0);
+        const PocketGraphGeometry geo = BandGraphGeometry(kGridLeft, kToothW * 16, bt, band.jaw == 0);
         DrawPocketGraphScale(sp, geo, kGridLeft - 4.5, 4);
         for (int s = 0; s < 2; ++s)
             DrawPocketGraph(sp, geo, *pairSlots[s], band.jaw, band.chartRow, s);

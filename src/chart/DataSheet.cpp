@@ -72,7 +72,8 @@ void drawPpdHalf(SheetPainter& sp, const ChartStageData& s, int jaw, int chartRo
                 continue;
             }
             if (s.Pus[site] != kNoValue && s.Pus[site] != 0) sp.fillRect(x, top, cellW, h, kYellow);
-            sp.PrintText(x, top, cellW, h, QString::number(d), true, 7, AlignCenter,
+            // One digit at 6.5 pt; deeper pockets shrink to fit their cell.
+            sp.PrintText(x, top, cellW, h, QString::number(d), d >= 10, 6.5, AlignCenter,
                          s.Bop[site] == 1 ? kRed : QColor(Qt::black));
         }
 }

@@ -14,9 +14,12 @@ namespace kvr {
 
 class SheetPainter;
 
-// A tooth band of the chart sheet: crown and root pictures with the graph over them.
-inline constexpr double kCrownH = 6.5;
-inline constexpr double kRootH = 11.5;
+// A tooth band of the chart sheet: crown and root pictures with the graph over them,
+// the pictures at 18/21 of their natural size so that a band is 18 mm high.
+inline constexpr double kPictureScale = 18.0 / 21.0;
+inline constexpr double kCrownH = 8.5 * kPictureScale;
+inline constexpr double kRootH = 12.5 * kPictureScale;
+inline constexpr double kPictureW = 10.0 * kPictureScale;
 inline constexpr double kBandH = kCrownH + kRootH;
 
 // Where a pocket-depth graph is drawn: the strip left..left+width, a depth of d mm at
@@ -26,12 +29,12 @@ struct PocketGraphGeometry {
     double zeroY = 0;
     double unit = 1;    // strip height / 13
     int direction = -1; // -1 upwards, +1 downwards
-    double maxDepth = 11; // deeper pockets are drawn at this depth
+    double maxDepth = 10.5; // deeper pockets are drawn at this depth
 };
 
-// The graph of a tooth band whose top is bandTop: crown toward the tooth numbers (at
-// the bottom when crownAtBottom), the zero line where crown meets root, depths toward
-// the root; the strip is 13 mm high, so one unit is one millimetre.
+// The graph of a tooth band whose top is bandTop, crown at the bottom (upper teeth) or
+// at the top (lower teeth): the zero line where crown meets root, depths toward the
+// root; the strip is 13 mm high, so one unit is one millimetre.
 PocketGraphGeometry BandGraphGeometry(double left, double width, double bandTop, bool crownAtBottom);
 
 // The x of a site: a tooth takes four graph units (width / 64); its three sites of a

@@ -57,13 +57,19 @@ void SheetPainter::InitPrinter() {
     offsetY = 0.0;
 }
 
-QFont SheetPainter::qfont(double points) const {
-    QFont f(SheetFontFamily(name_));
-    f.setPixelSize(std::max(1, int(std::lround(points * kMmPerPoint * kUnitsPerMm))));
-    f.setHintingPreference(QFont::PreferNoHinting);
-    f.setStyleStrategy(QFont::StyleStrategy(QFont::PreferOutline | QFont::PreferMatch));
-    f.setKerning(false);
-    return f;
+const SheetPainter::FontEntry& SheetPainter::entry(double points) const {
+    const int pixels = std::max(1, int(std::lround(points * kMmPerPoint * kUnitsPerMm)));
+    const QString key = name_ + QLatin1Char('/') + QString::number(pixels);
+    auto it = fonts_.find(key);
+    if (it == fonts_.end()) {
+        QFont f(SheetFontFamily(name_));
+        f.setPixelSize(pixels);
+        f.setHintingPreference(QFont::PreferNoHinting);
+        f.setStyleStrategy(QFont::StyleStrategy(QFont::PreferOutline | QFont::PreferMatch));
+        f.setKerning(false);
+        it = fonts_.insert(key, std::make_shared<FontEntry>(FontEntry{f, QFontMetricsF(f)}));
+    }
+    return **it;
 }
 
 void SheetPainter::setFont(const QString& sheetFontName, double points) {
@@ -76,11 +82,14 @@ void SheetPainter::setFontSize(double points) {
 }
 
 double SheetPainter::textWidth(const QString& text) const {
-    return QFontMetricsF(qfont(size_)).horizontalAdvance(text) / kUnitsPerMm;
+    return entry(size_).metrics.horizontalAdvance(text) / kUnitsPerMm;
 }
 
+// The text cell is the em box, as with the classic Japanese fonts (whose ascent and
+// descent add up to exactly one em); the baseline stands 0.88 em below its top, where
+// the IPA fonts put the ideographic em box.
 double SheetPainter::textHeight(const QString&) const {
-    return QFontMetricsF(qfont(size_)).height() / kUnitsPerMm;
+    return qfont(size_).pixelSize() / kUnitsPerMm;
 }
 
 double SheetPainter::FitFontSize(const QString& text, double width, double height) {
@@ -139,7 +148,7 @@ void SheetPainter::PrintText(double left, double top, double width, double heigh
 
 void SheetPainter::textAt(double x, double y, const QString& text, const QColor& color) {
     const QFont f = qfont(size_);
-    const double ascent = QFontMetricsF(f).ascent();
+    const double ascent = f.pixelSize() * 0.88;
     p_.save();
     p_.translate(x, y + offsetY);
     p_.scale(1.0 / kUnitsPerMm, 1.0 / kUnitsPerMm);

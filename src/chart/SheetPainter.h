@@ -9,7 +9,11 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
 #include <QString>
+
+#include <memory>
 
 class QPainter;
 class QPagedPaintDevice;
@@ -83,7 +87,14 @@ public:
     void image(const QRectF& box, const QImage& img);
 
 private:
-    QFont qfont(double points) const;
+    struct FontEntry {
+        QFont font;
+        QFontMetricsF metrics;
+    };
+    const FontEntry& entry(double points) const;
+    const QFont& qfont(double points) const { return entry(points).font; }
+
+    mutable QHash<QString, std::shared_ptr<FontEntry>> fonts_; // by family and pixel size
 
     QPainter& p_;
     QString name_;

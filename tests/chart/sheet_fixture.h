@@ -5,6 +5,7 @@
 
 #include "chart/ChartStats.h"
 #include "chart/Sheets.h"
+#include "chart/ToothPictures.h"
 #include "data/member_db_fixture.h"
 #include "platform/printing.h"
 
@@ -30,14 +31,17 @@ inline QString runTool(const QString& program, const QStringList& args) {
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-// The page text without any white space (layout splits cells with blanks).
-inline QString pdfTextCompact(const QString& path) {
-    return runTool("pdftotext", {"-layout", path, "-"}).remove(QRegularExpression("\\s"));
+// Without any white space, the ideographic blank included.
+inline QString noBlanks(QString s) {
+    static const QRegularExpression blanks("\\s", QRegularExpression::UseUnicodePropertiesOption);
+    return s.remove(blanks);
 }
 
-inline QString noBlanks(QString s) {
-    return s.remove(QRegularExpression("\\s"));
+// The page text without any white space (layout splits cells with blanks).
+inline QString pdfTextCompact(const QString& path) {
+    return noBlanks(runTool("pdftotext", {"-layout", path, "-"}));
 }
+
 
 inline QList<PdfWord> pdfWords(const QString& path) {
     const QString html = runTool("pdftotext", {"-bbox", path, "-"});
@@ -56,11 +60,47 @@ inline QList<PdfWord> pdfWords(const QString& path) {
     return words;
 }
 
+// The words equal to text, top to bottom.
 inline QList<PdfWord> wordsNamed(const QList<PdfWord>& all, const QString& text) {
     QList<PdfWord> out;
     for (const PdfWord& w : all)
         if (w.text == text) out.push_back(w);
+    std::sort(out.begin(), out.end(), [](const PdfWord& a, const PdfWord& b) {
+        return a.page != b.page ? a.page < b.page : a.yMin < b.yMin;
+    });
     return out;
+}
+
+// The words on the line of `anchor` (within 1 mm) from anchor.xMax + from to anchor.xMax + to,
+// joined in x order without blanks.
+inline QString wordsBeside(const QList<PdfWord>& all, const PdfWord& anchor, double from, double to) {
+    QList<PdfWord> line;
+    for (const PdfWord& w : all)
+        if (w.page == anchor.page && std::abs(w.yMin - anchor.yMin) < 1.0 && w.xMin > anchor.xMax + from &&
+            w.xMin < anchor.xMax + to)
+            line.push_back(w);
+    std::sort(line.begin(), line.end(), [](const PdfWord& a, const PdfWord& b) { return a.xMin < b.xMin; });
+    QString out;
+    for (const PdfWord& w : line)
+        out += w.text;
+    return out;
+}
+
+// A stage with data: every tooth present, every depth `depth`, bleeding at site 0 of
+// every tooth, plaque on one surface of every tooth.
+inline ChartStageData madeStage(const QString& name, int depth, const QDate& date) {
+    ChartStageData s;
+    s.StageName = name;
+    s.HasData = true;
+    s.ExamDate = QDateTime(date, QTime(0, 0));
+    s.Ppd.fill(std::uint8_t(depth));
+    s.Bop.fill(0);
+    for (int t = 0; t < 32; ++t) {
+        s.Bop[t * 6] = 1;
+        s.Plaque[t] = 1;
+        s.Mobility[t] = 0;
+    }
+    return s;
 }
 
 class SheetTest : public MemberDbTest {
@@ -68,6 +108,8 @@ protected:
     void SetUp() override {
         MemberDbTest::SetUp();
         app().SaveFolder = t.paths->desktop + "/KVR-DB-SAVE";
+        static const bool pictures = (BuildToothPictureTable(builtAppFolder() + "/BMP"), true);
+        (void)pictures;
         setPrinterDialogFunction([this](QPrinter& printer, QWidget*) {
             ++dialogs;
             if (!dialogAnswer) return false;
