@@ -18,8 +18,7 @@ TEST_F(EntryScreenTest, SlashTwoEntersTwelveStarPlusMarksPusAndMobilityRefusesFo
                          ToothButton::KindTwoPass};
     for (int row = 0; row < 4; ++row)
         EXPECT_EQ(screen->cell(row, 31)->kind(), kinds[row]) << row;
-    for (QPushButton* later :
-         {screen->CmdChartDR, screen->CmdStyleDRS071, screen->CmdImport, screen->CmdImage})
+    for (QPushButton* later : {screen->CmdImport, screen->CmdImage})
         EXPECT_FALSE(later->isEnabled());
 
     pickPatient(5);
