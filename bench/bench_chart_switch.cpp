@@ -55,6 +55,18 @@ void BM_SwitchPatientOnChartScreen(benchmark::State& state) {
 }
 BENCHMARK(BM_SwitchPatientOnChartScreen)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The chart tab painted again without a switch.
+void BM_PaintChartTab(benchmark::State& state) {
+    Database d;
+    PFrmChartDR screen(99);
+    screen.resize(1366, 740);
+    screen.show();
+    QApplication::processEvents();
+    for (auto _ : state)
+        screen.SSTab1->currentWidget()->repaint();
+}
+BENCHMARK(BM_PaintChartTab)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The database part of a switch alone.
 void BM_LoadChartPatient(benchmark::State& state) {
     Database d;

@@ -11,6 +11,9 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <cmath>
+#include <map>
+#include <tuple>
 
 namespace kvr {
 
@@ -31,13 +34,21 @@ QString rowCaption(int jaw, int chartRow) {
 }
 
 // Draws a picture into box, keeping its proportions, centred across and touching the
-// edge of the box that faces the crown-root junction.
+// edge of the box that faces the crown-root junction. Pictures are scaled once per
+// size: a patient switch repaints 256 of them.
 void drawPicture(QPainter& p, const QImage& image, const QRectF& box, bool alignTop) {
     if (image.isNull() || box.width() <= 0 || box.height() <= 0) return;
-    const QSizeF size = QSizeF(image.size()).scaled(box.size(), Qt::KeepAspectRatio);
+    const QSize size = QSizeF(image.size()).scaled(box.size(), Qt::KeepAspectRatio).toSize();
+    if (size.isEmpty()) return;
+    static std::map<std::tuple<qint64, int, int>, QImage> scaled;
+    if (scaled.size() > 2000) scaled.clear(); // sizes of earlier window sizes
+    const auto key = std::make_tuple(image.cacheKey(), size.width(), size.height());
+    auto it = scaled.find(key);
+    if (it == scaled.end())
+        it = scaled.emplace(key, image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)).first;
     const double x = box.left() + (box.width() - size.width()) / 2;
     const double y = alignTop ? box.top() : box.bottom() - size.height();
-    p.drawImage(QRectF(QPointF(x, y), size), image);
+    p.drawImage(QPointF(std::round(x), std::round(y)), it->second);
 }
 
 } // namespace
