@@ -136,7 +136,7 @@ void drawToothPictures(SheetPainter& sp, double bandTop, const BandRow& band, in
     sp.image(crownBox, ToothPictureOf(tooth, crownView).image);
     if (status & kPontic) return;
     if (status & kImplant)
-        sp.image(rootBox, ImplantPicture(tooth % 16 >= 8).image);
+        sp.image(rootBox, ImplantPictureOf(tooth).image);
     else
         sp.image(rootBox, ToothPictureOf(tooth, rootView).image);
 }

@@ -17,6 +17,8 @@
 #include "platform/single_instance.h"
 #include "shell/AppState.h"
 #include "shell/FileUtil.h"
+#include "tools/CPatientAdd.h"
+#include "tools/PFrmImport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -75,6 +77,7 @@ void StartupMaintenance() {
     // 8. The shared record objects, in their order.
     TheClinicCode();
     ThePatient();
+    ThePatientAdd();
     TheCharge();
     TheExamData();
     TheNextAutoNumber();
@@ -86,8 +89,9 @@ void StartupMaintenance() {
     // The steps below share one connection: each open of a keyed file costs a key derivation.
     OpenMemberDbHold();
 
-    // 9. Master list from TMaster.txt, clinic code.
+    // 9. Master list from TMaster.txt, additional-information table, clinic code.
     TheMaster().CheckTable();
+    ThePatientAdd().CheckTable();
     LoadClinicCode();
 
     // 10. Old-format conversion, sample patients.
@@ -182,6 +186,7 @@ bool Main(const StartupOptions& options) {
         chart.SSTab1->setCurrentIndex(startTab);
         chart.exec();
     };
+    w->showTools = [w](QWidget*, int startTab) { ShowToolsScreen(w, startTab); };
     w->show();
     return true;
 }
