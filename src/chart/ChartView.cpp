@@ -195,7 +195,7 @@ void ChartJawView::paintPictures(QPainter& p, const Strip& s, int chartRow,
         drawPicture(p, ToothPictureOf(tooth, crownView).image, crown, rootTowardsTop);
         if (st & kPontic) continue;
         const QImage& rootImage =
-            (st & kImplant) ? ImplantPicture(j >= 8).image : ToothPictureOf(tooth, rootView).image;
+            (st & kImplant) ? ImplantPictureOf(tooth).image : ToothPictureOf(tooth, rootView).image;
         drawPicture(p, rootImage, root, !rootTowardsTop);
     }
 }
