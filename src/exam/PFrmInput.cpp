@@ -456,7 +456,7 @@ QWidget* PFrmInput::buildEntryPanel() {
     CmdImport = button("CmdImport", QStringLiteral("追加情報／ツール"), f);
     CmdImage = button("CmdImage", QStringLiteral("口腔内写真"), f);
     for (QPushButton* b : {CmdChartDR, CmdStyleDRS071, CmdImport, CmdImage}) {
-        b->setEnabled(b == CmdImport);
+        b->setEnabled(b != CmdImage);
         v->addWidget(b);
     }
     return f;
@@ -489,6 +489,12 @@ void PFrmInput::connectControls() {
     on(CmdBloodMode, QStringLiteral("出血一括"), [this] { setBulkMode(1, !bloodMode_); });
     on(CmdHainouMode, QStringLiteral("排膿一括"), [this] { setBulkMode(2, !pusMode_); });
     on(CmdFurcationNone, QStringLiteral("根分岐部病変なし"), [this] { noLesion(); });
+    // The chart screen on its chart tab or its data-sheet tab, after the unsaved question.
+    for (QPushButton* b : {CmdChartDR, CmdStyleDRS071})
+        on(b, b->text(), [this, b] {
+            if (!askSaveBeforeChange()) return;
+            if (showChart) showChart(this, b == CmdChartDR ? 0 : 1);
+        });
     connect(mnuPlaqueAll, &QAction::triggered, this,
             [this] { trap(QStringLiteral("プラーク一括"), [this] { plaqueSide(true); }); });
     connect(mnuPlaqueNone, &QAction::triggered, this,

@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include "PFrmSplash.h"
+#include "chart/PFrmChartDR.h"
 #include "chart/ToothPictures.h"
 #include "data/ADODBMain.h"
 #include "data/CClinicCode.h"
@@ -190,6 +191,11 @@ bool Main(const StartupOptions& options) {
     // 15. The examination entry screen; the program runs as long as it is open.
     auto* w = new PFrmInput();
     w->setAttribute(Qt::WA_DeleteOnClose);
+    w->showChart = [w](QWidget* parent, int startTab) {
+        PFrmChartDR chart(w->currentPatient(), parent);
+        chart.SSTab1->setCurrentIndex(startTab);
+        chart.exec();
+    };
     w->showTools = [w](QWidget*, int startTab) { ShowToolsScreen(w, startTab); };
     w->show();
     return true;

@@ -1,0 +1,454 @@
+// The chart screen on a copy of the template database (sample patients 98 and 99), and
+// the chart-screen commands of the entry screen.
+#include "chart/PFrmChartDR.h"
+#include "exam/entry_screen_fixture.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTabWidget>
+
+using namespace kvr;
+using namespace kvr::test;
+
+namespace {
+
+class ChartScreenTest : public MemberDbTest {
+protected:
+    void SetUp() override {
+        MemberDbTest::SetUp();
+        ResetExamObjects();
+        setSoundOutputFactory([] { return std::make_unique<RecordingOutput>(); });
+        resetPlayWave();
+        app().VoiceOn = true;
+        OpenMemberDbHold();
+        LoadStageLabels();
+        LoadSubExamRows();
+    }
+    void TearDown() override {
+        screen.reset();
+        resetPlayWave();
+        setSoundOutputFactory(nullptr);
+        MemberDbTest::TearDown();
+    }
+    void open(int patient) {
+        screen = std::make_unique<PFrmChartDR>(patient);
+        playedSounds().clear();
+        t.boxes->clear();
+    }
+    QStringList sounds() {
+        waitUntil([] { return playWavePlayer().count() == 0; });
+        QStringList s = playedSounds();
+        playedSounds().clear();
+        return s;
+    }
+    // The patient 5 with a copy of patient 99's examination of one stage only.
+    void copyStageTo5(int stage) {
+        direct()->execute("INSERT INTO TExamData (ID, PatientID, ExamDate, Row, Examination, SubExam, PocketFree, "
+                          "StartTime, EndTime, ChargeID, IsPrinted, \"UpDate\", CommentID, Comment, Data1, Data2, "
+                          "Data3, Data4, Bui) SELECT ID + 1000, 5, ExamDate, Row, Examination, SubExam, PocketFree, "
+                          "StartTime, EndTime, ChargeID, IsPrinted, \"UpDate\", CommentID, Comment, Data1, Data2, "
+                          "Data3, Data4, Bui FROM TExamData WHERE PatientID=99 AND CommentID=?",
+                          {stage});
+    }
+    QStringList figureRow(int s) const {
+        QStringList row;
+        for (QLabel* l : {screen->LblStage[s], screen->LblDate[s], screen->LblAll[s], screen->LblPD[s],
+                          screen->LblBlood[s], screen->LblAve[s], screen->LblGP0[s], screen->LblGP1[s],
+                          screen->LblGP2[s]})
+            row << l->text();
+        return row;
+    }
+
+    std::unique_ptr<PFrmChartDR> screen;
+};
+
+// ---------------------------------------------------------------- patient box
+
+TEST_F(ChartScreenTest, TypedPatientNumberIsCheckedAgainstTheList) {
+    struct Case {
+        const char* typed;
+        bool accepted;
+        int shown; // patient shown afterwards
+    };
+    const Case cases[] = {
+        {"31", false, 99}, {"50", false, 99}, {"97", false, 99}, {"100", false, 99}, {"0", false, 99},
+        {"abc", false, 99}, {"-1", false, 99}, {"98", true, 98}, {"99", true, 99}, {"1", true, 1},
+        {"30", true, 30},  {" 98 ", true, 98}, {"", true, 99},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        open(99);
+        screen->CmbOutNo->setEditText(QString::fromUtf8(c.typed));
+        EXPECT_EQ(screen->validateTypedNumber(), c.accepted);
+        EXPECT_EQ(screen->patient(), c.shown);
+        if (c.accepted) {
+            EXPECT_TRUE(t.boxes->shown.isEmpty());
+        } else {
+            ASSERT_EQ(t.boxes->shown.size(), 1);
+            EXPECT_EQ(t.boxes->shown[0].text, "患者番号が範囲外です。再入力してください。");
+            EXPECT_EQ(t.boxes->shown[0].title, "範囲外エラー");
+            EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
+        }
+    }
+}
+
+TEST_F(ChartScreenTest, PatientBoxOffersCasesAndSamplesAndOpensOnTheCurrentPatient) {
+    open(0);
+    ASSERT_EQ(screen->CmbOutNo->count(), 32);
+    EXPECT_EQ(screen->CmbOutNo->itemData(0).toInt(), 1);
+    EXPECT_EQ(screen->CmbOutNo->itemData(29).toInt(), 30);
+    EXPECT_EQ(screen->CmbOutNo->itemData(30).toInt(), 98);
+    EXPECT_EQ(screen->CmbOutNo->itemData(31).toInt(), 99);
+    EXPECT_EQ(screen->patient(), 0);
+    EXPECT_EQ(screen->CmbOutNo->currentText(), "");
+    EXPECT_EQ(screen->SSTab1->currentIndex(), 0);
+
+    open(99);
+    EXPECT_EQ(screen->CmbOutNo->currentText(), "99");
+    EXPECT_EQ(screen->patient(), 99);
+}
+
+// ---------------------------------------------------------------- figures and lists
+
+TEST_F(ChartScreenTest, SamplePatientShowsItsFourStages) {
+    direct()->execute("UPDATE TPatient SET Address1=' 12' WHERE ID=99");
+    open(99);
+    EXPECT_EQ(screen->LblApplyNo->text(), " 12");
+    const QStringList entries = {"2023/05/15  初診時", "2023/08/21  基本治療終了時", "2024/01/29  ＳＰＴ移行時",
+                                 "2024/08/05  最新ＳＰＴ時"};
+    ASSERT_EQ(screen->LstEntry->count(), entries.size());
+    for (int i = 0; i < entries.size(); ++i)
+        EXPECT_EQ(screen->LstEntry->item(i)->text(), entries[i]);
+    // Band limits of the pocket item: 1, 4, 6.
+    EXPECT_EQ(screen->LblGPH[0]->text(), "1-3㎜");
+    EXPECT_EQ(screen->LblGPH[1]->text(), "4-5㎜");
+    EXPECT_EQ(screen->LblGPH[2]->text(), "6㎜以上");
+    EXPECT_EQ(figureRow(0), QStringList({"初診時", "2023/05/15", "28", "168", "60 (35.7%)", "3.4㎜", "95 (56.5%)",
+                                         "57 (33.9%)", "16 (9.5%)"}));
+    EXPECT_EQ(figureRow(3), QStringList({"最新ＳＰＴ時", "2024/08/05", "28", "168", "20 (11.9%)", "2.8㎜",
+                                         "143 (85.1%)", "25 (14.9%)", "0 (0.0%)"}));
+    // Every figure is what the statistics give for the slot.
+    for (int s = 0; s < 4; ++s) {
+        const ChartStageData& slot = screen->stages()[s];
+        ASSERT_TRUE(slot.HasData);
+        EXPECT_EQ(screen->LblAll[s]->text(), PresentToothText(slot));
+        EXPECT_EQ(screen->LblBlood[s]->text(), BopText(slot));
+    }
+}
+
+TEST_F(ChartScreenTest, StagesWithoutDataLeaveTheirFiguresEmpty) {
+    copyStageTo5(3);
+    open(5);
+    EXPECT_EQ(screen->LblApplyNo->text(), "");
+    ASSERT_EQ(screen->LstEntry->count(), 1);
+    EXPECT_EQ(screen->LstEntry->item(0)->text(), "2024/01/29  ＳＰＴ移行時");
+    const QStringList empty = {"", "", "", "", "", "", "", ""};
+    for (int s : {0, 1, 3}) {
+        const QStringList row = figureRow(s);
+        EXPECT_EQ(row.mid(1), empty) << s; // no "0" or "0.0" for a stage without data
+        EXPECT_FALSE(row[0].isEmpty()) << s;
+    }
+    EXPECT_EQ(figureRow(2)[2], "28");
+    // Mobility of the upper pair: nothing; the lower pair shows the SPT side only.
+    for (int tooth = 0; tooth < 32; ++tooth)
+        EXPECT_EQ(screen->LblMOB[tooth]->text(), "");
+    EXPECT_TRUE(screen->LblMOB[32 + 1]->text().endsWith("→"));
+
+    // Switching back to a patient with data fills them again; to one without, clears.
+    screen->selectPatient(99);
+    EXPECT_EQ(figureRow(0)[1], "2023/05/15");
+    screen->selectPatient(1);
+    EXPECT_EQ(figureRow(0).mid(1), empty);
+    EXPECT_EQ(screen->LstEntry->count(), 0);
+}
+
+TEST_F(ChartScreenTest, ToothCellsShowFurcationAndStatusOfThePreferredStage) {
+    open(99);
+    for (int pair = 0; pair < 2; ++pair) {
+        const ChartStageData& prio = screen->stages()[pair == 0 ? 0 : 3];
+        for (int tooth = 0; tooth < 32; ++tooth) {
+            SCOPED_TRACE(pair * 32 + tooth);
+            ToothButton* c = screen->Th[pair * 32 + tooth];
+            EXPECT_EQ(c->kind(), ToothButton::KindSixSite);
+            EXPECT_EQ(c->status(), prio.ToothStatus[tooth]);
+            for (int site = 0; site < 6; ++site) {
+                const int v = prio.Furcation[tooth * 6 + site];
+                const int expected = (v == kNoValue || !IsRemainingTooth(prio.ToothStatus[tooth])) ? -1 : v;
+                EXPECT_EQ(c->value(site, 0), expected);
+            }
+        }
+    }
+    // The sample has furcation marks somewhere, so the comparison above means something.
+    int marks = 0;
+    for (ToothButton* c : screen->Th)
+        for (int site = 0; site < 6; ++site)
+            marks += c->value(site, 0) > 0;
+    EXPECT_GT(marks, 0);
+}
+
+// ---------------------------------------------------------------- print buttons
+
+TEST_F(ChartScreenTest, PrintButtonsRefuseWhenTheirSheetHasNoData) {
+    copyStageTo5(3);
+    struct Case {
+        int patient;
+        bool chartRefused;
+        bool dataRefused;
+    };
+    // Patient 1 has nothing; patient 5 only "ＳＰＴ移行時" (chart yes, data sheet no).
+    for (const Case& c : {Case{1, true, true}, Case{5, false, true}}) {
+        open(c.patient);
+        EXPECT_EQ(ChartSheetPrintable(screen->stages()), !c.chartRefused);
+        EXPECT_EQ(DataSheetPrintable(screen->stages()), !c.dataRefused);
+        for (int i = 0; i < 6; ++i) {
+            SCOPED_TRACE(QString("patient %1 button %2").arg(c.patient).arg(i).toStdString());
+            if (c.dataRefused) {
+                t.boxes->clear();
+                screen->BtnPrintData[i]->click();
+                ASSERT_EQ(t.boxes->shown.size(), 1);
+                EXPECT_EQ(t.boxes->shown[0].text, "印刷対象のデータがありません。");
+                EXPECT_EQ(t.boxes->shown[0].title, "確認");
+                EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Exclamation);
+                EXPECT_EQ(sounds(), QStringList{"click1.wav"});
+            }
+            if (c.chartRefused) {
+                t.boxes->clear();
+                screen->BtnPrintChart[i]->click();
+                ASSERT_EQ(t.boxes->shown.size(), 1);
+                EXPECT_EQ(t.boxes->shown[0].text, "印刷対象のデータがありません。");
+                EXPECT_EQ(sounds(), QStringList{"click1.wav"});
+            }
+        }
+    }
+}
+
+TEST_F(ChartScreenTest, PdfButtonsWriteTheSheetOfTheirKindForThePatientShown) {
+    direct()->execute("UPDATE TPatient SET Address1=' 7 ' WHERE ID=99");
+    open(99);
+    const QString folder = t.paths->desktop + "/KVR-DB-SAVE";
+    struct Case {
+        QPushButton* button;
+        const char* file; // written at the fixed clock, 2024-08-14 16:30
+    };
+    const Case cases[] = {
+        {screen->BtnPrintChart[3], "S_123456_7_C_20240814_1630.pdf"},
+        {screen->BtnPrintChart[4], "N_123456_7_C_20240814_1630.pdf"},
+        {screen->BtnPrintData[5], "H_123456_7_D_20240814_1630.pdf"},
+    };
+    for (const Case& c : cases) {
+        t.boxes->clear();
+        c.button->click();
+        EXPECT_TRUE(QFile::exists(folder + "/" + c.file)) << c.file;
+        ASSERT_FALSE(t.boxes->shown.isEmpty());
+        EXPECT_EQ(t.boxes->shown.last().text, "プリンタへの出力が完了しました。　　");
+    }
+    // The screen's patient decides: patient 98 has no case number, so its number names the file.
+    screen->selectPatient(98);
+    screen->BtnPrintChart[3]->click();
+    EXPECT_TRUE(QFile::exists(folder + "/S_123456_98_C_20240814_1630.pdf"));
+}
+
+TEST_F(ChartScreenTest, ButtonsCarryTheirNamesAndCaptions) {
+    open(99);
+    const char* kinds[] = {"専門医", "認定医", "認定歯科衛生士"};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(screen->BtnPrintChart[i]->objectName(), QString("BtnPrintChart%1").arg(i));
+        EXPECT_EQ(screen->BtnPrintChart[i]->accessibleDescription(), QString("BtnPrintChart%1").arg(i));
+        EXPECT_EQ(screen->BtnPrintChart[i]->text(), i < 3 ? "チャート印刷" : "PDF出力");
+        EXPECT_EQ(screen->BtnPrintData[i]->text(), i < 3 ? "検査データ印刷" : "PDF出力");
+        // Each button sits under the heading of its applicant kind (index modulo 3).
+        auto* box = qobject_cast<QGroupBox*>(screen->BtnPrintData[i]->parentWidget());
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->title(), kinds[i % 3]);
+    }
+    EXPECT_EQ(screen->BtnBlankPrint->text(), "ブランク印刷");
+    EXPECT_EQ(screen->BtnEnd->accessibleName(), "入力画面に戻る");
+    EXPECT_EQ(screen->CmbOutNo->accessibleName(), "患者番号");
+    EXPECT_EQ(screen->LstEntry->accessibleName(), "登録済一覧");
+    EXPECT_EQ(screen->LblMOBH[0]->text(), "初→基");
+    EXPECT_EQ(screen->LblMOBH[1]->text(), "S→最");
+}
+
+TEST_F(ChartScreenTest, ReturnButtonAndEscapePlayWarpAndClose) {
+    for (bool escape : {false, true}) {
+        open(99);
+        screen->show();
+        if (escape)
+            QTest::keyClick(screen.get(), Qt::Key_Escape);
+        else
+            screen->BtnEnd->click();
+        EXPECT_FALSE(screen->isVisible());
+        EXPECT_EQ(screen->result(), QDialog::Rejected);
+        EXPECT_EQ(sounds(), QStringList{"warp.wav"});
+    }
+}
+
+// ---------------------------------------------------------------- data-sheet preview
+
+TEST_F(ChartScreenTest, PreviewShowsThePatientOfTheOpeningAndScrollsOverTheSheet) {
+    copyStageTo5(3);
+    direct()->execute("UPDATE TPatient SET Address1='  A-7 ' WHERE ID=99");
+    open(99);
+    QStringList titles;
+    QList<int> patients;
+    screen->PicDraw->draw = [&](QPainter& p, const SheetSource& s) {
+        titles << QGuiApplication::applicationDisplayName();
+        patients << s.patientNo;
+        // The painter's unit is one millimetre of the 210 mm wide sheet.
+        EXPECT_NEAR(p.transform().m11() * 210.0, screen->PicDraw->width(), 0.5);
+        return 64.0;
+    };
+    const QString title = QGuiApplication::applicationDisplayName();
+    screen->resize(1366, 740);
+    screen->SSTab1->setCurrentIndex(1);
+    screen->show();
+    screen->selectPatient(5); // the chart tab follows, the preview stays on 99
+    screen->PicDraw->render();
+    EXPECT_EQ(patients.last(), 99);
+    EXPECT_EQ(titles.last(), "A-7");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), title);
+
+    const int w = screen->PicFrame->width(), frameH = screen->PicFrame->height();
+    EXPECT_EQ(screen->PicDraw->width(), w);
+    EXPECT_EQ(screen->PicDraw->height(), int(w * 455.0 / 210.0));
+    EXPECT_EQ(screen->VScrPic->maximum(), screen->PicDraw->height() - frameH);
+    EXPECT_EQ(screen->VScrPic->pageStep(), screen->VScrPic->maximum() / 10);
+    screen->VScrPic->setValue(100);
+    EXPECT_EQ(screen->PicDraw->y(), -100);
+}
+
+TEST_F(ChartScreenTest, PreviewPageShowsTheDataSheetBlocks) {
+    open(99);
+    screen->resize(1366, 740);
+    screen->SSTab1->setCurrentIndex(1);
+    screen->show();
+    const QImage page = screen->PicDraw->grab().toImage();
+    // Something but white is drawn in the first block, nothing below the fourth.
+    auto inkIn = [&](double topMm, double bottomMm) {
+        int ink = 0;
+        const double pxPerMm = page.height() / 455.0;
+        for (int y = int(topMm * pxPerMm); y < int(bottomMm * pxPerMm) && y < page.height(); y += 2)
+            for (int x = 0; x < page.width(); x += 2)
+                ink += page.pixel(x, y) != qRgb(255, 255, 255);
+        return ink;
+    };
+    EXPECT_GT(inkIn(0, 64), 1000);
+    EXPECT_GT(inkIn(192, 256), 1000);
+    EXPECT_EQ(inkIn(260, 455), 0);
+}
+
+// ---------------------------------------------------------------- view helpers
+
+TEST(ChartViewModel, MobilityLabelShowsBothSidesOfThePair) {
+    struct Case {
+        int first, second;
+        const char* text;
+    };
+    const Case cases[] = {{0, 1, "0→1"}, {2, 2, "2→2"}, {128, 3, "→3"}, {1, 128, "1→"}, {128, 128, ""}};
+    for (int pair = 0; pair < 2; ++pair)
+        for (const Case& c : cases) {
+            ChartStages st;
+            for (ChartStageData& s : st)
+                s.HasData = true;
+            st[pair * 2].Mobility[9] = std::uint8_t(c.first);
+            st[pair * 2 + 1].Mobility[9] = std::uint8_t(c.second);
+            EXPECT_EQ(MobilityText(st, pair, 9), c.text) << pair << " " << c.first << " " << c.second;
+            EXPECT_EQ(MobilityText(st, 1 - pair, 9), "");
+        }
+    // A stage without data contributes no value, whatever its bytes hold.
+    ChartStages st;
+    st[0].Mobility[3] = 1;
+    st[1].HasData = true;
+    st[1].Mobility[3] = 2;
+    EXPECT_EQ(MobilityText(st, 0, 3), "→2");
+}
+
+TEST(ChartViewModel, PreferredStageOfAPairFallsBackOnTheOther) {
+    struct Case {
+        std::array<bool, 4> data;
+        int pair, slot;
+    };
+    const Case cases[] = {
+        {{true, true, false, false}, 0, 0},  {{false, true, false, false}, 0, 1},
+        {{false, false, false, false}, 0, 0}, {{false, false, true, true}, 1, 3},
+        {{false, false, true, false}, 1, 2},  {{false, false, false, false}, 1, 3},
+    };
+    for (const Case& c : cases) {
+        ChartStages st;
+        for (int s = 0; s < 4; ++s) {
+            st[s].HasData = c.data[s];
+            st[s].ToothStatus[5] = std::uint16_t(s + 1);
+        }
+        EXPECT_EQ(PrioritySlot(st, c.pair), c.slot);
+        EXPECT_EQ(PairToothStatus(st, c.pair)[5], c.data[c.slot] ? c.slot + 1 : 0);
+    }
+}
+
+TEST(ChartViewModel, GraphPointsStandAtTheirChartPlacesInVisitingOrder) {
+    ChartStageData s;
+    s.HasData = true;
+    // Upper right third molar (tooth 0, quadrant 0), sites 0..5 = 1..6 mm.
+    for (int site = 0; site < 6; ++site)
+        s.Ppd[site] = std::uint8_t(site + 1);
+    // Upper left central incisor (tooth 8, quadrant 1), first row 7, 8, 9.
+    s.Ppd[8 * 6 + 0] = 7;
+    s.Ppd[8 * 6 + 1] = 8;
+    s.Ppd[8 * 6 + 2] = 9;
+    // Lower right canine (tooth 18, column 2 of the lower jaw): a depth above the maximum
+    // and an unmeasured site.
+    s.Ppd[18 * 6 + 3] = 15;
+    s.Ppd[18 * 6 + 5] = 2;
+
+    struct Case {
+        int jaw, row;
+        QList<QPointF> points;
+    };
+    const Case cases[] = {
+        // Right quadrant: mesial (site 2) first; x by the site's place (site 0 leftmost).
+        {0, 0, {{3, 3}, {2, 2}, {1, 1}, {33, 7}, {34, 8}, {35, 9}}},
+        {0, 1, {{3, 6}, {2, 5}, {1, 4}}},
+        {1, 1, {{11, 2}, {9, 13}}},
+        {1, 0, {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PocketGraphPoints(s, c.jaw, c.row), c.points) << c.jaw << " " << c.row;
+    EXPECT_EQ(PocketGraphPoints(s, 1, 1, 10).last(), QPointF(9, 10));
+    s.HasData = false;
+    EXPECT_TRUE(PocketGraphPoints(s, 0, 0).isEmpty());
+}
+
+// ---------------------------------------------------------------- entry screen
+
+class EntryToChartTest : public EntryScreenTest {};
+
+TEST_F(EntryToChartTest, ChartCommandsOpenTheirTabAfterTheUnsavedQuestion) {
+    QList<int> opened;
+    screen->showChart = [&](QWidget*, int tab) { opened << tab; };
+    pickPatient(99);
+    ASSERT_TRUE(screen->CmdChartDR->isEnabled());
+    ASSERT_TRUE(screen->CmdStyleDRS071->isEnabled());
+
+    reply({});
+    screen->CmdChartDR->click();
+    screen->CmdStyleDRS071->click();
+    EXPECT_EQ(opened, QList<int>({0, 1}));
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+
+    // Unsaved values: the question first; No opens the chart screen.
+    opened.clear();
+    screen->enterValue(5);
+    ASSERT_TRUE(screen->unsaved());
+    reply({MsgResult::No});
+    screen->CmdChartDR->click();
+    EXPECT_EQ(boxTexts(), QStringList{"データが保存されていません。保存しますか？　　"});
+    EXPECT_EQ(opened, QList<int>{0});
+}
+
+} // namespace
