@@ -6,6 +6,7 @@
 #include "data/CMaster.h"
 #include "data/CPatient.h"
 #include "data/DataObjects.h"
+#include "data/PFrmCompact.h"
 #include "data/SchemaMaintenance.h"
 #include "exam/ExamObjects.h"
 #include "exam/ExamSession.h"
@@ -202,6 +203,12 @@ int runProgram(int argc, char** argv) {
     QApplication::setApplicationVersion(KVR_VERSION_STRING);
     installDesktopServices();
     setupJapaneseUi();
+    // Closing the entry screen: the backup question, then the compaction window ends the program.
+    PFrmInput::closing.askBackup = true;
+    PFrmInput::closing.endProgram = [] {
+        PFrmCompact window;
+        window.run();
+    };
     if (!Main()) return 0;
     const int code = QApplication::exec();
     closeAllConnections();
