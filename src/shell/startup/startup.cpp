@@ -16,6 +16,7 @@
 #include "platform/single_instance.h"
 #include "shell/AppState.h"
 #include "shell/FileUtil.h"
+#include "tools/CPatientAdd.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,6 +75,7 @@ void StartupMaintenance() {
     // 8. The shared record objects, in their order.
     TheClinicCode();
     ThePatient();
+    ThePatientAdd();
     TheCharge();
     TheExamData();
     TheNextAutoNumber();
@@ -85,8 +87,9 @@ void StartupMaintenance() {
     // The steps below share one connection: each open of a keyed file costs a key derivation.
     OpenMemberDbHold();
 
-    // 9. Master list from TMaster.txt, clinic code.
+    // 9. Master list from TMaster.txt, additional-information table, clinic code.
     TheMaster().CheckTable();
+    ThePatientAdd().CheckTable();
     LoadClinicCode();
 
     // 10. Old-format conversion, sample patients.
