@@ -1,6 +1,7 @@
 // The entry screen: controls, layout, loading, the key preview and closing.
 #include "PFrmInput.h"
 
+#include "data/MemberDbSwap.h"
 #include "data/ADODBMain.h"
 #include "data/CClinicCode.h"
 #include "data/DataObjects.h"
@@ -496,6 +497,9 @@ void PFrmInput::connectControls() {
     });
     for (QLineEdit* e : {TxtY, TxtM, TxtD})
         connect(e, &QLineEdit::textEdited, this, [this] { updateDateWarning(); });
+    // A restore replaced the member database: show what it holds now.
+    connect(&MemberDbEvents::instance(), &MemberDbEvents::replaced, this,
+            [this] { trap(QStringLiteral("画面の読み込み"), [this] { reloadAll(); }); });
     auto* saveKey = new QShortcut(QKeySequence::Save, this);
     connect(saveKey, &QShortcut::activated, this,
             [this] { trap(QStringLiteral("保存"), [this] { save(); }); });

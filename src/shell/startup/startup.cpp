@@ -12,10 +12,12 @@
 #include "exam/ExamSession.h"
 #include "exam/PFrmInput.h"
 #include "exam/PFrmPlayWave.h"
+#include "platform/desktop_shell.h"
 #include "platform/services.h"
 #include "platform/single_instance.h"
 #include "shell/AppState.h"
 #include "shell/FileUtil.h"
+#include "tools/PFrmBackup.h"
 #include "tools/CPatientAdd.h"
 
 #include <QApplication>
@@ -205,9 +207,14 @@ int runProgram(int argc, char** argv) {
     QApplication::setApplicationName("KVR-Chart-DB");
     QApplication::setApplicationVersion(KVR_VERSION_STRING);
     installDesktopServices();
+    installDesktopShell();
     setupJapaneseUi();
     // Closing the entry screen: the backup question, then the compaction window ends the program.
     PFrmInput::closing.askBackup = true;
+    PFrmInput::closing.showBackup = [](QWidget* parent) {
+        PFrmBackup window(parent);
+        window.exec();
+    };
     PFrmInput::closing.endProgram = [] {
         PFrmCompact window;
         window.run();
