@@ -31,7 +31,6 @@ SubmissionTab::SubmissionTab(QWidget* parent) : ToolTabPage(parent) {
     auto* code = new QHBoxLayout;
     auto* lblCode = new QLabel(QStringLiteral("会員番号"));
     TxtClinicCode = new QLineEdit;
-    TxtClinicCode->setMaxLength(6);
     TxtClinicCode->setFixedWidth(110);
     NameInput(TxtClinicCode, "TxtClinicCode", lblCode);
     code->addWidget(lblCode);
