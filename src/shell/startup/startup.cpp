@@ -20,6 +20,7 @@
 #include "shell/FileUtil.h"
 #include "tools/PFrmBackup.h"
 #include "tools/CPatientAdd.h"
+#include "tools/PFrmImport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -182,6 +183,7 @@ bool Main(const StartupOptions& options) {
     // 15. The examination entry screen; the program runs as long as it is open.
     auto* w = new PFrmInput();
     w->setAttribute(Qt::WA_DeleteOnClose);
+    w->showTools = [w](QWidget*, int startTab) { ShowToolsScreen(w, startTab); };
     w->show();
     return true;
 }
