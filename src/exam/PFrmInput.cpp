@@ -1,6 +1,7 @@
 // The entry screen: controls, layout, loading, the key preview and closing.
 #include "PFrmInput.h"
 
+#include "data/MemberDbSwap.h"
 #include "data/ADODBMain.h"
 #include "data/CClinicCode.h"
 #include "data/DataObjects.h"
@@ -530,6 +531,9 @@ void PFrmInput::connectControls() {
     });
     for (QLineEdit* e : {TxtY, TxtM, TxtD})
         connect(e, &QLineEdit::textEdited, this, [this] { updateDateWarning(); });
+    // A restore replaced the member database: show what it holds now.
+    connect(&MemberDbEvents::instance(), &MemberDbEvents::replaced, this,
+            [this] { trap(QStringLiteral("画面の読み込み"), [this] { reloadAll(); }); });
     // The tab order (and so Enter in the boxes) follows the way an examination is
     // entered: patient, his boxes, the examination list, the date, the stage, the grid,
     // then saving; the buttons of the date and stage rows come after.
@@ -712,6 +716,12 @@ void PFrmInput::closeEvent(QCloseEvent* event) {
     }
     event->accept();
     CloseMemberDbForce();
+    if (closing.askBackup &&
+        msgBox(QStringLiteral("データのバックアップを実行しますか？"), QStringLiteral("バックアップ確認"),
+               MsgButtons::YesNo, MsgIcon::Exclamation) == MsgResult::Yes &&
+        closing.showBackup)
+        closing.showBackup(this);
+    if (closing.endProgram) closing.endProgram();
 }
 
 void PFrmInput::trap(const QString& firstLine, const std::function<void()>& action) {

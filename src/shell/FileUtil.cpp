@@ -1,5 +1,6 @@
 #include "FileUtil.h"
 
+#include "platform/desktop_shell.h"
 #include "platform/services.h"
 
 #include <QDesktopServices>
@@ -245,8 +246,8 @@ bool ShellAndWait(const QString& command, int /*windowStyle*/) {
 }
 
 bool ShellOpen(const QString& pathOrUrl) {
-    const QUrl url = QFileInfo::exists(pathOrUrl) ? QUrl::fromLocalFile(pathOrUrl) : QUrl(pathOrUrl);
-    return QDesktopServices::openUrl(url);
+    if (QFileInfo::exists(pathOrUrl)) return desktopShell().openDocument(pathOrUrl);
+    return QDesktopServices::openUrl(QUrl(pathOrUrl));
 }
 
 QString GetSpecialFolderPath(int folderId) {

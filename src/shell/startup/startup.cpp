@@ -8,15 +8,18 @@
 #include "data/CMaster.h"
 #include "data/CPatient.h"
 #include "data/DataObjects.h"
+#include "data/PFrmCompact.h"
 #include "data/SchemaMaintenance.h"
 #include "exam/ExamObjects.h"
 #include "exam/ExamSession.h"
 #include "exam/PFrmInput.h"
 #include "exam/PFrmPlayWave.h"
+#include "platform/desktop_shell.h"
 #include "platform/services.h"
 #include "platform/single_instance.h"
 #include "shell/AppState.h"
 #include "shell/FileUtil.h"
+#include "tools/PFrmBackup.h"
 #include "tools/CPatientAdd.h"
 #include "tools/PFrmImport.h"
 
@@ -226,7 +229,18 @@ int runProgram(int argc, char** argv) {
     QApplication::setApplicationName("KVR-Chart-DB");
     QApplication::setApplicationVersion(KVR_VERSION_STRING);
     installDesktopServices();
+    installDesktopShell();
     setupJapaneseUi();
+    // Closing the entry screen: the backup question, then the compaction window ends the program.
+    PFrmInput::closing.askBackup = true;
+    PFrmInput::closing.showBackup = [](QWidget* parent) {
+        PFrmBackup window(parent);
+        window.exec();
+    };
+    PFrmInput::closing.endProgram = [] {
+        PFrmCompact window;
+        window.run();
+    };
     if (!Main()) return 0;
     const int code = QApplication::exec();
     closeAllConnections();

@@ -1,0 +1,214 @@
+// Backup and restore: the settings file, the dated names, the refusals, the safety copy,
+// the connections during a restore and the backup window of the program's end.
+#include "data/MemberDbSwap.h"
+#include "tools/BackupRestore.h"
+#include "tools/PFrmBackup.h"
+#include "tools/PanelBackupRestore.h"
+#include "tools_fixture.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+using namespace kvr;
+
+namespace {
+
+class BackupTest : public test::ToolsTest {
+protected:
+    QString settings() {
+        QFile f(MemberSettingsPath());
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : "<none>";
+    }
+    void writeSettings(const QString& text) {
+        QFile f(MemberSettingsPath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text.toUtf8());
+    }
+    int patients(const QString& path) {
+        return db::Connection::open(path, kProgramPassword)->scalar("SELECT COUNT(*) FROM TPatient").toInt();
+    }
+    QString memberFolder() const { return app().MemberFolder; }
+};
+
+TEST_F(BackupTest, SettingsFileIsCreatedReadAndCorrected) {
+    struct Case {
+        const char* name;
+        QString file; // empty: no file
+        QString folder;
+        QString afterwards;
+    };
+    const QString member = t.paths->app + "/123456";
+    const Case cases[] = {
+        {"first use", {}, member, "BackUpPath=" + member + "\r\n"},
+        {"a folder of its own", "BackUpPath=/media/usb/kvr\r\n", "/media/usb/kvr", "BackUpPath=/media/usb/kvr\r\n"},
+        {"comments, blanks and spaces around",
+         "' backup folder\r\n\r\n  BackUpPath =  /srv/backup  \r\n", "/srv/backup", {}},
+        {"the program folder is corrected", "BackUpPath=" + t.paths->app + "\r\n", member,
+         "BackUpPath=" + member + "\r\n"},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(MemberSettingsPath());
+        if (!c.file.isEmpty()) writeSettings(c.file);
+        EXPECT_EQ(ReadBackUpPath(), c.folder) << c.name;
+        EXPECT_EQ(settings(), c.afterwards.isEmpty() ? c.file : c.afterwards) << c.name;
+    }
+    EXPECT_EQ(WriteBackUpPath(QString()), member);
+    EXPECT_EQ(DatedBackupName(QDateTime(QDate(2023, 4, 1), QTime(9, 30, 59))), "KVR-DB-123456_20230401_0930.MDB");
+}
+
+TEST_F(BackupTest, TabBackupLandsInTheFolderAndRefusesTheDatabaseItself) {
+    BackupRestorePanel panel;
+    EXPECT_EQ(panel.LblPathBackUp->text(), memberFolder());
+    EXPECT_EQ(panel.TxtFile->text(), "KVR-DB-123456_20240814_1630.MDB");
+    panel.CmdBackUp->click();
+    const QString target = memberFolder() + "/KVR-DB-123456_20240814_1630.MDB";
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+    EXPECT_EQ(panel.LblResultBackUp->text(), QStringLiteral("バックアップ結果"));
+    EXPECT_EQ(panel.LblSrcBackUp->text(), QStringLiteral("コピー元：") + memberPath());
+    EXPECT_EQ(panel.LblDesBackUp->text(), QStringLiteral("コピー先：") + target);
+    EXPECT_EQ(hashOf(target), hashOf(memberPath()));
+
+    panel.TxtFile->setText("KVR-DB-123456.MDB");
+    panel.CmdBackUp->click();
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("コピー元とコピー先が同じです。処理を中止します。"));
+    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("指定エラー"));
+    EXPECT_TRUE(panel.LblResultBackUp->text().isEmpty());
+    EXPECT_TRUE(IsProgramDatabase(memberPath()));
+
+    // A chosen folder is remembered and opens the chooser next time.
+    QTemporaryDir usb;
+    shell->folder = usb.path();
+    panel.CmdPathBackUp->click();
+    EXPECT_EQ(panel.LblPathBackUp->text(), usb.path());
+    EXPECT_EQ(settings(), "BackUpPath=" + usb.path() + "\r\n");
+    shell->folder.clear(); // cancelled: nothing changes
+    panel.CmdPathBackUp->click();
+    EXPECT_EQ(shell->folderStarts, QStringList({memberFolder(), usb.path()}));
+    EXPECT_EQ(panel.LblPathBackUp->text(), usb.path());
+}
+
+TEST_F(BackupTest, RestoreReplacesTheDatabaseAfterASafetyCopyAndRefusesTheSameMinuteTwice) {
+    const QString backup = memberFolder() + "/KVR-DB-123456_20240801_0900.MDB";
+    ASSERT_TRUE(QFile::copy(memberPath(), backup));
+    addPatient(7); // work done after the backup
+    const int withSeven = patients(memberPath());
+
+    ASSERT_TRUE(OpenMemberDbHold()); // the entry screen holds the database
+    db::ConnectionPtr old = memberConn();
+    QSignalSpy reloads(&MemberDbEvents::instance(), &MemberDbEvents::replaced);
+    BackupRestorePanel panel;
+    shell->file = backup;
+    panel.CmdPathRestore->click();
+    EXPECT_EQ(shell->filters, QStringList{QStringLiteral("データベースファイル (*.mdb)|*.mdb")});
+    EXPECT_EQ(panel.LblPathRestore->text(), backup);
+    t.boxes->answer(MsgResult::Yes);
+    panel.CmdRestore->click();
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].text,
+              QStringLiteral("現在のデータはバックアップ後、上書きされます。\r\n\r\n復元を実行してもよろしいですか？"));
+    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("復元確認"));
+    const QString safety = memberFolder() + "/KVR-DB-123456_20240814_1630.MDB";
+    EXPECT_EQ(panel.LblResultRestore->text(), QStringLiteral("復元結果"));
+    EXPECT_EQ(panel.LblSrcRestore->text(), QStringLiteral("復元元：") + backup);
+    EXPECT_EQ(panel.LblDesRestore->text(), QStringLiteral("復元先：") + memberPath());
+    EXPECT_EQ(panel.LblDesRestoreBackup->text(), QStringLiteral("復元先バックアップ：") + safety);
+    EXPECT_EQ(patients(memberPath()), withSeven - 1);
+    EXPECT_EQ(patients(safety), withSeven);
+    EXPECT_FALSE(old->isOpen()); // nothing goes on with the replaced file
+    ASSERT_NE(memberConn(), nullptr);
+    EXPECT_EQ(slot(Slot::Member).hold, 1);
+    EXPECT_EQ(memberConn()->scalar("SELECT COUNT(*) FROM TPatient").toInt(), withSeven - 1);
+    EXPECT_EQ(reloads.count(), 1);
+
+    // Within the same minute: the safety copy is neither restored from nor overwritten.
+    for (const QString& source : {safety, backup}) {
+        t.boxes->clear();
+        t.boxes->answer(MsgResult::Yes);
+        panel.LblPathRestore->setText(source);
+        panel.CmdRestore->click();
+        ASSERT_EQ(t.boxes->shown.size(), 2);
+        EXPECT_EQ(t.boxes->shown[1].text, QStringLiteral("復元元とバックアップが同じです。処理を中止します。\r\n\r\n"
+                                                         "１分以上経過後に再度実行してください。"));
+        EXPECT_EQ(t.boxes->shown[1].title, QStringLiteral("再実行"));
+        EXPECT_TRUE(panel.LblDesRestoreBackup->text().isEmpty());
+    }
+    EXPECT_EQ(patients(safety), withSeven);
+
+    // A minute later the safety copy brings patient 7 back.
+    t.clock->current = t.clock->current.addSecs(60);
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::Yes);
+    panel.LblPathRestore->setText(safety);
+    panel.CmdRestore->click();
+    EXPECT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(patients(memberPath()), withSeven);
+    EXPECT_EQ(reloads.count(), 2);
+}
+
+TEST_F(BackupTest, RestoreRefusalsLeaveTheDatabaseAlone) {
+    const QByteArray before = hashOf(memberPath());
+    const QString text = memberFolder() + "/notes.MDB";
+    QFile f(text);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a database at all");
+    f.close();
+    const QString otherKey = memberFolder() + "/other.MDB";
+    db::Connection::create(otherKey, "another password")->execute("CREATE TABLE TVersion (ID INTEGER)");
+    const QString noVersion = memberFolder() + "/noversion.MDB";
+    db::Connection::create(noVersion, kProgramPassword)->execute("CREATE TABLE TPatient (ID INTEGER)");
+    struct Case {
+        QString source;
+        MsgResult answer;
+        QString title; // of the box after the question; empty: none
+    };
+    const Case cases[] = {
+        {memberFolder() + "/KVR-DB-123456_20200101_0000.MDB", MsgResult::No, {}},
+        {memberPath(), MsgResult::Yes, "指定エラー"},
+        {text, MsgResult::Yes, "指定エラー"},
+        {otherKey, MsgResult::Yes, "指定エラー"},
+        {noVersion, MsgResult::Yes, "指定エラー"},
+    };
+    for (const Case& c : cases) {
+        t.boxes->clear();
+        t.boxes->answer(c.answer);
+        const RestoreOutcome out = RestoreMemberDb(c.source);
+        EXPECT_FALSE(out.restored) << c.source.toStdString();
+        EXPECT_FALSE(out.safetyCopied) << c.source.toStdString();
+        ASSERT_EQ(t.boxes->shown.size(), c.title.isEmpty() ? 1 : 2) << c.source.toStdString();
+        if (!c.title.isEmpty()) EXPECT_EQ(t.boxes->shown[1].title, c.title);
+    }
+    EXPECT_TRUE(t.boxes->shown[1].text.startsWith(
+        QStringLiteral("復元元のファイルはKVR-DBのデータベースではないか、壊れています。処理を中止します。")));
+    EXPECT_EQ(hashOf(memberPath()), before);
+    EXPECT_FALSE(QFileInfo::exists(memberFolder() + "/KVR-DB-123456_20240814_1630.MDB"));
+}
+
+TEST_F(BackupTest, BackupWindowOfTheProgramEnd) {
+    PFrmBackup w;
+    EXPECT_EQ(settings(), "BackUpPath=" + memberFolder() + "\r\n"); // created on first use
+    EXPECT_EQ(w.LblSrcBackUp->text(), QStringLiteral("バックアップ元：") + memberPath());
+    const QString target = memberFolder() + "/KVR-DB-123456_20240814_1630.MDB";
+    EXPECT_EQ(w.LblDesBackUp->text(), QStringLiteral("バックアップ先：") + target);
+    t.clock->current = t.clock->current.addSecs(120); // the name stays the one of the opening
+    w.CmdBackUp->click();
+    EXPECT_EQ(w.result(), QDialog::Accepted);
+    EXPECT_EQ(hashOf(target), hashOf(memberPath()));
+
+    PFrmBackup empty;
+    empty.LblPathBackUp->clear();
+    QTemporaryDir usb;
+    shell->folder = usb.path();
+    empty.CmdBackUp->click();
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("バックアップデータを保存するフォルダを指定してください。"));
+    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("フォルダ指定"));
+    EXPECT_EQ(empty.LblPathBackUp->text(), usb.path());
+    EXPECT_EQ(empty.LblDesBackUp->text(),
+              QStringLiteral("バックアップ先：") + usb.path() + "/KVR-DB-123456_20240814_1632.MDB");
+    EXPECT_NE(empty.result(), QDialog::Accepted); // the backup runs on the next click
+}
+
+} // namespace
