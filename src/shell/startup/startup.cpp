@@ -16,6 +16,8 @@
 #include "platform/single_instance.h"
 #include "shell/AppState.h"
 #include "shell/FileUtil.h"
+#include "tools/CPatientAdd.h"
+#include "tools/PFrmImport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,6 +76,7 @@ void StartupMaintenance() {
     // 8. The shared record objects, in their order.
     TheClinicCode();
     ThePatient();
+    ThePatientAdd();
     TheCharge();
     TheExamData();
     TheNextAutoNumber();
@@ -85,8 +88,9 @@ void StartupMaintenance() {
     // The steps below share one connection: each open of a keyed file costs a key derivation.
     OpenMemberDbHold();
 
-    // 9. Master list from TMaster.txt, clinic code.
+    // 9. Master list from TMaster.txt, additional-information table, clinic code.
     TheMaster().CheckTable();
+    ThePatientAdd().CheckTable();
     LoadClinicCode();
 
     // 10. Old-format conversion, sample patients.
@@ -176,6 +180,7 @@ bool Main(const StartupOptions& options) {
     // 15. The examination entry screen; the program runs as long as it is open.
     auto* w = new PFrmInput();
     w->setAttribute(Qt::WA_DeleteOnClose);
+    w->showTools = [w](QWidget*, int startTab) { ShowToolsScreen(w, startTab); };
     w->show();
     return true;
 }
