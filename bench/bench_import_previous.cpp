@@ -53,6 +53,27 @@ void BM_ImportPrevious30x200(benchmark::State& state) {
 }
 BENCHMARK(BM_ImportPrevious30x200)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
+// The parts: reading the previous file's rows, and the transaction that copies them.
+void BM_ReadPrevious30x200(benchmark::State& state) {
+    test::TestServices t = test::installTestServices();
+    const QString prevPath = t.paths->app + "/VAZUZ2.MDB";
+    {
+        test::PreviousVersionFile prev(prevPath);
+        prev.conn()->beginTransaction();
+        for (int id = 1; id <= 30; ++id) {
+            prev.addPatient(id);
+            prev.addExams(id, 200);
+        }
+        prev.conn()->commit();
+    }
+    auto source = openPreviousVersionDb(prevPath);
+    for (auto _ : state) {
+        const PreviousData d = ReadPreviousData(*source);
+        if (d.exams.rows.size() != 6000) state.SkipWithError("rows missing");
+    }
+}
+BENCHMARK(BM_ReadPrevious30x200)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 } // namespace
 
 int main(int argc, char** argv) {

@@ -97,17 +97,37 @@ void copyPatients(const db::ConnectionPtr& conn, const PreviousTable& patients) 
     }
 }
 
+// The keys of count new examination rows, as count draws from the "TExamData" counter give
+// them inside the transaction: consecutive numbers, the counter advanced by count. Without
+// the counter row every draw gives the same first number and nothing is stored, so a
+// second row collides, as it would row by row.
+QList<qint32> drawExamKeys(const db::ConnectionPtr& conn, int count) {
+    QList<qint32> keys;
+    if (count == 0) return keys;
+    const qint32 first = GetNextNumberOn(conn, "TExamData", false);
+    const bool counterRow = conn->scalar("SELECT COUNT(*) FROM TNextAutoNumber WHERE ID=0").toInt() > 0;
+    for (int i = 0; i < count; ++i)
+        keys << (counterRow ? first + i : first);
+    if (counterRow) {
+        const qint32 next = first - IdPrefix * 10000000 + count;
+        conn->execute("UPDATE TNextAutoNumber SET ExamData=? WHERE ID=0", {next});
+        TheNextAutoNumber().ExamData = next;
+    }
+    return keys;
+}
+
 void copyExams(const db::ConnectionPtr& conn, const PreviousTable& exams) {
     QStringList columns;
     for (const QString& c : kExamColumns)
         if (exams.indexOf(c) >= 0) columns << c;
     const QString sql = insertSql("TExamData", QStringList(columns) << "ID" << "UpDate");
     const QDateTime stamp = now();
+    const QList<qint32> keys = drawExamKeys(conn, int(exams.rows.size()));
     for (size_t r = 0; r < exams.rows.size(); ++r) {
         QVariantList params;
         for (const QString& c : columns)
             params << stored(c, exams.value(int(r), c));
-        params << GetNextNumberOn(conn, "TExamData") << stamp;
+        params << keys[qsizetype(r)] << stamp;
         conn->execute(sql, params);
     }
 }
