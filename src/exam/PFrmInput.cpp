@@ -675,6 +675,12 @@ void PFrmInput::closeEvent(QCloseEvent* event) {
     }
     event->accept();
     CloseMemberDbForce();
+    if (closing.askBackup &&
+        msgBox(QStringLiteral("データのバックアップを実行しますか？"), QStringLiteral("バックアップ確認"),
+               MsgButtons::YesNo, MsgIcon::Exclamation) == MsgResult::Yes &&
+        closing.showBackup)
+        closing.showBackup(this);
+    if (closing.endProgram) closing.endProgram();
 }
 
 void PFrmInput::trap(const QString& firstLine, const std::function<void()>& action) {

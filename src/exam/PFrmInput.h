@@ -46,6 +46,16 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
 };
 
+// What closing the entry screen leads to once the unsaved-data question let it close:
+// the backup question (when askBackup is set; Yes shows the backup window), then the
+// end of the program (the compaction window, which never returns). Unset (tests),
+// closing only closes.
+struct EntryClosingSteps {
+    bool askBackup = false;
+    std::function<void(QWidget* parent)> showBackup;
+    std::function<void()> endProgram;
+};
+
 class PFrmInput : public QMainWindow {
     Q_OBJECT
 public:
@@ -124,6 +134,8 @@ public:
     // The chart screen for the current patient, shown modally on the given tab (0 the
     // chart, 1 the data-sheet preview). Set by the program once that screen exists.
     std::function<void(QWidget* parent, int startTab)> showChart;
+    // What closing the screen leads to (set by the program at its start).
+    static inline EntryClosingSteps closing;
 
     // ---------------------------------------------------------------- state
     int currentPatient() const { return patientId_; }

@@ -6,6 +6,7 @@
 #include "data/CMaster.h"
 #include "data/CPatient.h"
 #include "data/DataObjects.h"
+#include "data/PFrmCompact.h"
 #include "data/SchemaMaintenance.h"
 #include "exam/ExamObjects.h"
 #include "exam/ExamSession.h"
@@ -15,6 +16,7 @@
 #include "platform/single_instance.h"
 #include "shell/AppState.h"
 #include "shell/FileUtil.h"
+#include "tools/CPatientAdd.h"
 
 #include <QApplication>
 #include <QDir>
@@ -73,6 +75,7 @@ void StartupMaintenance() {
     // 8. The shared record objects, in their order.
     TheClinicCode();
     ThePatient();
+    ThePatientAdd();
     TheCharge();
     TheExamData();
     TheNextAutoNumber();
@@ -84,8 +87,9 @@ void StartupMaintenance() {
     // The steps below share one connection: each open of a keyed file costs a key derivation.
     OpenMemberDbHold();
 
-    // 9. Master list from TMaster.txt, clinic code.
+    // 9. Master list from TMaster.txt, additional-information table, clinic code.
     TheMaster().CheckTable();
+    ThePatientAdd().CheckTable();
     LoadClinicCode();
 
     // 10. Old-format conversion, sample patients.
@@ -202,6 +206,12 @@ int runProgram(int argc, char** argv) {
     QApplication::setApplicationVersion(KVR_VERSION_STRING);
     installDesktopServices();
     setupJapaneseUi();
+    // Closing the entry screen: the backup question, then the compaction window ends the program.
+    PFrmInput::closing.askBackup = true;
+    PFrmInput::closing.endProgram = [] {
+        PFrmCompact window;
+        window.run();
+    };
     if (!Main()) return 0;
     const int code = QApplication::exec();
     closeAllConnections();

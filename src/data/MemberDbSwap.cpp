@@ -1,0 +1,55 @@
+#include "MemberDbSwap.h"
+
+#include "ADODBMain.h"
+#include "platform/passwords.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kvr {
+
+MemberDbClosed::MemberDbClosed() {
+    const ConnSlot& s = slot(Slot::Member);
+    open_ = s.conn ? s.open : 0;
+    hold_ = s.hold;
+    users_ = s.users;
+    CloseMemberDbForce();
+}
+
+MemberDbClosed::~MemberDbClosed() {
+    if (open_ != 1) return;
+    OpenMemberDbHold();
+    ConnSlot& s = slot(Slot::Member);
+    s.hold = hold_;
+    s.users = users_;
+}
+
+MemberDbEvents& MemberDbEvents::instance() {
+    static MemberDbEvents events;
+    return events;
+}
+
+bool IsProgramDatabase(const QString& path, QString* description) {
+    try {
+        db::ConnectionPtr c = db::Connection::open(path, kProgramPassword);
+        // The version row every database of the program carries (read as start-up does).
+        c->scalar("SELECT Major*10000 + Minor*1000 + Revision FROM TVersion WHERE ID=1");
+        c->close();
+        return true;
+    } catch (const RuntimeError& e) {
+        if (description) *description = e.description;
+        return false;
+    }
+}
+
+bool SyncToDisk(const QString& path, bool folder) {
+    const int fd = ::open(QFile::encodeName(path).constData(), folder ? O_RDONLY | O_DIRECTORY : O_RDONLY);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace kvr
