@@ -17,6 +17,7 @@
 #include "shell/AppState.h"
 #include "shell/FileUtil.h"
 #include "tools/CPatientAdd.h"
+#include "tools/PFrmImport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -176,6 +177,7 @@ bool Main(const StartupOptions& options) {
     // 15. The examination entry screen; the program runs as long as it is open.
     auto* w = new PFrmInput();
     w->setAttribute(Qt::WA_DeleteOnClose);
+    w->showTools = [w](QWidget*, int startTab) { ShowToolsScreen(w, startTab); };
     w->show();
     return true;
 }
