@@ -3,6 +3,7 @@
 #include "data/ADODBMain.h"
 #include "data/CClinicCode.h"
 #include "data/CNextAutoNumber.h"
+#include "data/Compaction.h"
 #include "data/DataObjects.h"
 #include "platform/services.h"
 #include "shell/AppState.h"
@@ -214,7 +215,7 @@ QString CheckPreviousVersionFile(const QString& path) {
 }
 
 std::function<bool()>& ImportCompaction() {
-    static std::function<bool()> compact = [] { return true; };
+    static std::function<bool()> compact = [] { return CompactMemberDb(); };
     return compact;
 }
 
