@@ -86,7 +86,7 @@ KeyStep readEntryKey(int key, const QString& text, QString& prefix) {
 
 EntryAction entryActionFor(const QString& token, int mode) {
     if (token == QLatin1String(".")) {
-        if (mode == 1 || mode == 3 || mode == 4 || mode == 6) return {EntryAction::Clear, 0};
+        if (mode == 1 || mode == 3 || mode == 6) return {EntryAction::Clear, 0};
         return {};
     }
     bool isNumber = false;
@@ -101,9 +101,6 @@ EntryAction entryActionFor(const QString& token, int mode) {
         if (token == QLatin1String("-")) return {EntryAction::ClearBleeding, 0};
         if (token == QLatin1String("*+")) return {EntryAction::SetPus, 0};
         if (token == QLatin1String("*-")) return {EntryAction::ClearPus, 0};
-        break;
-    case 4:
-        if (isNumber && (n == 0 || n == 1)) return {EntryAction::Value, n};
         break;
     case 6:
         if (isNumber && n == 0) return {EntryAction::NoLesion, 0};

@@ -54,9 +54,7 @@ struct EntryAction {
 //   mode 1 (one value per tooth)  "0"-"3" value, "." clear
 //   mode 3 (pocket)               "1"-"16" value, "+"/"-" bleeding, "*+"/"*-" pus, "." clear
 //   mode 6 (furcation)            "0" no-lesion value, "1"-"3" value, "." clear
-//   mode 4 (plaque, two passes)   "1" plaque on the pass, "0" no plaque, "." clear
-//                                 (the values of its "あり" / "なし" buttons)
-//   other modes                   nothing
+//   other modes                   nothing (plaque is entered with its buttons and clicks)
 EntryAction entryActionFor(const QString& token, int mode);
 
 } // namespace kvr

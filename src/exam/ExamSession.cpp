@@ -29,24 +29,6 @@ bool withMemberDb(const std::function<void(const db::ConnectionPtr&)>& body) {
     return runWithRetryBox([&] { body(memberConn()); });
 }
 
-// Runs body inside one transaction of the member connection; any error rolls the whole
-// transaction back before it is reported (and Retry runs the whole body again).
-bool inTransaction(const std::function<void(const db::ConnectionPtr&)>& body) {
-    return withMemberDb([&](const db::ConnectionPtr& conn) {
-        conn->beginTransaction();
-        try {
-            body(conn);
-            conn->commit();
-        } catch (...) {
-            try {
-                conn->rollback();
-            } catch (...) {
-            }
-            throw;
-        }
-    });
-}
-
 QDate dateOf(const QVariant& v) {
     if (!v.isValid() || v.isNull()) return {};
     if (v.typeId() == QMetaType::QString) return db::dateFromDb(v.toString()).date();
@@ -124,17 +106,16 @@ void writePatientRow(const db::ConnectionPtr& conn, int patientId, const QString
     rs.update();
 }
 
-// The writing part of a save: the patient row, the stage clearing, the removal of the
-// replaced rows and the new rows, all in one transaction (one commit, one set of disk
-// syncs; a save that stops or fails leaves everything as it was). Returns the rows as written (for the slots)
-// through written.
+// The writing part of a save: the stage clearing, the removal of the replaced rows and
+// the new rows, all in one transaction (one commit; a save that fails here leaves the
+// examinations as they were). Returns the rows as written (for the slots) through
+// written.
 bool writeExamination(const SaveRequest& r, int action, const QDate& date,
                       std::array<CExamData, kExamSlots>& written) {
     const QString label = StageLabel(r.stage);
     const QList<int> used = usedSlots();
-    return inTransaction([&](const db::ConnectionPtr& conn) {
+    return InMemberTransaction([&](const db::ConnectionPtr& conn) {
         written = ExamSlots();
-        writePatientRow(conn, r.patientId, r.inClinicNumber, r.caseNumber);
         conn->execute("UPDATE TExamData SET CommentID=0, Comment='' WHERE PatientID=? AND CommentID=?",
                       {r.patientId, r.stage});
         if (action == kSaveNewReplace || action == kSaveMoveReplace)
@@ -175,6 +156,22 @@ void critical(const QString& text, const QString& title) {
 }
 
 } // namespace
+
+bool InMemberTransaction(const std::function<void(const db::ConnectionPtr&)>& body) {
+    return withMemberDb([&](const db::ConnectionPtr& conn) {
+        conn->beginTransaction();
+        try {
+            body(conn);
+            conn->commit();
+        } catch (...) {
+            try {
+                conn->rollback();
+            } catch (...) {
+            }
+            throw;
+        }
+    });
+}
 
 // ------------------------------------------------------------------ stage labels
 
@@ -430,6 +427,9 @@ SaveOutcome SaveExamination(const SaveRequest& r) {
         out.focus = SaveFocus::StageList;
         return out;
     }
+    // The patient row comes first, on its own, before anything is asked: the boxes of the
+    // patient are kept even when the user then turns the save back.
+    if (!SavePatient(r.patientId, r.inClinicNumber, r.caseNumber)) return out;
     // The new date's rows only matter when the date is not the loaded one.
     bool dateRows = false;
     if (r.isNew || date != r.loadedDate) {
@@ -517,12 +517,17 @@ bool DeleteExamination(int patientId, int stage, const QDate& date) {
     if (question("表示されているデータを削除します。よろしいですか？　　", "確認", MsgButtons::YesNo, 1) !=
         MsgResult::Yes)
         return false;
-    if (!inTransaction([&](const db::ConnectionPtr& conn) {
-            conn->execute("DELETE FROM TExamData WHERE PatientID=? AND ExamDate=?", {patientId, date});
+    // A new examination whose date boxes name no date has nothing stored to delete.
+    int deleted = 0;
+    if (date.isValid() && !InMemberTransaction([&](const db::ConnectionPtr& conn) {
+            deleted =
+                conn->execute("DELETE FROM TExamData WHERE PatientID=? AND ExamDate=?", {patientId, date});
         }))
         return false;
-    msgBox("表示されているデータを削除しました。", "表示データ削除完了", MsgButtons::Ok,
-           MsgIcon::Information);
+    // Only a deletion that happened is reported.
+    if (deleted > 0)
+        msgBox("表示されているデータを削除しました。", "表示データ削除完了", MsgButtons::Ok,
+               MsgIcon::Information);
     return true;
 }
 
@@ -534,7 +539,7 @@ bool DeletePatient(int patientId) {
     if (question("表示されている患者番号の全データを削除します。よろしいですか？　　", "確認",
                  MsgButtons::YesNo, 1) != MsgResult::Yes)
         return false;
-    if (!inTransaction([&](const db::ConnectionPtr& conn) {
+    if (!InMemberTransaction([&](const db::ConnectionPtr& conn) {
             conn->execute("DELETE FROM TExamData WHERE PatientID=?", {patientId});
             if (conn->tableExists("TPatientAdd"))
                 conn->execute("DELETE FROM TPatientAdd WHERE ID=?", {patientId});

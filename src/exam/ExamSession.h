@@ -22,6 +22,7 @@
 #pragma once
 
 #include "exam/CExamData.h"
+#include "platform/database.h"
 #include "platform/services.h"
 
 #include <QDate>
@@ -31,12 +32,18 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 
 namespace kvr {
 
 class CPatient;
 
 using ToothStatus = std::array<std::uint16_t, kTeeth>;
+
+// Runs body inside one transaction of the member connection (counted open) under the
+// "[Error:" Retry/Cancel box; any error rolls the whole transaction back before it is
+// reported, Retry runs the whole body again. False when the user gave up.
+bool InMemberTransaction(const std::function<void(const db::ConnectionPtr&)>& body);
 
 // ------------------------------------------------------------------ stage labels
 
@@ -167,9 +174,9 @@ struct SaveOutcome {
 };
 
 // Validates (boxes "患者番号を指定してください。", "正しい検査日を入力してください。",
-// "治療ステージを指定してください。"), asks the change and overwrite questions and decides
-// the save action, then writes the patient row (the two box texts) and the examination
-// in one transaction. It does not show the success box: the screen runs its post-save
+// "治療ステージを指定してください。"), writes the patient row (the two box texts) on its
+// own, asks the change and overwrite questions and decides the save action, then writes
+// the examination in one transaction. It does not show the success box: the screen runs its post-save
 // check first and then calls ShowSaveSuccess(). The screen ends its bulk modes before
 // calling.
 SaveOutcome SaveExamination(const SaveRequest& request);
@@ -216,8 +223,10 @@ bool AskCloseUnsaved();
 
 // Delete examination: needs a patient and a stage (critical boxes otherwise); asks
 // "表示されているデータを削除します。よろしいですか？　　" (default No); on Yes deletes
-// every row of the patient on date and shows "表示されているデータを削除しました。".
-// True when deleted (the screen then rebuilds the list).
+// every row of the patient on date and shows "表示されているデータを削除しました。" when
+// there were rows to delete (an invalid date deletes nothing and reports nothing). True
+// when the user confirmed and the deletion went through (the screen then rebuilds the
+// list).
 bool DeleteExamination(int patientId, int stage, const QDate& date);
 // Delete patient: needs a patient; asks "表示されている患者番号の全データを削除します。
 // よろしいですか？　　" (default No); on Yes deletes the patient's rows from TExamData,
@@ -226,10 +235,15 @@ bool DeletePatient(int patientId);
 
 // ------------------------------------------------------------------ start-up repair
 
-// Repairs TComType (row 0; the five stage rows when row 4 is wrong), the stored stage
-// labels of TExamData (Comment and UpDate) and the item definitions 2 (GradPart2 7 -> 6)
-// and 3 (Status 0x1000). Run once after the member database is opened. False when the
-// database gave up.
+// The three start-up routines, run once after the member database is opened, in this
+// order: the item definitions 2 (GradPart2 7 -> 6) and 3 (Status 0x1000), the stage
+// types of TComType (row 0; the five stage rows when row 4 is wrong), and the stage
+// texts stored with the examinations (Comment and UpDate of TExamData rows whose Comment
+// is not the label of their stage). Each is one transaction; false when the database
+// gave up, and RepairStageTables() then stops.
+bool RepairItemDefinitions();
+bool RepairStageTypes();
+bool RepairStageTexts();
 bool RepairStageTables();
 
 } // namespace kvr

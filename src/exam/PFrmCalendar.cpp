@@ -1,6 +1,8 @@
 #include "PFrmCalendar.h"
 
+#include "ExamSession.h"
 #include "PFrmPlayWave.h"
+#include "platform/accessible.h"
 #include "platform/services.h"
 
 #include <QCalendarWidget>
@@ -21,20 +23,20 @@ QDate& calendarDate() {
 }
 
 PFrmCalendar::PFrmCalendar(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("PFrmCalendar"));
+    NameControl(this, QStringLiteral("PFrmCalendar"), QString()); // read by its title
     setWindowTitle(QStringLiteral("日付入力"));
     setModal(true);
 
     MonthView = new QCalendarWidget(this);
-    MonthView->setObjectName(QStringLiteral("MonthView"));
+    NameControl(MonthView, QStringLiteral("MonthView"), QStringLiteral("検査日"));
     MonthView->setMinimumDate(kFirstCalendarDate);
     MonthView->setGridVisible(true);
 
     BtnOK = new QPushButton(QStringLiteral("OK"), this);
-    BtnOK->setObjectName(QStringLiteral("BtnOK"));
+    NameControl(BtnOK, QStringLiteral("BtnOK"), QString());
     BtnOK->setDefault(true);
     BtnCancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
+    NameControl(BtnCancel, QStringLiteral("BtnCancel"), QString());
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -70,15 +72,9 @@ void PFrmCalendar::BtnCancel_Click() {
 }
 
 QDate calendarStartDate(const DateBoxes& boxes, const QDate& today) {
-    bool okYear = false, okMonth = false, okDay = false;
-    const int y = boxes.year.trimmed().toInt(&okYear);
-    const int m = boxes.month.trimmed().toInt(&okMonth);
-    const int d = boxes.day.trimmed().toInt(&okDay);
-    if (okYear && okMonth && okDay) {
-        const QDate date(y, m, d);
-        if (date.isValid() && date >= kFirstCalendarDate) return date;
-    }
-    return today;
+    // The boxes are read as saving reads them (full-width digits too).
+    const QDate date = ParseExamDate(boxes.year, boxes.month, boxes.day);
+    return date.isValid() && date >= kFirstCalendarDate ? date : today;
 }
 
 DateBoxes dateBoxesFor(const QDate& date) {

@@ -38,8 +38,8 @@ struct DateBoxes {
 };
 
 // The date the calendar opens on: the date in the boxes when they form a valid
-// date the calendar can show (years from 1753 on; the entry screen's "no
-// examination" date 100/01/01 is not one), else today.
+// date as saving reads them (ParseExamDate: full-width digits too) that the calendar can show (years from
+// 1753 on; the entry screen's "no examination" date 100/01/01 is not one), else today.
 QDate calendarStartDate(const DateBoxes& boxes, const QDate& today);
 
 // The boxes' text for a date: "yyyy/MM/dd" cut into its year, month and day parts.

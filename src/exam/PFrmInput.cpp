@@ -8,6 +8,7 @@
 #include "exam/PFrmCalendar.h"
 #include "exam/PFrmMsgBoxBui.h"
 #include "exam/PFrmPlayWave.h"
+#include "platform/accessible.h"
 #include "platform/runtime_error.h"
 #include "shell/AppState.h"
 #include "shell/startup/startup.h"
@@ -44,7 +45,7 @@ namespace {
 
 const char* kStyle = R"(
 QMainWindow, QWidget#central { background: #eef1f4; }
-QFrame#panel { background: #ffffff; border: 1px solid #cdd3da; border-radius: 6px; }
+QFrame#panel, QFrame#FraGrid { background: #ffffff; border: 1px solid #cdd3da; border-radius: 6px; }
 QLabel#LblHead { font-size: 17px; font-weight: bold; color: #1f3b57; }
 QLabel#LblVer { color: #5a6b7c; }
 QLabel#LblNowExam { font-size: 16px; font-weight: bold; color: #ffffff; background: #2f6fb3;
@@ -67,17 +68,26 @@ QLabel* caption(const QString& text, QWidget* parent) {
     return l;
 }
 
+// A button read by its caption (which may change: the value buttons, the bulk modes).
 QPushButton* button(const QString& name, const QString& text, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
+    NameControl(b, name, QString());
     return b;
 }
 
-QLineEdit* lineEdit(const QString& name, QWidget* parent, int width = 0) {
+// A text box named by the label that goes before it.
+QLineEdit* lineEdit(const QString& name, QLabel* label, QWidget* parent, int width = 0) {
     auto* e = new QLineEdit(parent);
-    e->setObjectName(name);
+    NameInput(e, name, label);
     if (width > 0) e->setFixedWidth(width);
     return e;
+}
+
+// A list named by the label that goes before it.
+QComboBox* comboBox(const QString& name, QLabel* label, QWidget* parent) {
+    auto* c = new QComboBox(parent);
+    NameInput(c, name, label);
+    return c;
 }
 
 QFrame* panel(QWidget* parent) {
@@ -141,7 +151,7 @@ double leadingNumber(const QString& text) {
 } // namespace
 
 PFrmInput::PFrmInput(QWidget* parent) : QMainWindow(parent) {
-    setObjectName("PFrmInput");
+    NameControl(this, "PFrmInput", QString()); // read by its title
     setWindowTitle(mainWindowTitle());
     fileDialog = defaultFileDialog;
     askPlaqueScope = [](QWidget* p) { return AskPlaqueScope(p); };
@@ -178,7 +188,7 @@ void PFrmInput::buildControls() {
     setCentralWidget(central);
 
     LblPath = new QLabel(this);
-    LblPath->setObjectName("LblPath");
+    NameControl(LblPath, "LblPath", QString());
     statusBar()->addWidget(LblPath, 1);
 
     TimerLoad = new QTimer(this);
@@ -194,13 +204,13 @@ QWidget* PFrmInput::buildHeader() {
     auto* h = new QHBoxLayout(w);
     h->setContentsMargins(4, 0, 4, 0);
     LblHead = new ClickLabel(QStringLiteral("歯周検査ソフト　KVR-Chart-DB"), w);
-    LblHead->setObjectName("LblHead");
+    NameControl(LblHead, "LblHead", QString());
     LblHead->setToolTip(QStringLiteral("クリックするとバージョンを表示します。"));
     LblVer = new QLabel(QStringLiteral("Ver.") + QStringLiteral(KVR_VERSION_STRING), w);
-    LblVer->setObjectName("LblVer");
+    NameControl(LblVer, "LblVer", QString());
     CmdFile = button("CmdFile", QStringLiteral("ファイル"), w);
     mnuFile = new QMenu(CmdFile);
-    mnuFile->setObjectName("mnuFile");
+    NameControl(mnuFile, "mnuFile", QString());
     mnuCreate = mnuFile->addAction(QStringLiteral("新規作成..."));
     mnuCreate->setObjectName("mnuCreate");
     mnuOpen = mnuFile->addAction(QStringLiteral("開く..."));
@@ -225,48 +235,63 @@ QWidget* PFrmInput::buildPatientPanel() {
     g->setHorizontalSpacing(8);
     g->setVerticalSpacing(6);
 
-    CmbOutNo = new QComboBox(f);
-    CmbOutNo->setObjectName("CmbOutNo");
+    QLabel* lblOutNo = caption(QStringLiteral("患者番号"), f);
+    QLabel* lblInNo = caption(QStringLiteral("院内番号"), f);
+    QLabel* lblApplyNo = caption(QStringLiteral("症例番号"), f);
+    QLabel* lblAppName = caption(QStringLiteral("申請者名"), f);
+    QLabel* lblEntry = caption(QStringLiteral("検査一覧"), f);
+    QLabel* lblDate = caption(QStringLiteral("検査日"), f);
+    QLabel* lblStage = caption(QStringLiteral("治療ステージ"), f);
+    CmbOutNo = comboBox("CmbOutNo", lblOutNo, f);
     CmbOutNo->setEditable(true);
     CmbOutNo->setInsertPolicy(QComboBox::NoInsert);
     CmbOutNo->setFixedWidth(90);
-    TxtInNo = lineEdit("TxtInNo", f, 130);
-    TxtApplyNo = lineEdit("TxtApplyNo", f, 130);
+    TxtInNo = lineEdit("TxtInNo", lblInNo, f, 130);
+    TxtApplyNo = lineEdit("TxtApplyNo", lblApplyNo, f, 130);
     TxtApplyNo->setToolTip(
         QStringLiteral("申請書に印刷する症例番号を指定します。未記入の場合は、患者番号が印刷されます。"));
-    TxtAppName = lineEdit("TxtAppName", f, 160);
-    CmbEntry = new QComboBox(f);
-    CmbEntry->setObjectName("CmbEntry");
+    TxtAppName = lineEdit("TxtAppName", lblAppName, f, 160);
+    CmbEntry = comboBox("CmbEntry", lblEntry, f);
     CmbEntry->setMinimumWidth(230);
-    TxtY = lineEdit("TxtY", f, 56);
-    TxtM = lineEdit("TxtM", f, 36);
-    TxtD = lineEdit("TxtD", f, 36);
+    QLabel* lblYear = new QLabel(QStringLiteral("年"), f);
+    QLabel* lblMonth = new QLabel(QStringLiteral("月"), f);
+    QLabel* lblDay = new QLabel(QStringLiteral("日"), f);
+    TxtY = lineEdit("TxtY", lblDate, f, 56);
+    TxtM = lineEdit("TxtM", lblMonth, f, 36);
+    TxtD = lineEdit("TxtD", lblDay, f, 36);
+    // The three boxes read as parts of the examination date.
+    TxtY->setAccessibleName(QStringLiteral("検査日 年"));
+    TxtM->setAccessibleName(QStringLiteral("検査日 月"));
+    TxtD->setAccessibleName(QStringLiteral("検査日 日"));
+    lblYear->setBuddy(TxtY);
     for (QLineEdit* e : {TxtY, TxtM, TxtD})
         e->setAlignment(Qt::AlignCenter);
     TxtY->setMaxLength(4);
     TxtM->setMaxLength(2);
     TxtD->setMaxLength(2);
     CmdDate = button("CmdDate", QStringLiteral("カレンダー"), f);
-    CmbStage = new QComboBox(f);
-    CmbStage->setObjectName("CmbStage");
+    CmbStage = comboBox("CmbStage", lblStage, f);
     CmbStage->setMinimumWidth(150);
     CmdPrevStage = button("CmdPrevStage", QStringLiteral("◀"), f);
     CmdNextStage = button("CmdNextStage", QStringLiteral("▶"), f);
     CmdPrevStage->setToolTip(QStringLiteral("前の治療ステージ"));
     CmdNextStage->setToolTip(QStringLiteral("次の治療ステージ"));
+    // The arrows read as what they do.
+    CmdPrevStage->setAccessibleName(CmdPrevStage->toolTip());
+    CmdNextStage->setAccessibleName(CmdNextStage->toolTip());
     CmdAdd = button("CmdAdd", QStringLiteral("新規検査"), f);
     CmdSave = button("CmdSave", QStringLiteral("保存"), f);
     CmdDelExamData = button("CmdDelExamData", QStringLiteral("検査データ削除"), f);
     CmdDelPatient = button("CmdDelPatient", QStringLiteral("患者削除"), f);
 
     int c = 0;
-    g->addWidget(caption(QStringLiteral("患者番号"), f), 0, c++);
+    g->addWidget(lblOutNo, 0, c++);
     g->addWidget(CmbOutNo, 0, c++);
-    g->addWidget(caption(QStringLiteral("院内番号"), f), 0, c++);
+    g->addWidget(lblInNo, 0, c++);
     g->addWidget(TxtInNo, 0, c++);
-    g->addWidget(caption(QStringLiteral("症例番号"), f), 0, c++);
+    g->addWidget(lblApplyNo, 0, c++);
     g->addWidget(TxtApplyNo, 0, c++);
-    g->addWidget(caption(QStringLiteral("申請者名"), f), 0, c++);
+    g->addWidget(lblAppName, 0, c++);
     g->addWidget(TxtAppName, 0, c++);
     g->setColumnStretch(c, 1);
     auto* actions = new QHBoxLayout;
@@ -279,19 +304,19 @@ QWidget* PFrmInput::buildPatientPanel() {
 
     auto* dateRow = new QHBoxLayout;
     dateRow->setSpacing(4);
-    dateRow->addWidget(caption(QStringLiteral("検査一覧"), f));
+    dateRow->addWidget(lblEntry);
     dateRow->addWidget(CmbEntry);
     dateRow->addSpacing(14);
-    dateRow->addWidget(caption(QStringLiteral("検査日"), f));
+    dateRow->addWidget(lblDate);
     dateRow->addWidget(TxtY);
-    dateRow->addWidget(new QLabel(QStringLiteral("年"), f));
+    dateRow->addWidget(lblYear);
     dateRow->addWidget(TxtM);
-    dateRow->addWidget(new QLabel(QStringLiteral("月"), f));
+    dateRow->addWidget(lblMonth);
     dateRow->addWidget(TxtD);
-    dateRow->addWidget(new QLabel(QStringLiteral("日"), f));
+    dateRow->addWidget(lblDay);
     dateRow->addWidget(CmdDate);
     dateRow->addSpacing(14);
-    dateRow->addWidget(caption(QStringLiteral("治療ステージ"), f));
+    dateRow->addWidget(lblStage);
     dateRow->addWidget(CmdPrevStage);
     dateRow->addWidget(CmbStage);
     dateRow->addWidget(CmdNextStage);
@@ -301,8 +326,10 @@ QWidget* PFrmInput::buildPatientPanel() {
 }
 
 QWidget* PFrmInput::buildGrid() {
-    auto* f = panel(this);
+    auto* f = new QFrame(this);
     gridArea_ = f;
+    // The grid takes the entry keys while it has the focus.
+    NameControl(f, QStringLiteral("FraGrid"), QStringLiteral("検査値の入力"));
     f->setFocusPolicy(Qt::StrongFocus);
     auto* g = new QGridLayout(f);
     g->setContentsMargins(8, 6, 8, 6);
@@ -316,7 +343,7 @@ QWidget* PFrmInput::buildGrid() {
     const int lowerFirstRow = 1 + kRows + 1;
     for (int t = 0; t < 32; ++t) {
         auto* l = new ClickLabel(QString(), f);
-        l->setObjectName(QStringLiteral("LblTh%1").arg(t));
+        NameControl(l, QStringLiteral("LblTh%1").arg(t), QString());
         l->setProperty("class", "toothLabel");
         l->setAlignment(Qt::AlignCenter);
         l->setMinimumHeight(34);
@@ -329,7 +356,7 @@ QWidget* PFrmInput::buildGrid() {
     for (int r = 0; r < kRows; ++r) {
         for (int jaw = 0; jaw < 2; ++jaw) {
             auto* head = new ClickLabel(QString(), f);
-            head->setObjectName(QStringLiteral("LblRow%1").arg(jaw * kRows + r));
+            NameControl(head, QStringLiteral("LblRow%1").arg(jaw * kRows + r), QString());
             head->setProperty("class", "rowHead");
             head->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
             head->setMinimumWidth(92);
@@ -340,7 +367,8 @@ QWidget* PFrmInput::buildGrid() {
         }
         for (int t = 0; t < 32; ++t) {
             auto* cell = new ToothButton(r * 32 + t, f);
-            cell->setObjectName(QStringLiteral("Th%1").arg(r * 32 + t));
+            // Read by its tooth, site and value (its own accessibility interface).
+            NameControl(cell, QStringLiteral("Th%1").arg(r * 32 + t), QString());
             Th[r * 32 + t] = cell;
             g->addWidget(cell, t < 16 ? 1 + r : lowerFirstRow + r, columnOf(t));
             connect(cell, &ToothButton::clicked, this, [this](int index, int site) {
@@ -365,7 +393,7 @@ QWidget* PFrmInput::buildEntryPanel() {
     v->setContentsMargins(10, 10, 10, 10);
     v->setSpacing(6);
     LblNowExam = new ClickLabel(QString(), f);
-    LblNowExam->setObjectName("LblNowExam");
+    NameControl(LblNowExam, "LblNowExam", QString());
     LblNowExam->setAlignment(Qt::AlignCenter);
     v->addWidget(LblNowExam);
 
@@ -407,7 +435,8 @@ QWidget* PFrmInput::buildEntryPanel() {
     line->setFrameShape(QFrame::HLine);
     line->setStyleSheet("color: #cdd3da;");
     v->addWidget(line);
-    v->addWidget(new QLabel(QStringLiteral("歯の状態"), f));
+    auto* statusHead = new QLabel(QStringLiteral("歯の状態"), f);
+    v->addWidget(statusHead);
     CmdImplant = button("CmdImplant", QStringLiteral("インプラント"), f);
     CmdPontic = button("CmdPontic", QStringLiteral("ポンティック"), f);
     CmdMT = button("CmdMT", QStringLiteral("ＭＴ（欠損）"), f);
@@ -486,12 +515,8 @@ void PFrmInput::connectControls() {
     connect(TimerLoad, &QTimer::timeout, this,
             [this] { trap(QStringLiteral("起動時処理"), [this] { TimerLoad_Timer(); }); });
 
-    connect(CmbOutNo, &QComboBox::activated, this, [this](int i) {
-        trap(QStringLiteral("患者の選択"), [this, i] {
-            const int id = CmbOutNo->itemData(i).toInt();
-            if (id != patientId_ && !selectPatient(id)) showPatientInList();
-        });
-    });
+    connect(CmbOutNo, &QComboBox::activated, this,
+            [this](int i) { requestPatient(CmbOutNo->itemData(i).toInt()); });
     connect(CmbEntry, &QComboBox::activated, this,
             [this](int i) { trap(QStringLiteral("検査の選択"), [this, i] { selectExamination(i); }); });
     connect(CmbStage, &QComboBox::currentIndexChanged, this, [this] {
@@ -499,6 +524,16 @@ void PFrmInput::connectControls() {
     });
     for (QLineEdit* e : {TxtY, TxtM, TxtD})
         connect(e, &QLineEdit::textEdited, this, [this] { updateDateWarning(); });
+    // The tab order (and so Enter in the boxes) follows the way an examination is
+    // entered: patient, his boxes, the examination list, the date, the stage, the grid,
+    // then saving; the buttons of the date and stage rows come after.
+    const QList<QWidget*> order = {CmbOutNo,     TxtInNo,      TxtApplyNo,     TxtAppName,     CmbEntry,
+                                   TxtY,         TxtM,         TxtD,           CmbStage,       gridArea_,
+                                   CmdSave,      CmdAdd,       CmdDelExamData, CmdDelPatient,  CmdDate,
+                                   CmdPrevStage, CmdNextStage, CmdChartDR,     CmdStyleDRS071, CmdImport,
+                                   CmdImage,     CmdFile,      CmdEnd};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
     auto* saveKey = new QShortcut(QKeySequence::Save, this);
     connect(saveKey, &QShortcut::activated, this,
             [this] { trap(QStringLiteral("保存"), [this] { save(); }); });
@@ -653,14 +688,7 @@ bool PFrmInput::eventFilter(QObject* watched, QEvent* event) {
     if (isTextOrList(w)) {
         const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
         if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-            // Enter walks the boxes like Tab; after the day comes the stage (the calendar
-            // button is for the mouse), and after the stage the entry grid.
-            if (w == TxtD)
-                CmbStage->setFocus(Qt::TabFocusReason);
-            else if (w == CmbStage)
-                gridArea_->setFocus(Qt::TabFocusReason);
-            else
-                focusNextChild();
+            focusNextChild(); // Enter walks the boxes like Tab
             return true;
         }
         return false;

@@ -10,7 +10,8 @@
 //
 // The screen previews keys (an application event filter): while the focus is not in a
 // text box or list, entry keys go to the current item (see EntryKeys.h); inside text
-// boxes and lists Enter moves the focus on like Tab. Right/Enter at the last position of
+// boxes and lists Enter moves the focus on like Tab (the tab order leads from the date
+// boxes to the stage list and on into the grid). Right/Enter at the last position of
 // an item row goes on to the first position of the next row, Left/Backspace at the first
 // position back to the last position of the previous row.
 #pragma once
@@ -236,6 +237,7 @@ private:
     void updateDateWarning();
     void onDateButton();
     void onPatientListLeft();
+    void requestPatient(int patientId);
     void deleteExamination();
     void deletePatient();
     void showVersion();
@@ -260,6 +262,7 @@ private:
     bool pusMode_ = false;
     bool dateWarning_ = false;
     bool checkingPatient_ = false;
+    bool changingPatient_ = false; // a patient change (its question, its save) is under way
     bool loading_ = false;
     QWidget* gridArea_ = nullptr;
 };

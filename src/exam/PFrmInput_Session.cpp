@@ -92,21 +92,31 @@ void PFrmInput::loadPatient(int patientId) {
 }
 
 void PFrmInput::onPatientListLeft() {
-    if (checkingPatient_) return;
+    if (checkingPatient_ || changingPatient_) return;
     checkingPatient_ = true;
     const QString text = CmbOutNo->currentText().trimmed();
     const bool unchanged = patientId_ != 0 && text == PatientListText(patientId_);
     if (!unchanged) {
         int selected = 0;
-        if (!CheckTypedPatientNumber(text, patients_, selected)) {
+        if (!CheckTypedPatientNumber(text, patients_, selected))
             CmbOutNo->setFocus();
-        } else if (selected != 0 && selected != patientId_) {
-            trap(QStringLiteral("患者の選択"), [&] {
-                if (!selectPatient(selected)) showPatientInList();
-            });
-        }
+        else if (selected != 0)
+            requestPatient(selected);
     }
     checkingPatient_ = false;
+}
+
+// A patient change asked for by the patient list. Leaving the list after typing a number
+// reaches here twice (the list's own activation and the focus leaving it); while the
+// first request waits for the unsaved-changes question or saves, the second is dropped,
+// so the question is asked once, about the patient on screen.
+void PFrmInput::requestPatient(int patientId) {
+    if (changingPatient_ || patientId == patientId_) return;
+    changingPatient_ = true;
+    trap(QStringLiteral("患者の選択"), [&] {
+        if (!selectPatient(patientId)) showPatientInList();
+    });
+    changingPatient_ = false;
 }
 
 // ---------------------------------------------------------------- examinations
@@ -273,11 +283,8 @@ bool PFrmInput::save() {
     if (!check.isEmpty()) msgBox(check, QStringLiteral("チェック"), MsgButtons::Ok, MsgIcon::Critical);
     ShowSaveSuccess();
     unsaved_ = false;
-    isNew_ = false;
-    loadedDate_ = out.savedDate;
-    app().CurrentExamDate = QDateTime(out.savedDate, QTime(0, 0));
-    setDateBoxes(out.savedDate);
-    // The list again, with the saved date selected (the grid already shows it).
+    // The list again, with the saved date selected, and the saved examination loaded from
+    // the database: the grid shows what was stored and the cursors start over.
     const QList<ExamEntry> entries = ListExaminations(patientId_);
     loading_ = true;
     CmbEntry->clear();
@@ -288,12 +295,17 @@ bool PFrmInput::save() {
     }
     CmbEntry->setCurrentIndex(index);
     loading_ = false;
+    isNew_ = false;
+    loadedDate_ = out.savedDate;
+    app().CurrentExamDate = QDateTime(out.savedDate, QTime(0, 0));
+    loadExamination(out.savedDate, req.stage);
     return true;
 }
 
 // ---------------------------------------------------------------- deleting
 
 void PFrmInput::deleteExamination() {
+    // A new examination is the one of the date boxes (an invalid date has nothing stored).
     const QDate date = isNew_ ? ParseExamDate(TxtY->text(), TxtM->text(), TxtD->text()) : loadedDate_;
     if (!DeleteExamination(patientId_, selectedStage(), date)) return;
     unsaved_ = false;

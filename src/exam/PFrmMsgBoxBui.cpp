@@ -1,5 +1,7 @@
 #include "PFrmMsgBoxBui.h"
 
+#include "platform/accessible.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -14,18 +16,18 @@ int& msgBoxBuiResult() {
 
 PFrmMsgBoxBui::PFrmMsgBoxBui(QWidget* parent) : QDialog(parent) {
     msgBoxBuiResult() = kScopeCancelled;
-    setObjectName(QStringLiteral("PFrmMsgBoxBui"));
+    NameControl(this, QStringLiteral("PFrmMsgBoxBui"), QString()); // read by its title
     setWindowTitle(QStringLiteral("部位指定"));
     setModal(true);
 
     LblMessage = new QLabel(QStringLiteral("入力する部位を指定してください。"), this);
-    LblMessage->setObjectName(QStringLiteral("LblMessage"));
+    NameControl(LblMessage, QStringLiteral("LblMessage"), QString());
     CmdNonExam = new QPushButton(QStringLiteral("未検査部位のみ"), this);
-    CmdNonExam->setObjectName(QStringLiteral("CmdNonExam"));
+    NameControl(CmdNonExam, QStringLiteral("CmdNonExam"), QString());
     CmdAllExam = new QPushButton(QStringLiteral("すべての部位"), this);
-    CmdAllExam->setObjectName(QStringLiteral("CmdAllExam"));
+    NameControl(CmdAllExam, QStringLiteral("CmdAllExam"), QString());
     CmdCancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    CmdCancel->setObjectName(QStringLiteral("CmdCancel"));
+    NameControl(CmdCancel, QStringLiteral("CmdCancel"), QString());
     CmdNonExam->setDefault(true);
 
     auto* buttons = new QHBoxLayout;

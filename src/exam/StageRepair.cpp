@@ -62,28 +62,22 @@ void repairItems(const db::ConnectionPtr& conn) {
 
 } // namespace
 
-bool RepairStageTables() {
-    MemberDbUse use;
-    const db::ConnectionPtr conn = memberConn();
-    auto step = [&](const std::function<void()>& body) {
-        return runWithRetryBox([&] {
-            conn->beginTransaction();
-            try {
-                body();
-                conn->commit();
-            } catch (...) {
-                try {
-                    conn->rollback();
-                } catch (...) {
-                }
-                throw;
-            }
-        });
-    };
-    if (!step([&] { repairStageTable(conn); })) return false;
+bool RepairItemDefinitions() {
+    return InMemberTransaction(repairItems);
+}
+
+bool RepairStageTypes() {
+    return InMemberTransaction(repairStageTable);
+}
+
+bool RepairStageTexts() {
     const QStringList labels = LoadStageLabels();
-    if (!step([&] { repairStoredLabels(conn, labels); })) return false;
-    return step([&] { repairItems(conn); });
+    return InMemberTransaction([&](const db::ConnectionPtr& conn) { repairStoredLabels(conn, labels); });
+}
+
+bool RepairStageTables() {
+    MemberDbUse use; // one open for the three steps
+    return RepairItemDefinitions() && RepairStageTypes() && RepairStageTexts();
 }
 
 } // namespace kvr

@@ -2,7 +2,10 @@
 
 #include "exam/CExamData.h"
 #include "exam/CSubExam.h"
+#include "exam/CToothPosition.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -42,9 +45,39 @@ int placeOfSurface(int surface, int tooth) {
     }
 }
 
+// The cell as assistive technology sees it: a button named by its tooth, site and value.
+class ToothButtonAccessible : public QAccessibleWidget {
+public:
+    explicit ToothButtonAccessible(ToothButton* cell) : QAccessibleWidget(cell, QAccessible::Button) {}
+    QString text(QAccessible::Text t) const override {
+        const auto* cell = static_cast<const ToothButton*>(widget());
+        switch (t) {
+        case QAccessible::Name:
+            return cell->accessibleText();
+        case QAccessible::Description:
+            return cell->accessibleDescription().isEmpty() ? cell->objectName()
+                                                           : cell->accessibleDescription();
+        default:
+            return QAccessibleWidget::text(t);
+        }
+    }
+};
+
+QAccessibleInterface* toothButtonAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("kvr::ToothButton") && object && object->isWidgetType())
+        return new ToothButtonAccessible(static_cast<ToothButton*>(object));
+    return nullptr;
+}
+
+const char* const kSiteLabels[] = {"BM", "BC", "BD", "LM", "LC", "LD"};
+// Plaque surfaces 0-3 (bits 1, 2, 4, 8).
+const char* const kSurfaceNames[] = {"頬側", "近心", "舌側", "遠心"};
+
 } // namespace
 
 ToothButton::ToothButton(int index, QWidget* parent) : QWidget(parent), index_(index) {
+    static const bool factoryInstalled = (QAccessible::installFactory(toothButtonAccessible), true);
+    (void)factoryInstalled;
     for (auto& site : values_)
         site.fill(-1);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -139,6 +172,93 @@ void ToothButton::setEntryCursor(bool on, int site) {
     cursorOn_ = on;
     cursorSite_ = site;
     update();
+    notifyAccessible();
+}
+
+void ToothButton::Refresh() {
+    update();
+    notifyAccessible();
+}
+
+void ToothButton::notifyAccessible() {
+    if (!QAccessible::isActive()) return;
+    QAccessibleEvent event(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&event);
+}
+
+// ---------------------------------------------------------------- accessible text
+
+QString ToothButton::toothNumber(int tooth, std::uint16_t status) {
+    if (tooth < 0 || tooth > 31) return QString();
+    const int quadrant = tooth / 8; // upper right, upper left, lower right, lower left
+    const int i = tooth % 8;
+    const int position = quadrant % 2 == 0 ? 8 - i : i + 1; // 1 central incisor ... 8 third molar
+    static constexpr int kQuadrantNumbers[] = {1, 2, 4, 3};
+    const int quadrantNumber = kQuadrantNumbers[quadrant];
+    const bool deciduous = (status & kDeciduous) && position <= 5;
+    return QString::number((quadrantNumber + (deciduous ? 4 : 0)) * 10 + position);
+}
+
+QString ToothButton::siteLabel(int tooth, int site) {
+    if (tooth < 0 || tooth > 31) return QString();
+    for (const char* label : kSiteLabels)
+        if (CToothPosition::siteOfLabel(QLatin1String(label), tooth / 8) == site) return QLatin1String(label);
+    return QString();
+}
+
+QString ToothButton::siteText(int site) const {
+    const QString empty = QStringLiteral("未入力");
+    if (kind_ == KindTwoPass) {
+        const int v = value(site, 0);
+        return QString::fromUtf8(kSurfaceNames[site]) + " " +
+               (v < 0    ? empty
+                : v == 1 ? QStringLiteral("あり")
+                         : QStringLiteral("なし"));
+    }
+    const int v = value(site, 0);
+    QString text = siteLabel(tooth(), site) + " " + (v < 0 ? empty : textOf(v));
+    if (kind_ == KindPocket) {
+        if (value(site, 1) >= 0) text += QStringLiteral(" 出血");
+        if (value(site, 2) >= 0) text += QStringLiteral(" 排膿");
+    }
+    return text;
+}
+
+QString ToothButton::accessibleText() const {
+    QString text = toothNumber(tooth(), status_);
+    if (status_ & kMissingTooth)
+        text += QStringLiteral(" 欠損");
+    else if (status_ & kImplant)
+        text += QStringLiteral(" インプラント");
+    else if (status_ & kPontic)
+        text += QStringLiteral(" ポンティック");
+    QList<int> sites;
+    switch (kind_) {
+    case KindOneValue: {
+        const int v = value(0, 0);
+        return text + " " + (v < 0 ? QStringLiteral("未入力") : textOf(v));
+    }
+    case KindPocket:
+    case KindSixSite:
+        if (cursorOn_ && cursorSite_ >= 0 && cursorSite_ < kSites)
+            sites << cursorSite_;
+        else
+            for (int s = 0; s < kSites; ++s)
+                if (kind_ == KindPocket || furcationSite(s)) sites << s;
+        break;
+    case KindTwoPass:
+        if (cursorOn_ && (cursorSite_ == 0 || cursorSite_ == 1))
+            sites << 2 * cursorSite_ << 2 * cursorSite_ + 1;
+        else
+            sites << 0 << 1 << 2 << 3;
+        break;
+    default:
+        return text;
+    }
+    QStringList parts;
+    for (int s : sites)
+        parts << siteText(s);
+    return parts.isEmpty() ? text : text + " " + parts.join(QStringLiteral("、"));
 }
 
 // ---------------------------------------------------------------- two passes

@@ -76,8 +76,19 @@ public:
     bool hasEntryCursor() const { return cursorOn_; }
     int cursorSite() const { return cursorSite_; }
 
-    // Redraw after values, marks or status changed.
-    void Refresh() { update(); }
+    // Redraw after values, marks or status changed (assistive technology is told that
+    // the cell's text changed).
+    void Refresh();
+
+    // What the cell reads to assistive technology: the tooth number (two digits, "16";
+    // deciduous teeth "65"), the tooth's status when flagged, then the site at the cursor
+    // with its value and marks ("16 BM 4 出血"), or, without the cursor, every site
+    // ("16 BM 4 出血、BC 3、..."). Empty sites read "未入力".
+    QString accessibleText() const;
+    // The two-digit tooth number of a tooth index (deciduous teeth in their own numbers).
+    static QString toothNumber(int tooth, std::uint16_t status);
+    // The two-letter label of a site of a tooth ("BM" ... "LD"), empty for a bad site.
+    static QString siteLabel(int tooth, int site);
 
     // Two-pass cells: the two stored cells (plaque bits, 128 = tooth not examined;
     // bits of the surfaces still without input, 15 = none examined) and back.
@@ -114,6 +125,8 @@ private:
     QRect contentRect() const;
     QPolygon surfacePolygon(int surface) const;
     QString textOf(int value) const;
+    QString siteText(int site) const;
+    void notifyAccessible();
     void paintStatus(class QPainter& p, const QRect& r) const;
     void paintSites(class QPainter& p) const;
     void paintOneValue(class QPainter& p) const;

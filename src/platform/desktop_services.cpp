@@ -22,7 +22,12 @@ public:
     MsgResult show(const MsgBoxRequest& r) override {
         QMessageBox box;
         box.setWindowTitle(r.title);
-        box.setText(QString(r.text).replace("\r\n", "\n").replace('\r', '\n'));
+        const QString text = QString(r.text).replace("\r\n", "\n").replace('\r', '\n');
+        box.setText(text);
+        // Assistive technology reads the box by its title and its text.
+        box.setObjectName(QStringLiteral("MsgBox"));
+        box.setAccessibleName(r.title);
+        box.setAccessibleDescription(text);
         switch (r.icon) {
         case MsgIcon::None:
             box.setIcon(QMessageBox::NoIcon);

@@ -1,6 +1,7 @@
 #include "PFrmMessageS.h"
 
 #include "FileUtil.h"
+#include "platform/accessible.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -10,18 +11,18 @@
 namespace kvr {
 
 PFrmMessageS::PFrmMessageS(QWidget* parent) : QDialog(parent) {
-    setObjectName("PFrmMessageS");
+    NameControl(this, "PFrmMessageS", QString());
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_DeleteOnClose, false);
     auto* layout = new QVBoxLayout(this);
     LblMessage = new QLabel(this);
-    LblMessage->setObjectName("LblMessage");
+    NameControl(LblMessage, "LblMessage", QString());
     LblMessage->setAlignment(Qt::AlignCenter);
     QFont f = LblMessage->font();
     f.setPointSizeF(f.pointSizeF() * 1.2);
     LblMessage->setFont(f);
     LblStatus = new QLabel(this);
-    LblStatus->setObjectName("LblStatus");
+    NameControl(LblStatus, "LblStatus", QString());
     LblStatus->setAlignment(Qt::AlignCenter);
     layout->addWidget(LblMessage);
     layout->addWidget(LblStatus);
@@ -43,6 +44,7 @@ PFrmMessageS::~PFrmMessageS() {
 void PFrmMessageS::showEvent(QShowEvent* e) {
     CenterForm(this);
     LblMessage->setText(MessageText);
+    setAccessibleName(MessageText); // the window has no title: it reads as its message
     if (DisplayTime != -1) Timer1->start(DisplayTime < 1 ? 60000 : DisplayTime);
     QDialog::showEvent(e);
 }

@@ -84,6 +84,10 @@ TEST_F(EntryDialogsTest, CalendarOkTakesThePickedDayCancelGivesBackTheBoxesDate)
         {{"2023", "2", "30"}, today},
         {{"2023", "1x", "3"}, today},
         {{"100", "01", "01"}, today}, // the "no examination" date
+        // Read as saving reads them: full-width digits name the date too.
+        {{"２０２３", "０５", "７"}, QDate(2023, 5, 7)},
+        {{"2023", "+5", "7"}, today},
+        {{"2023", "5.0", "7"}, today},
     };
     for (const auto& [boxes, start] : starts)
         EXPECT_EQ(calendarStartDate(boxes, today), start)

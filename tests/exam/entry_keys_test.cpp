@@ -62,7 +62,7 @@ TEST(EntryKeys, EachModeAcceptsItsOwnTokens) {
         {1, "0=0 3=3 4=x 9=x 10=x +=x *-=x .=c"},        // mobility
         {3, "1=1 16=16 0=x 17=x +=B -=b *+=P *-=p .=c"}, // pocket depth
         {6, "0=n 3=3 4=x +=x .=c"},                      // furcation
-        {4, "1=1 0=0 2=x"},                              // plaque
+        {4, "1=x 0=x .=x"},                              // plaque: buttons and clicks only
         {0, "0=x 1=x +=x .=x"},
         {2, "1=x .=x"},
         {5, "1=x"},

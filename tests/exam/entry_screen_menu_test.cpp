@@ -310,6 +310,44 @@ TEST_F(EntryScreenTest, UnsavedChangesAreAskedBeforeAPatientOrExaminationChange)
     EXPECT_TRUE(hasFocusIn(screen->CmbStage));
 }
 
+TEST_F(EntryScreenTest, ANumberTypedIntoThePatientListAsksOnceAboutThePatientOnScreen) {
+    showActive();
+    pickPatient(5);
+    typeValue(7);
+    setDate("2024", "8", "1", 1);
+    // A real box runs its own event loop: whatever is queued runs while it is open.
+    t.boxes->onShow = [](const MsgBoxRequest&) { QCoreApplication::processEvents(); };
+    reply({MsgResult::Yes});
+    screen->CmbOutNo->setFocus();
+    screen->CmbOutNo->setEditText(QString());
+    QTest::keyClicks(screen->CmbOutNo, "7");
+    QTest::keyClick(screen->CmbOutNo, Qt::Key_Return);
+    ASSERT_TRUE(test::waitUntil([&] { return screen->currentPatient() == 7; }));
+    QTest::qWait(50);
+    t.boxes->onShow = nullptr;
+    EXPECT_EQ(boxTexts().count(kUnsavedQuestion), 1);
+    EXPECT_FALSE(boxTitles().contains(QStringLiteral("検査日エラー")));
+    EXPECT_EQ(boxTitles().last(), QStringLiteral("正常終了"));
+    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=5").toInt(), 6);
+    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=7").toInt(), 0);
+    EXPECT_FALSE(screen->unsaved());
+
+    // The same with Tab, answering No: one question, nothing saved.
+    typeValue(3);
+    reply({MsgResult::No});
+    t.boxes->onShow = [](const MsgBoxRequest&) { QCoreApplication::processEvents(); };
+    screen->CmbOutNo->setFocus();
+    screen->CmbOutNo->setEditText(QString());
+    QTest::keyClicks(screen->CmbOutNo, "9");
+    QTest::keyClick(screen->CmbOutNo, Qt::Key_8);
+    QTest::keyClick(screen->CmbOutNo, Qt::Key_Tab);
+    ASSERT_TRUE(test::waitUntil([&] { return screen->currentPatient() == 98; }));
+    QTest::qWait(50);
+    t.boxes->onShow = nullptr;
+    EXPECT_EQ(boxTexts(), QStringList{kUnsavedQuestion});
+    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=7").toInt(), 0);
+}
+
 // ---------------------------------------------------------------- date button
 
 TEST_F(EntryScreenTest, DateButtonNeedsAPatientAndWritesTheCalendarDateIntoTheBoxes) {

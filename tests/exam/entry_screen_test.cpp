@@ -56,6 +56,55 @@ TEST_F(EntryScreenTest, SlashTwoEntersTwelveStarPlusMarksPusAndMobilityRefusesFo
     key(Qt::Key_3, Qt::KeypadModifier);
     EXPECT_EQ(screen->cell(1, tooth)->value(0, 0), 3);
     EXPECT_EQ(sounds(), QStringList{"3.wav"});
+
+    // Plaque takes no keys: its buttons and clicks enter it.
+    screen->setCurrentRow(3);
+    for (int k : {Qt::Key_1, Qt::Key_0, Qt::Key_Period}) {
+        key(k, Qt::KeypadModifier);
+        EXPECT_EQ(sounds(), QStringList{"phone1.wav"});
+    }
+    for (int t = 0; t < 32; ++t)
+        EXPECT_FALSE(screen->cell(3, t)->hasPlaqueInput());
+}
+
+TEST_F(EntryScreenTest, TabLeadsFromTheDateToTheStageAndIntoTheGrid) {
+    showActive();
+    pickPatient(5);
+    screen->TxtY->setFocus();
+    QStringList path;
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        path << QApplication::focusWidget()->objectName();
+    }
+    EXPECT_EQ(path, (QStringList{"TxtM", "TxtD", "CmbStage", "FraGrid", "CmdSave"}));
+    // In the grid the keys enter values.
+    screen->TxtD->setFocus();
+    QTest::keyClick(screen->TxtD, Qt::Key_Tab);
+    QTest::keyClick(screen->CmbStage, Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_4);
+    EXPECT_EQ(screen->cell(0, 0)->value(0, 0), 4);
+}
+
+TEST_F(EntryScreenTest, SavingReloadsTheSavedExaminationWithTheCursorAtItsStart) {
+    pickPatient(5);
+    const std::pair<int, int> start{screen->cursorTooth(), screen->cursorSite()};
+    for (int v : {4, 5, 6, 4})
+        typeValue(v);
+    ASSERT_NE((std::pair{screen->cursorTooth(), screen->cursorSite()}), start);
+    QList<int> typed;
+    for (int s = 0; s < 6; ++s)
+        typed << screen->cell(0, 0)->value(s, 0);
+    setDate("２０２４", "8", "14", 1);
+    t.boxes->clear();
+    ASSERT_TRUE(screen->save());
+    EXPECT_EQ((std::pair{screen->cursorTooth(), screen->cursorSite()}), start);
+    EXPECT_FALSE(screen->isNewExam());
+    EXPECT_EQ(QStringList({screen->TxtY->text(), screen->TxtM->text(), screen->TxtD->text()}),
+              QStringList({"2024", "08", "14"}));
+    // The grid holds what was stored, the slots the stored rows.
+    for (int s = 0; s < 6; ++s)
+        EXPECT_EQ(screen->cell(0, 0)->value(s, 0), typed[s]) << s;
+    EXPECT_EQ(ExamSlots()[0].ID, scalar("SELECT ID FROM TExamData WHERE PatientID=5 AND \"Row\"=0").toInt());
 }
 
 TEST_F(EntryScreenTest, MissingToothReplacesImplantAndKeepsTheDeciduousFlag) {
@@ -150,7 +199,7 @@ TEST_F(EntryScreenTest, PostSaveCheckCountsTheEmptyPositionsOfAHalfEnteredExamin
     screen->setCurrentRow(1);
     keys({Qt::Key_1, Qt::Key_0});
     screen->setCurrentRow(3);
-    keys({Qt::Key_1}); // first pass of the first plaque tooth
+    screen->CmdVal[0]->click(); // "あり" on the first pass of the first plaque tooth
     t.boxes->answer(MsgResult::Yes);
     screen->CmdMT->click(); // the second plaque tooth (tooth 1) is missing
     setDate("2024", "8", "14", 1);
@@ -239,14 +288,14 @@ TEST_F(EntryScreenTest, AWholeExaminationTypedOnTheKeypadIsStoredCellByCell) {
         }
         send(Qt::Key_Enter);
     }
-    // Plaque: "1" on every third pass (bits 1|2 first pass, 4|8 second); an examined
-    // pass clears its bits in the second cell.
+    // Plaque with its buttons: "あり" on every third pass (bits 1|2 first pass, 4|8
+    // second), else "なし"; an examined pass clears its bits in the second cell.
     for (i = 0; i < 64; ++i) {
         const int tooth = screen->cursorTooth(), bits = screen->cursorSite() == 0 ? 3 : 12;
         std::uint8_t& plaque = expected[3][tooth];
         plaque = std::uint8_t((plaque == kNoValue ? 0 : plaque) | (i % 3 == 0 ? bits : 0));
         expected[3][tooth + 48] &= std::uint8_t(~bits);
-        send(Qt::Key_0 + (i % 3 == 0));
+        screen->CmdVal[i % 3 == 0 ? 0 : 1]->click();
     }
     EXPECT_EQ(sounds().count("phone1.wav"), 0);
     t.boxes->clear();

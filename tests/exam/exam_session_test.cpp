@@ -6,6 +6,8 @@
 #include "exam/ExamObjects.h"
 #include "exam/ExamSession.h"
 
+#include <sqlcipher/sqlite3.h>
+
 using namespace kvr;
 
 namespace {
@@ -191,16 +193,26 @@ TEST_F(ExamSessionTest, OtherAnswersStopOrMoveToAFreeDate) {
     }
     EXPECT_EQ(scalar("SELECT count(*) FROM TExamData").toInt(), before);
 
-    // A new examination on a date with rows: No writes nothing, not even the patient row.
+    // A new examination on a date with rows: the patient row is written before the
+    // question, No then leaves the examinations alone.
     ToothStatus status;
     PrepareNewExamination(99, k99Stage4, 1, status);
     SaveRequest r = request(99, k99Stage4, 4);
     r.inClinicNumber = "K-99";
+    r.caseNumber = "7";
     const QString old = pocketData(99, k99Stage4);
+    QString patientAtQuestion;
+    t.boxes->onShow = [&](const MsgBoxRequest&) {
+        patientAtQuestion =
+            scalar("SELECT KalteNumber || '|' || Address1 FROM TPatient WHERE ID=99").toString();
+    };
     t.boxes->answer(MsgResult::No);
     EXPECT_EQ(SaveExamination(r).action, kSaveNone);
+    t.boxes->onShow = nullptr;
+    EXPECT_EQ(patientAtQuestion, "K-99|7");
     EXPECT_EQ(pocketData(99, k99Stage4), old);
-    EXPECT_EQ(scalar("SELECT KalteNumber FROM TPatient WHERE ID=99").toString(), "見本-99");
+    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData").toInt(), before);
+    r.inClinicNumber = "K-99";
     t.boxes->answer(MsgResult::Yes);
     EXPECT_EQ(SaveExamination(r).action, kSaveNewReplace);
     EXPECT_EQ(pocketData(99, k99Stage4), QString("128").repeated(192));
@@ -302,6 +314,17 @@ TEST_F(ExamSessionTest, DeleteQuestionsDefaultToNo) {
     EXPECT_EQ(rows(99, k99Stage1), 6);
     EXPECT_EQ(scalar("SELECT count(*) FROM TPatient WHERE ID=98").toInt(), 1);
 
+    // A new examination whose date boxes name no date: nothing is deleted, and nothing
+    // is reported as deleted.
+    t.boxes->clear();
+    const int all = scalar("SELECT count(*) FROM TExamData").toInt();
+    t.boxes->answer(MsgResult::Yes);
+    t.boxes->answer(MsgResult::Yes);
+    EXPECT_TRUE(DeleteExamination(99, 1, QDate()));
+    EXPECT_TRUE(DeleteExamination(99, 1, QDate(2022, 1, 1))); // a date without rows
+    EXPECT_EQ(titles(), QStringList({"確認", "確認"}));
+    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData").toInt(), all);
+
     t.boxes->clear();
     direct()->execute("INSERT INTO TPatientAdd (ID) VALUES (98)");
     t.boxes->answer(MsgResult::Yes);
@@ -351,6 +374,25 @@ TEST_F(ExamSessionTest, RepairRelabelsStoredCommentsAndFixesTwoItems) {
                      "TSubExam ORDER BY ID)")
                   .toString(),
               "1:3:8192 2:6:0 3:7:4096 13:3:0");
+}
+
+TEST_F(ExamSessionTest, StartUpRoutinesRunItemsThenStageTypesThenStageTexts) {
+    // The first statement each routine writes with, in the order they reach the database.
+    QStringList tables;
+    sqlite3_trace_v2(
+        memberConn()->handle(), SQLITE_TRACE_STMT,
+        [](unsigned, void* out, void* stmt, void*) {
+            const QString sql = QString::fromUtf8(sqlite3_sql(static_cast<sqlite3_stmt*>(stmt)));
+            for (const char* table : {"TSubExam", "TComType", "TExamData"})
+                if (sql.contains(table) && !static_cast<QStringList*>(out)->contains(table))
+                    *static_cast<QStringList*>(out) << table;
+            return 0;
+        },
+        &tables);
+    const bool ok = RepairStageTables();
+    sqlite3_trace_v2(memberConn()->handle(), 0, nullptr, nullptr);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(tables, QStringList({"TSubExam", "TComType", "TExamData"}));
 }
 
 } // namespace

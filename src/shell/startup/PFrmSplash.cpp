@@ -1,6 +1,7 @@
 #include "PFrmSplash.h"
 
 #include "data/ADODBMain.h"
+#include "platform/accessible.h"
 #include "platform/runtime_error.h"
 #include "platform/services.h"
 #include "shell/AppState.h"
@@ -61,7 +62,7 @@ QString backColorCss() {
 
 PFrmSplash::PFrmSplash(QWidget* parent) : QDialog(parent) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    setObjectName("PFrmSplash");
+    NameControl(this, "PFrmSplash", QString()); // read by its title
     setWindowTitle(kTitle2);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
@@ -74,10 +75,10 @@ PFrmSplash::PFrmSplash(QWidget* parent) : QDialog(parent) {
     auto* l = new QVBoxLayout(left);
     l->setContentsMargins(16, 16, 16, 16);
     LblTitle1 = new QLabel(left);
-    LblTitle1->setObjectName("LblTitle1");
+    NameControl(LblTitle1, "LblTitle1", QString());
     LblTitle1->setWordWrap(true);
     LblTitle2 = new QLabel(left);
-    LblTitle2->setObjectName("LblTitle2");
+    NameControl(LblTitle2, "LblTitle2", QString());
     QFont tf = LblTitle2->font();
     tf.setPointSizeF(tf.pointSizeF() * 1.35);
     tf.setBold(true);
@@ -89,7 +90,7 @@ PFrmSplash::PFrmSplash(QWidget* parent) : QDialog(parent) {
     auto* prompt = new QLabel("会員番号を入力してください。", left);
     l->addWidget(prompt);
     TxtKVRCode = new QLineEdit(left);
-    TxtKVRCode->setObjectName("TxtKVRCode");
+    NameInput(TxtKVRCode, "TxtKVRCode", prompt);
     TxtKVRCode->setMaxLength(20);
     QFont nf = TxtKVRCode->font();
     nf.setPointSizeF(nf.pointSizeF() * 1.6);
@@ -103,9 +104,9 @@ PFrmSplash::PFrmSplash(QWidget* parent) : QDialog(parent) {
     l->addSpacing(8);
     auto* buttons = new QHBoxLayout();
     CmdOK = new QPushButton("OK", left);
-    CmdOK->setObjectName("CmdOK");
+    NameControl(CmdOK, "CmdOK", QString());
     CmdCansel = new QPushButton("キャンセル", left);
-    CmdCansel->setObjectName("CmdCansel");
+    NameControl(CmdCansel, "CmdCansel", QString());
     for (QPushButton* b : {CmdOK, CmdCansel}) {
         b->setAutoDefault(false);
         b->setDefault(false);
@@ -116,7 +117,7 @@ PFrmSplash::PFrmSplash(QWidget* parent) : QDialog(parent) {
     l->addLayout(buttons);
     l->addStretch(1);
     ChkDoc = new QCheckBox("以下の説明を閉じる", left);
-    ChkDoc->setObjectName("ChkDoc");
+    NameControl(ChkDoc, "ChkDoc", QString());
     ChkDoc->setAutoFillBackground(true);
     ChkDoc->setStyleSheet("QCheckBox { background: " + backColorCss() + "; padding: 3px; }");
     ChkDoc->installEventFilter(this);
@@ -124,7 +125,7 @@ PFrmSplash::PFrmSplash(QWidget* parent) : QDialog(parent) {
     outer->addWidget(left);
 
     PanelDoc = new QFrame(this);
-    PanelDoc->setObjectName("PanelDoc");
+    NameControl(PanelDoc, "PanelDoc", QStringLiteral("説明"));
     PanelDoc->setFrameShape(QFrame::StyledPanel);
     PanelDoc->setStyleSheet("#PanelDoc { background: " + backColorCss() + "; }");
     auto* p = new QVBoxLayout(PanelDoc);

@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include "PFrmSplash.h"
+#include "chart/ToothPictures.h"
 #include "data/ADODBMain.h"
 #include "data/CClinicCode.h"
 #include "data/CMaster.h"
@@ -162,6 +163,9 @@ bool Main(const StartupOptions& options) {
 
     // 8-11.
     StartupMaintenance();
+
+    // 12. The tooth picture table of the chart screen and the sheets.
+    BuildToothPictureTable(appFolder() + "/BMP");
 
     // 13. The voice player, loaded hidden.
     LoadPlayWave();
