@@ -42,28 +42,52 @@ QDateTime at(int y, int m, int d) {
     return QDateTime(QDate(y, m, d), QTime(0, 0));
 }
 
-TEST_F(PreviousVersionDbTest, KindIsToldByTheFirstBytes) {
+// Each file's kind by its first bytes, and whether it opens as a previous-version database.
+TEST_F(PreviousVersionDbTest, KindByFirstBytesAndRefusals) {
     const QString access = dateTestCopy();
     REQUIRE_DATE_TEST(access);
     test::PreviousVersionFile(path("keyed.db")).close();
+    test::PreviousVersionFile(path("member-key.db"), kProgramPassword).close();
     db::Connection::create(path("plain.db"), "")->execute("CREATE TABLE TPatient (ID INTEGER)");
-    QFile text(path("notes.mdb"));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("Standard Jet DB is not at offset 4 here\n");
-    text.close();
-    QFile(path("empty.mdb")).open(QIODevice::WriteOnly);
+    auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    write("notes.mdb", QByteArray(4096, 'x'));
+    write("broken.mdb", QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(100, '\0'));
 
     const struct {
         QString file;
         PreviousFileKind kind;
+        bool opens;
     } cases[] = {
-        {access, PreviousFileKind::Access},          {path("keyed.db"), PreviousFileKind::Encrypted},
-        {path("plain.db"), PreviousFileKind::Sqlite}, {path("notes.mdb"), PreviousFileKind::Encrypted},
-        {path("empty.mdb"), PreviousFileKind::Encrypted}, {path("none.mdb"), PreviousFileKind::Missing},
-        {dir.path(), PreviousFileKind::Missing},
+        {access, PreviousFileKind::Access, true},
+        {path("keyed.db"), PreviousFileKind::Encrypted, true},
+        {path("member-key.db"), PreviousFileKind::Encrypted, false}, // another password
+        {path("plain.db"), PreviousFileKind::Sqlite, false},
+        {path("notes.mdb"), PreviousFileKind::Encrypted, false},
+        {path("broken.mdb"), PreviousFileKind::Access, false}, // a Jet header and nothing else
+        {path("none.mdb"), PreviousFileKind::Missing, false},
+        {dir.path(), PreviousFileKind::Missing, false},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(detectPreviousFileKind(c.file), c.kind) << c.file.toStdString();
+        try {
+            auto source = openPreviousVersionDb(c.file);
+            EXPECT_TRUE(c.opens) << c.file.toStdString() << " was opened";
+            // A table the file does not have.
+            EXPECT_THROW(
+                try { source->readTable("TClinic"); } catch (const RuntimeError& e) {
+                    EXPECT_EQ(e.number, kPreviousTableMissing);
+                    throw;
+                },
+                RuntimeError);
+        } catch (const RuntimeError& e) {
+            EXPECT_FALSE(c.opens) << c.file.toStdString();
+            EXPECT_EQ(e.number, kPreviousNotADatabase) << c.file.toStdString();
+        }
+    }
 }
 
 // The expected rows are what `mdb-export -D '%Y-%m-%d' -T '%Y-%m-%d %H:%M:%S'` prints for
@@ -140,41 +164,6 @@ TEST_F(PreviousVersionDbTest, SqlCipherFileKeyedWithThePreviousPassword) {
     ASSERT_EQ(e.rows.size(), 2u);
     EXPECT_EQ(e.value(1, "Comment").toString(), "基本治療終了時");
     EXPECT_EQ(e.value(0, "IsPrinted"), QVariant(true));
-}
-
-TEST_F(PreviousVersionDbTest, FilesOfNeitherKindAndMissingTablesAreRefused) {
-    test::PreviousVersionFile(path("member-key.db"), kProgramPassword).close();
-    db::Connection::create(path("plain.db"), "")->execute("CREATE TABLE TPatient (ID INTEGER)");
-    QFile text(path("notes.mdb"));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write(QByteArray(4096, 'x'));
-    text.close();
-    QFile jetHeaderOnly(path("broken.mdb"));
-    ASSERT_TRUE(jetHeaderOnly.open(QIODevice::WriteOnly));
-    jetHeaderOnly.write(QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(100, '\0'));
-    jetHeaderOnly.close();
-
-    for (const char* name : {"member-key.db", "plain.db", "notes.mdb", "broken.mdb", "none.mdb"}) {
-        try {
-            openPreviousVersionDb(path(name));
-            ADD_FAILURE() << name << " was opened";
-        } catch (const RuntimeError& e) {
-            EXPECT_EQ(e.number, kPreviousNotADatabase) << name;
-            EXPECT_FALSE(e.description.isEmpty());
-        }
-    }
-
-    const QString access = dateTestCopy();
-    REQUIRE_DATE_TEST(access);
-    for (const QString& file : {access, path("member-key.db")}) {
-        if (file.endsWith(".db")) continue; // keyed with the wrong password: refused above
-        try {
-            openPreviousVersionDb(file)->readTable("TPatient");
-            ADD_FAILURE() << "a missing table was read";
-        } catch (const RuntimeError& e) {
-            EXPECT_EQ(e.number, kPreviousTableMissing);
-        }
-    }
 }
 
 TEST_F(PreviousVersionDbTest, ForeignSlotHoldsEitherKind) {
