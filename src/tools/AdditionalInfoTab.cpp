@@ -77,7 +77,7 @@ int leadingNumberOf(const QString& text) {
 QLabel* caption(const QString& text, QWidget* parent) {
     auto* l = new QLabel(text, parent);
     l->setWordWrap(true);
-    l->setMaximumWidth(170);
+    l->setMaximumWidth(120);
     return l;
 }
 
@@ -90,7 +90,7 @@ QLabel* requiredMark(QWidget* parent) {
 QComboBox* list(const QString& name, QLabel* label, QWidget* parent) {
     auto* c = new QComboBox(parent);
     NameInput(c, name, label);
-    c->setMinimumWidth(190);
+    c->setMinimumWidth(170);
     c->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     return c;
 }
@@ -119,7 +119,7 @@ QWidget* boxGrid(const QList<QCheckBox*>& boxes, int columns, QWidget* parent) {
     auto* w = new QWidget(parent);
     auto* g = new QGridLayout(w);
     g->setContentsMargins(0, 0, 0, 0);
-    g->setHorizontalSpacing(14);
+    g->setHorizontalSpacing(8);
     g->setVerticalSpacing(2);
     for (int i = 0; i < boxes.size(); ++i)
         g->addWidget(boxes[i], i / columns, i % columns);
@@ -143,6 +143,7 @@ public:
     Section(const QString& title, QWidget* parent)
         : box(new QGroupBox(title, parent)), grid(new QGridLayout(box)) {
         grid->setColumnMinimumWidth(0, 14);
+        grid->setColumnMinimumWidth(1, 104);
         grid->setColumnStretch(2, 1);
         grid->setHorizontalSpacing(6);
         grid->setVerticalSpacing(4);

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -28,7 +29,7 @@ PFrmImport::PFrmImport(const Settings& settings, QWidget* parent) : QDialog(pare
     setObjectName("PFrmImport");
     setWindowTitle(QStringLiteral("追加情報／ツール"));
     setModal(true);
-    resize(1280, 720);
+    resize(1280, 700);
 
     auto* v = new QVBoxLayout(this);
     SSTabTool = new QTabWidget(this);
@@ -95,6 +96,8 @@ void PFrmImport::load() {
     if (start < 0 || start >= TabCount) start = SSTabTool->isTabVisible(TabInfo) ? TabInfo : TabSubmission;
     SSTabTool->setCurrentIndex(start);
     onTabChanged(SSTabTool->currentIndex());
+    // Ready to type: the first input of the information tab.
+    if (start == TabInfo && settings_.editable) info_->TxtBirthDay->setFocus();
 }
 
 void PFrmImport::onTabChanged(int index) {
