@@ -16,6 +16,12 @@ ConnSlot& at(Slot s) {
 }
 
 void connect(ConnSlot& s) {
+    if (&s == &at(Slot::Foreign)) {
+        // The previous version's file may be an Access file or an SQLCipher file.
+        s.previous = openPreviousVersionDb(s.source);
+        s.conn = s.previous->connection();
+        return;
+    }
     s.conn = db::Connection::open(s.source, s.password.isEmpty() ? QString(kProgramPassword) : s.password);
 }
 
@@ -45,6 +51,7 @@ bool forcedClose(Slot which) {
         ok = false;
     }
     s.conn.reset();
+    s.previous.reset();
     s.open = 0;
     s.hold = 0;
     s.users = 0;
@@ -72,6 +79,7 @@ bool release(Slot which) {
             // Recordsets that still hold the old connection object keep it alive.
             if (s.conn) s.conn->close();
             s.conn.reset();
+            s.previous.reset();
         }
     } catch (...) {
         s.open = 0;
@@ -147,6 +155,9 @@ db::ConnectionPtr templateConn() {
 }
 db::ConnectionPtr foreignConn() {
     return at(Slot::Foreign).conn;
+}
+std::shared_ptr<PreviousVersionDb> foreignDb() {
+    return at(Slot::Foreign).previous;
 }
 
 QString errorBoxText(int number, const QString& description) {

@@ -11,6 +11,7 @@
 // Retry/Cancel, critical). Retry tries again; Cancel ends the program.
 #pragma once
 
+#include "data/PreviousVersionDb.h"
 #include "platform/database.h"
 
 #include <QString>
@@ -21,6 +22,8 @@ namespace kvr {
 
 struct ConnSlot {
     db::ConnectionPtr conn; // absent while closed
+    // The foreign slot's file, Access or SQLCipher (conn is its SQLCipher connection, if any).
+    std::shared_ptr<PreviousVersionDb> previous;
     QString source;         // full path of the database file
     QString password;
     qint16 open = 0;
@@ -54,6 +57,8 @@ db::ConnectionPtr memberConn();
 db::ConnectionPtr importConn();
 db::ConnectionPtr templateConn();
 db::ConnectionPtr foreignConn();
+// The previous version's database opened in the foreign slot (null while closed).
+std::shared_ptr<PreviousVersionDb> foreignDb();
 
 // Runs body; on a RuntimeError shows the "[Error:" Retry/Cancel box: Retry runs body
 // again, Cancel returns false. Returns true when body finished.
