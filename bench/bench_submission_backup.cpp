@@ -115,7 +115,8 @@ void BM_Compaction(benchmark::State& state) {
         QFile::remove(work);
         QFile::copy(f.db, work);
         QFile::remove(cliOut);
-        const QString sql = QString("PRAGMA key='%1'; ATTACH DATABASE '%2' AS vqcp KEY '%1'; "
+        const QString sql = QString("PRAGMA key='%1'; PRAGMA cipher_page_size=4096; "
+                                    "ATTACH DATABASE '%2' AS vqcp KEY '%1'; PRAGMA vqcp.cipher_page_size=4096; "
                                     "SELECT sqlcipher_export('vqcp'); DETACH DATABASE vqcp;")
                                 .arg(kProgramPassword, cliOut);
         const double b = seconds([&] { runTool("sqlcipher", {work, sql}); });

@@ -71,6 +71,9 @@ void CompactDatabaseFile(const QString& database, const QString& temp) {
     {
         db::ConnectionPtr c = db::Connection::open(database, kProgramPassword);
         c->execute("ATTACH DATABASE " + quoted(temp) + " AS vqcp KEY " + quoted(kProgramPassword));
+        // The copy gets the page size of new files, so an older file with small pages
+        // comes out of its compaction in the current layout.
+        c->execute("PRAGMA vqcp.cipher_page_size=" + QString::number(db::kNewDatabasePageSize));
         // The copy is not in place until it has been flushed and checked, so it needs
         // neither a journal nor a sync per page.
         c->execute("PRAGMA vqcp.journal_mode=OFF");

@@ -211,7 +211,7 @@ TEST_F(SubmissionTabTest, ArchiveOpensWith7ZipAndItsDatabaseWithTheSqlcipherComm
         << out.toStdString();
     const QString extracted = x.path() + "/" + name + ".MDB";
     EXPECT_TRUE(IsProgramDatabase(extracted));
-    const QString sql = QString("PRAGMA key='%1'; SELECT COUNT(*) || '/' || SUM(ID) FROM TExamData;").arg(kProgramPassword);
+    const QString sql = QString("PRAGMA key='%1'; PRAGMA cipher_page_size=4096; SELECT COUNT(*) || '/' || SUM(ID) FROM TExamData;").arg(kProgramPassword);
     ASSERT_EQ(run("sqlcipher", {extracted, sql}, &out), 0) << out.toStdString();
     EXPECT_EQ(out.trimmed().split('\n').last(),
               scalar("SELECT COUNT(*) || '/' || SUM(ID) FROM TExamData").toString().toUtf8());
