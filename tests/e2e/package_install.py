@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The Debian package, installed and started the way a new user starts it.
 
-Builds the .deb from the build tree with cpack, unpacks it with dpkg -x into a temporary
+Takes the .deb of make package (or builds it with cpack when older than the program), unpacks it with dpkg -x into a temporary
 root, checks that the launcher, the desktop entry, the icons and the delivered files are in
 place, then starts the unpacked program in a private X server (with its own HOME,
 XDG_RUNTIME_DIR and TMPDIR) and drives it over the accessibility bus: the start screen names
@@ -32,8 +32,15 @@ def snapshot(folder):
 
 
 def unpack(build, work):
-    """The package built and unpacked; returns the root it was unpacked into."""
-    out = subprocess.run(["cpack", "-G", "DEB", "--config", os.path.join(build, "CPackConfig.cmake"),
+    """The package (the one make package made when it is newer than the program, else a new
+    one) unpacked; returns the root it was unpacked into."""
+    program = os.path.getmtime(os.path.join(build, "app", "KVRChartDB"))
+    made = [os.path.join(build, f) for f in os.listdir(build) if f.startswith("kvr-chart-db_") and f.endswith(".deb")]
+    made = [f for f in made if os.path.getmtime(f) >= program]
+    if len(made) == 1:
+        os.makedirs(os.path.join(work, "pkg"))
+        shutil.copy(made[0], os.path.join(work, "pkg"))
+    out = made and subprocess.CompletedProcess([], 0, "", "") or subprocess.run(["cpack", "-G", "DEB", "--config", os.path.join(build, "CPackConfig.cmake"),
                           "-B", os.path.join(work, "pkg")], capture_output=True, text=True, timeout=120)
     debs = [f for f in os.listdir(os.path.join(work, "pkg")) if f.endswith(".deb")] if out.returncode == 0 else []
     if len(debs) != 1 or not debs[0].startswith("kvr-chart-db_"):
