@@ -1,11 +1,247 @@
+// Printing and PDF output of the sheets: the printer dialog path, the PDF path into the
+// desktop folder "KVR-DB-SAVE", the status window, the refusals and the completion.
 #include "chart/Sheets.h"
+
+#include "chart/SheetFigures.h"
+#include "chart/SheetPainter.h"
+#include "data/ADODBMain.h"
+#include "data/RecordUtil.h"
+#include "platform/printing.h"
+#include "platform/services.h"
+#include "shell/AppState.h"
+#include "shell/PFrmMessageS.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QApplication>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+
+#include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace kvr {
 
-// Interim: the sheets are not drawn yet.
-double DrawDataPreview(QPainter&, const SheetSource&) { return 0.0; }
-void PrintChartSheet(QWidget*, const SheetSource&, ApplicantKind, bool) {}
-void PrintDataSheet(QWidget*, const SheetSource&, ApplicantKind, bool) {}
-void DrawBlankChart(QWidget*) {}
+namespace {
+
+const QString kNothingToPrint = QStringLiteral("印刷対象のデータがありません。");
+const QString kDone = QStringLiteral("プリンタへの出力が完了しました。　　");
+const QString kPdfBusy = QStringLiteral("ＰＤＦファイルへ出力中です。");
+const QString kCannotPdf = QStringLiteral("ＰＤＦ出力できません。");
+
+// The hourglass and the application title for the length of a run; both come back
+// whatever way the run ends.
+class SheetRun {
+public:
+    explicit SheetRun() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~SheetRun() {
+        if (titled_) QGuiApplication::setApplicationDisplayName(savedTitle_);
+        QApplication::restoreOverrideCursor();
+    }
+    void setTitle(const QString& title) {
+        if (!titled_) savedTitle_ = QGuiApplication::applicationDisplayName();
+        titled_ = true;
+        QGuiApplication::setApplicationDisplayName(title);
+    }
+
+private:
+    bool titled_ = false;
+    QString savedTitle_;
+};
+
+bool anyData(const SheetSource& s) {
+    if (!s.stages) return false;
+    for (const ChartStageData& d : *s.stages)
+        if (d.HasData) return true;
+    return false;
+}
+
+bool dataSheetHasData(const SheetSource& s) {
+    return s.stages && ((*s.stages)[0].HasData || (*s.stages)[1].HasData);
+}
+
+bool stagePeriodProblem(int patientNo) {
+    bool problem = false;
+    MemberDbUse use;
+    runWithRetryBox([&] { problem = CheckStagePeriod(memberConn(), patientNo); });
+    return problem;
+}
+
+// Draws copies of a sheet on an active painter over a page device, a new page between
+// copies.
+void drawSheet(QPainter& painter, QPagedPaintDevice& device, SheetKind sheet, const SheetSource& source,
+               ApplicantKind kind, bool periodProblem, int copies) {
+    SheetPainter sp(painter);
+    auto newPage = [&] {
+        device.newPage();
+        SheetPainter::toMillimetres(painter, device);
+    };
+    for (int c = 0; c < copies; ++c) {
+        if (c > 0) newPage();
+        SheetPainter::toMillimetres(painter, device);
+        sp.InitPrinter();
+        switch (sheet) {
+        case SheetKind::Chart:
+            DrawChartSheetPage(sp, source, kind);
+            break;
+        case SheetKind::Data:
+            DrawDataSheetPages(sp, source, kind, periodProblem, newPage);
+            break;
+        case SheetKind::Blank:
+            DrawBlankChartPage(sp);
+            break;
+        }
+    }
+}
+
+void a4Portrait(QPagedPaintDevice& device) {
+    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                                     QPageLayout::Millimeter));
+}
+
+bool syncFile(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+void syncFolder(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+void pdfError(const QString& what) {
+    msgBox(what + "\r\n\r\n" + kCannotPdf, QStringLiteral("エラー"), MsgButtons::Ok, MsgIcon::Critical);
+}
+
+QString saveFolder() {
+    return app().SaveFolder.isEmpty() ? desktopFolder() + "/KVR-DB-SAVE" : app().SaveFolder;
+}
+
+// The printer dialog path: copies from the dialog, drawn by us.
+void printOnPrinter(QWidget* parent, SheetKind sheet, const SheetSource* source, ApplicantKind kind, bool period,
+                    SheetRun& run) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setFullPage(true);
+    a4Portrait(printer);
+    QApplication::setOverrideCursor(Qt::ArrowCursor); // the normal pointer over the dialog
+    const bool chosen = ShowPrinterDialog(printer, parent);
+    QApplication::restoreOverrideCursor();
+    if (!chosen) return;
+    const int copies = std::max(1, printer.copyCount());
+    printer.setCopyCount(1);
+    static const SheetSource blank;
+    const SheetSource& src = source ? *source : blank;
+    if (source) {
+        const QString caseId = CaseIdentifier(src.caseNumber, src.patientNo);
+        run.setTitle(caseId);
+        printer.setDocName(caseId);
+    }
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        msgBox(QStringLiteral("プリンタへ出力できません。"), QStringLiteral("エラー"), MsgButtons::Ok,
+               MsgIcon::Critical);
+        return;
+    }
+    drawSheet(painter, printer, sheet, src, kind, period, copies);
+    painter.end();
+    msgBox(kDone, QStringLiteral("完了"), MsgButtons::Ok, MsgIcon::Information);
+}
+
+// The PDF path: the file is written under a temporary name in the save folder and
+// renamed into place, so that the folder never holds half a sheet.
+void printToPdf(QWidget* parent, SheetKind sheet, const SheetSource& source, ApplicantKind kind, bool period,
+                SheetRun& run) {
+    const QString folder = saveFolder();
+    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) {
+        pdfError(QStringLiteral("「") + folder + QStringLiteral("」が作成できません。"));
+        return;
+    }
+    const QString caseId = CaseIdentifier(source.caseNumber, source.patientNo);
+    const QString name = SheetPdfFileName(int(kind), app().MemberNo, caseId, sheet == SheetKind::Chart, now());
+    const QString target = folder + "/" + name;
+    const QString temp = folder + "/." + name + ".part";
+
+    auto status = std::make_unique<PFrmMessageS>(parent);
+    PFrmMessageS::MessageText = kPdfBusy;
+    PFrmMessageS::DisplayTime = 10000;
+    status->show();
+    doEvents();
+
+    // This platform keeps no printer-mode value: the read reports -1 and nothing is set.
+    if (GetLegacyDefaultPrinterMode() == 0) SetLegacyDefaultPrinterMode(1);
+
+    run.setTitle(caseId);
+    bool ok = WriteSheetPdf(temp, sheet, source, kind, period) && syncFile(temp);
+    if (ok) {
+        QFile::remove(target);
+        ok = QFile::rename(temp, target);
+        syncFolder(folder);
+    }
+    status->close();
+    status.reset();
+    if (!ok) {
+        QFile::remove(temp);
+        pdfError(QStringLiteral("「") + target + QStringLiteral("」に書き込めません。"));
+        return;
+    }
+    msgBox(kDone, QStringLiteral("完了"), MsgButtons::Ok, MsgIcon::Information);
+}
+
+void runSheet(QWidget* parent, const SheetSource& source, ApplicantKind kind, bool toPdf, SheetKind sheet) {
+    const bool refused = sheet == SheetKind::Chart ? !anyData(source) : !dataSheetHasData(source);
+    if (refused) {
+        msgBox(kNothingToPrint, QStringLiteral("確認"), MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    SheetRun run;
+    const bool period = sheet == SheetKind::Data && stagePeriodProblem(source.patientNo);
+    if (toPdf)
+        printToPdf(parent, sheet, source, kind, period, run);
+    else
+        printOnPrinter(parent, sheet, &source, kind, period, run);
+}
+
+} // namespace
+
+bool WriteSheetPdf(const QString& path, SheetKind sheet, const SheetSource& source, ApplicantKind kind,
+                   bool stagePeriodProblem) {
+    {
+        QPdfWriter writer(path);
+        a4Portrait(writer);
+        writer.setResolution(1200);
+        writer.setTitle(sheet == SheetKind::Blank ? QString() : CaseIdentifier(source.caseNumber, source.patientNo));
+        writer.setCreator(QStringLiteral("KVR-Chart-DB"));
+        QPainter painter;
+        if (!painter.begin(&writer)) return false;
+        drawSheet(painter, writer, sheet, source, kind, stagePeriodProblem, 1);
+        if (!painter.end()) return false;
+    }
+    return QFileInfo(path).size() > 0;
+}
+
+void PrintChartSheet(QWidget* parent, const SheetSource& source, ApplicantKind kind, bool toPdf) {
+    runSheet(parent, source, kind, toPdf, SheetKind::Chart);
+}
+
+void PrintDataSheet(QWidget* parent, const SheetSource& source, ApplicantKind kind, bool toPdf) {
+    runSheet(parent, source, kind, toPdf, SheetKind::Data);
+}
+
+void DrawBlankChart(QWidget* parent) {
+    SheetRun run;
+    printOnPrinter(parent, SheetKind::Blank, nullptr, ApplicantKind::Specialist, false, run);
+}
 
 } // namespace kvr

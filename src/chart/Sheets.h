@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 
 class QPainter;
 class QWidget;
@@ -38,5 +39,36 @@ void PrintChartSheet(QWidget* parent, const SheetSource& source, ApplicantKind k
 void PrintDataSheet(QWidget* parent, const SheetSource& source, ApplicantKind kind, bool toPdf);
 // The blank chart form on the printer chosen in the printer dialog.
 void DrawBlankChart(QWidget* parent);
+
+// ---------------------------------------------------------------- drawing (headless)
+
+class SheetPainter;
+
+enum class SheetKind { Chart, Data, Blank };
+
+// Titles and form numbers of the sheets by applicant kind.
+QString ChartSheetTitle(ApplicantKind kind);
+QString ChartSheetFormNo(ApplicantKind kind);
+QString DataSheetTitle(ApplicantKind kind); // ends with "　　PISA対応版"
+QString DataSheetFormNo(ApplicantKind kind);
+
+// One copy of a sheet on a painter in millimetres from the paper's corner (after
+// InitPrinter). newPage starts a new page where one copy needs more than one.
+void DrawChartSheetPage(SheetPainter& sp, const SheetSource& source, ApplicantKind kind);
+void DrawDataSheetPages(SheetPainter& sp, const SheetSource& source, ApplicantKind kind, bool stagePeriodProblem,
+                        const std::function<void()>& newPage);
+void DrawBlankChartPage(SheetPainter& sp);
+
+// One stage block of the data sheet with its top-left corner at (left, top).
+void DrawDataBlock(SheetPainter& sp, const ChartStageData& stage, double left, double top);
+// Top of stage slot k's block on the data sheet.
+double DataBlockTop(int slot);
+// Height of one stage block in the data-sheet preview.
+inline constexpr double kPreviewBlockPitch = 64.0;
+
+// Writes one copy of a sheet as an A4 portrait PDF whose document title is the case
+// identifier. False when the file cannot be written.
+bool WriteSheetPdf(const QString& path, SheetKind sheet, const SheetSource& source, ApplicantKind kind,
+                   bool stagePeriodProblem);
 
 } // namespace kvr

@@ -4,7 +4,10 @@
 #include "platform/services.h"
 
 #include <QFile>
+#include <QStringDecoder>
+
 #include <QRegularExpression>
+#include <iconv.h>
 
 namespace kvr {
 
@@ -86,14 +89,49 @@ MasterFile ParseMasterText(const QString& text) {
     return out;
 }
 
+namespace {
+
+// Converts CP932 bytes through the C library; false for bytes that are not CP932.
+bool decodeCp932(const QByteArray& bytes, QString& out) {
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == iconv_t(-1)) return false;
+    QByteArray utf8(bytes.size() * 3 + 4, Qt::Uninitialized);
+    char* in = const_cast<char*>(bytes.constData());
+    size_t inLeft = size_t(bytes.size());
+    char* outPtr = utf8.data();
+    size_t outLeft = size_t(utf8.size());
+    const size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    if (rc == size_t(-1) || inLeft != 0) return false;
+    utf8.truncate(utf8.size() - qsizetype(outLeft));
+    out = QString::fromUtf8(utf8);
+    return true;
+}
+
+} // namespace
+
+QString DecodeMasterBytes(const QByteArray& bytes, bool* ok) {
+    *ok = true;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError()) return text;
+    if (decodeCp932(bytes, text)) return text;
+    *ok = false;
+    return QString();
+}
+
 MasterFile ReadMasterFile(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        MasterFile none;
-        none.date = NoDate();
+    MasterFile none;
+    none.date = NoDate();
+    if (!f.open(QIODevice::ReadOnly)) return none;
+    bool ok = false;
+    const QString text = DecodeMasterBytes(f.readAll(), &ok);
+    if (!ok) {
+        none.readable = false;
         return none;
     }
-    return ParseMasterText(QString::fromUtf8(f.readAll()));
+    return ParseMasterText(text);
 }
 
 void CMaster::ClearBuffer() {

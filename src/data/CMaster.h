@@ -26,7 +26,8 @@ struct MasterLine {
 // The parsed list file: its data lines (the header line included) and the header date.
 struct MasterFile {
     QList<MasterLine> lines;
-    QDate date; // the no-date value when the file has no header line
+    QDate date;           // the no-date value when the file has no header line
+    bool readable = true; // false: neither UTF-8 nor CP932 (the master table is kept)
 };
 
 // The date that stands for "no date" in the master and import routines.
@@ -38,8 +39,11 @@ QStringList SplitMasterLine(const QString& line);
 // Parses the list text: comment lines (empty, or starting with "'") and lines of fewer
 // than five fields are skipped; the line whose first three fields are 0 is the header.
 MasterFile ParseMasterText(const QString& text);
-// Reads and parses the file (UTF-8).
+// Reads and parses the file: UTF-8 (with or without byte-order mark) or the Windows
+// Japanese encoding CP932. A file in neither is not readable.
 MasterFile ReadMasterFile(const QString& path);
+// The text of the file's bytes in those encodings; ok false when it is neither.
+QString DecodeMasterBytes(const QByteArray& bytes, bool* ok);
 // A date as written in the list ("yyyy/mm/dd", also "yyyy-mm-dd", "yyyy/m/d").
 QDate ParseMasterDate(const QString& text);
 

@@ -109,6 +109,11 @@ db::TableDef masterTableDef(const QString& name) {
 
 int CMaster::CheckTable() {
     if (!QFileInfo::exists(masterFilePath())) return 0;
+    if (!ReadMasterFile(masterFilePath()).readable) {
+        // A list in an unknown encoding would fill the table with garbled text.
+        qWarning("TMaster.txt is neither UTF-8 nor CP932 text; the master table is kept as it is.");
+        return 0;
+    }
     bool rebuild = false;
     if (int st = CheckUpdate(rebuild)) return st;
     if (!rebuild) return 0;
@@ -250,6 +255,34 @@ bool RefreshSamplePatients() {
     CloseTemplateDb();
     if (ok) DeleteFile(marker);
     return ok;
+}
+
+QString ExamItem3WorkCondition() {
+    // Cells are three characters each: Data1 holds cells 0-47 (first pass of item 3 in
+    // cells 0-31), Data2 cells 48-95 (second pass in 48-79, its first 96 characters).
+    // Status words are six characters each in Bui. A cell reads as 128 (no value) from
+    // "128", and from "384", "640" or "896" (the low eight bits); the second-pass test
+    // looks for any of them, so it may select a row that needs nothing, never miss one.
+    QStringList terms{"ifnull(length(Data1),0)<>144", "ifnull(length(Data2),0)<>144"};
+    for (const char* empty : {"128", "384", "640", "896"})
+        terms << QString("instr(substr(Data2,1,96),'%1')>0").arg(empty);
+    for (int t = 0; t < 32; ++t)
+        terms << QString("((CAST(substr(Bui,%1,6) AS INTEGER)&24576)<>0 AND substr(Data1,%2,3)<>'128')")
+                     .arg(1 + 6 * t)
+                     .arg(1 + 3 * t);
+    return "SubExam=3 AND (" + terms.join(" OR ") + ")";
+}
+
+void EnsureExamIndexes(const db::ConnectionPtr& conn) {
+    conn->execute("CREATE INDEX IF NOT EXISTS ExamDataPatientDateStage ON TExamData "
+                  "(PatientID, ExamDate, CommentID)");
+    conn->execute(
+        "CREATE INDEX IF NOT EXISTS ExamDataPatientStage ON TExamData (PatientID, CommentID, ExamDate)");
+    conn->execute("CREATE INDEX IF NOT EXISTS ExamDataStageLabel ON TExamData (CommentID, Comment)");
+    conn->execute("CREATE INDEX IF NOT EXISTS ExamDataItem3Work ON TExamData (SubExam) WHERE " +
+                  ExamItem3WorkCondition());
+    // The patient-and-date index of older databases is covered by the first one above.
+    conn->execute("DROP INDEX IF EXISTS ExamDataPatientDate");
 }
 
 } // namespace kvr

@@ -55,4 +55,17 @@ QString StageLabelOf(int stageCode);
 // Returns false when the copy failed (the marker is then kept for the next start).
 bool RefreshSamplePatients();
 
+// The examination table's indexes: by patient, date and stage (examination lists and
+// stage lookups), by stage and label (the stage-label repair), and the partial index of
+// the item-3 rows that the item-3 upgrade must still change. Databases of older versions
+// receive them at their first start (one pass over the table); later starts only check
+// that they exist. Errors are left to the caller.
+void EnsureExamIndexes(const db::ConnectionPtr& conn);
+
+// The condition that selects the examination rows the item-3 upgrade may change: an
+// item-3 row with an empty second-pass cell, or with a value on an implant or pontic
+// tooth (and every row whose stored text is not in its usual shape). It is also the
+// condition of the partial index, so that the upgrade reads only those rows.
+QString ExamItem3WorkCondition();
+
 } // namespace kvr

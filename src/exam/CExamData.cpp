@@ -2,6 +2,7 @@
 
 #include "data/ADODBMain.h"
 #include "data/RecordUtil.h"
+#include "data/SchemaMaintenance.h"
 #include "platform/database.h"
 #include "platform/services.h"
 
@@ -9,11 +10,12 @@ namespace kvr {
 
 namespace {
 
-int decodePiece(const QString& piece, const char* column) {
+int decodePiece(QStringView piece, const char* column) {
     bool ok = false;
-    int v = piece.trimmed().toInt(&ok);
-    if (!ok && !piece.trimmed().isEmpty())
-        throw RuntimeError(13, QString("Type mismatch in column %1: '%2'").arg(column, piece));
+    const QStringView trimmed = piece.trimmed();
+    int v = trimmed.toInt(&ok);
+    if (!ok && !trimmed.isEmpty())
+        throw RuntimeError(13, QString("Type mismatch in column %1: '%2'").arg(column, piece.toString()));
     return v;
 }
 
@@ -36,7 +38,7 @@ void decodeCells(const QString& text, std::array<std::uint8_t, kCells>& cells) {
     cells.fill(0);
     const int pieces = (int(text.size()) + 2) / 3;
     for (int k = 0; k < pieces && k < kCells; ++k)
-        cells[k] = std::uint8_t(decodePiece(text.mid(k * 3, 3), "Data"));
+        cells[k] = std::uint8_t(decodePiece(QStringView(text).mid(k * 3, 3), "Data"));
 }
 
 QString encodeStatusWords(const std::array<std::uint16_t, kTeeth>& words) {
@@ -51,7 +53,7 @@ void decodeStatusWords(const QString& text, std::array<std::uint16_t, kTeeth>& w
     words.fill(0);
     const int pieces = (int(text.size()) + 5) / 6;
     for (int k = 0; k < pieces && k < kTeeth; ++k)
-        words[k] = std::uint16_t(std::int16_t(decodePiece(text.mid(k * 6, 6), "Bui")));
+        words[k] = std::uint16_t(std::int16_t(decodePiece(QStringView(text).mid(k * 6, 6), "Bui")));
 }
 
 CExamData::CExamData() {
@@ -180,7 +182,10 @@ int UpgradeExamItem3() {
     if (!conn) return 0;
     const bool inTransaction = attempt([&] { conn->beginTransaction(); });
     db::Recordset rs;
-    if (attempt([&] { rs.open(conn, "SELECT * FROM TExamData WHERE SubExam=3", {}, db::OpenMode::Write); })) {
+    if (attempt([&] {
+            rs.open(conn, "SELECT * FROM TExamData WHERE " + ExamItem3WorkCondition(), {},
+                    db::OpenMode::Write);
+        })) {
         for (; !rs.eof(); rs.moveNext()) {
             attempt([&] {
                 CExamData e;

@@ -456,7 +456,7 @@ QWidget* PFrmInput::buildEntryPanel() {
     CmdImport = button("CmdImport", QStringLiteral("追加情報／ツール"), f);
     CmdImage = button("CmdImage", QStringLiteral("口腔内写真"), f);
     for (QPushButton* b : {CmdChartDR, CmdStyleDRS071, CmdImport, CmdImage}) {
-        b->setEnabled(false);
+        b->setEnabled(b == CmdImport);
         v->addWidget(b);
     }
     return f;
@@ -480,6 +480,9 @@ void PFrmInput::connectControls() {
         if (!needPatient()) return;
         clearAtCursor(); // plays "click1.wav"
         gridArea_->setFocus();
+    });
+    on(CmdImport, QStringLiteral("追加情報／ツール"), [this] {
+        if (showTools) showTools(this, -1);
     });
     on(CmdBlood, QStringLiteral("出血"), [this] { toggleMark(1); });
     on(CmdHainou, QStringLiteral("排膿"), [this] { toggleMark(2); });

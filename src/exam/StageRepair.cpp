@@ -33,25 +33,35 @@ void repairStageTable(const db::ConnectionPtr& conn) {
         addStageRow(conn, code, StageLabelOf(code));
 }
 
-// Every examination row carries the label of its stage code in Comment.
+// Every examination row carries the label of its stage code in Comment (a missing
+// code counts as 0, a missing label as empty). The stale rows are found through the
+// stage-and-label index, per code, without reading the others.
 void repairStoredLabels(const db::ConnectionPtr& conn, const QStringList& labels) {
-    QList<qint32> stale;
-    QList<QString> wanted;
-    {
-        db::Recordset rs(conn, "SELECT ID, CommentID, Comment FROM TExamData");
-        for (; !rs.eof(); rs.moveNext()) {
-            const int code = rs.value("CommentID").toInt();
-            const QString label = code >= 0 && code < labels.size() ? labels[code] : QString();
-            if (textOf(rs, "Comment") != label) {
-                stale << rs.value("ID").toInt();
-                wanted << label;
+    const QDateTime stamp = now();
+    const int known = int(labels.size());
+    auto relabel = [&](const QString& where, QVariantList params, const QString& label) {
+        params.prepend(stamp);
+        params.prepend(label);
+        conn->execute("UPDATE TExamData SET Comment=?, \"UpDate\"=? WHERE " + where, params);
+    };
+    // Each condition is a range of the (CommentID, Comment) index: the rows whose text is
+    // before or after the label, or missing.
+    for (int code = 0; code < known; ++code) {
+        const QString& label = labels[code];
+        QList<QPair<QString, QVariantList>> codes{{"CommentID=?", {code}}};
+        if (code == 0) codes << qMakePair(QString("CommentID IS NULL"), QVariantList{});
+        for (const auto& [codeTest, codeParams] : codes) {
+            if (label.isEmpty()) {
+                relabel(codeTest + " AND Comment>''", codeParams, label);
+                continue;
             }
+            relabel(codeTest + " AND Comment<?", codeParams + QVariantList{label}, label);
+            relabel(codeTest + " AND Comment>?", codeParams + QVariantList{label}, label);
+            relabel(codeTest + " AND Comment IS NULL", codeParams, label);
         }
     }
-    const QDateTime stamp = now();
-    for (int i = 0; i < stale.size(); ++i)
-        conn->execute("UPDATE TExamData SET Comment=?, \"UpDate\"=? WHERE ID=?",
-                      {wanted[i], stamp, stale[i]});
+    relabel("CommentID<0 AND Comment>''", {}, QString());
+    relabel("CommentID>=? AND Comment>''", {known}, QString());
 }
 
 void repairItems(const db::ConnectionPtr& conn) {

@@ -1,9 +1,13 @@
 #include "database.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <sqlcipher/sqlite3.h>
+
+#include <cstring>
+#include <deque>
 
 namespace kvr::db {
 
@@ -85,8 +89,8 @@ QVariant readValue(sqlite3_stmt* st, int i, int adoType) {
         return QVariant(sqlite3_column_double(st, i));
     case adDate: {
         if (t == SQLITE_TEXT) {
-            QDateTime dt =
-                dateFromDb(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i))));
+            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+            QDateTime dt = dateFromDb(text, sqlite3_column_bytes(st, i));
             return dt.isValid() ? QVariant(dt) : QVariant();
         }
         return QVariant();
@@ -113,14 +117,14 @@ int columnAdoType(sqlite3_stmt* st, int i) {
     return -1;
 }
 
+// A statement borrowed from its connection's cache for one use: reset and given back
+// when done, so that each SQL text is prepared once per connection.
 class Statement {
 public:
-    Statement(const Connection& c, const QString& sql) : conn_(c) {
-        QByteArray s = sql.toUtf8();
-        int rc = sqlite3_prepare_v2(c.handle(), s.constData(), int(s.size()), &st_, nullptr);
-        if (rc != SQLITE_OK) c.raise(rc);
-    }
-    ~Statement() { sqlite3_finalize(st_); }
+    Statement(const Connection& c, const QString& sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
     void bind(const QVariantList& params) {
         for (int i = 0; i < params.size(); ++i)
             bindValue(st_, i + 1, params[i]);
@@ -139,6 +143,115 @@ private:
 };
 
 } // namespace
+
+struct Connection::StatementCache {
+    struct Entry {
+        QByteArray sql;
+        sqlite3_stmt* st = nullptr;
+        bool inUse = false;
+    };
+    static constexpr int kMaxFree = 48;
+    std::vector<Entry> entries; // most recently used last
+    std::vector<std::weak_ptr<Cursor>> cursors;
+
+    sqlite3_stmt* acquire(const Connection& c, const QString& sql) {
+        const QByteArray text = sql.toUtf8();
+        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+            if (!it->inUse && it->sql == text) {
+                it->inUse = true;
+                return it->st;
+            }
+        }
+        sqlite3_stmt* st = nullptr;
+        int rc = sqlite3_prepare_v2(c.handle(), text.constData(), int(text.size()), &st, nullptr);
+        if (rc != SQLITE_OK) c.raise(rc);
+        entries.push_back({text, st, true});
+        trim();
+        return st;
+    }
+    void release(sqlite3_stmt* st) {
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+        for (auto it = entries.begin(); it != entries.end(); ++it) {
+            if (it->st == st) {
+                Entry e = *it;
+                e.inUse = false;
+                entries.erase(it);
+                entries.push_back(e);
+                break;
+            }
+        }
+        trim();
+    }
+    void trim() {
+        int free = 0;
+        for (const Entry& e : entries)
+            free += e.inUse ? 0 : 1;
+        for (auto it = entries.begin(); free > kMaxFree && it != entries.end();) {
+            if (it->inUse) {
+                ++it;
+                continue;
+            }
+            sqlite3_finalize(it->st);
+            it = entries.erase(it);
+            --free;
+        }
+    }
+    void finalizeAll() {
+        for (const Entry& e : entries)
+            sqlite3_finalize(e.st);
+        entries.clear();
+    }
+};
+
+namespace {
+
+Statement::Statement(const Connection& c, const QString& sql) : conn_(c) {
+    if (!c.isOpen()) throw RuntimeError(SQLITE_MISUSE, "database is closed");
+    st_ = c.statementCache().acquire(c, sql);
+}
+
+Statement::~Statement() {
+    if (st_ && conn_.isOpen()) conn_.statementCache().release(st_);
+}
+
+} // namespace
+
+struct Connection::Cursor {
+    std::unique_ptr<Statement> st;
+    QList<int> types; // type of each result column (-1: from the stored value)
+    std::deque<QVariantList> drained;
+
+    QVariantList readRow() const {
+        QVariantList values;
+        values.reserve(types.size());
+        for (int i = 0; i < types.size(); ++i)
+            values << readValue(st->get(), i, types[i]);
+        return values;
+    }
+    bool next(QVariantList& out) {
+        if (!drained.empty()) {
+            out = std::move(drained.front());
+            drained.pop_front();
+            return true;
+        }
+        if (!st) return false;
+        if (!st->step()) {
+            st.reset();
+            return false;
+        }
+        out = readRow();
+        return true;
+    }
+    // Reads the remaining rows into memory and gives the statement back.
+    void drain() {
+        while (st && st->step())
+            drained.push_back(readRow());
+        st.reset();
+    }
+};
+
+namespace {} // namespace
 
 QString describeError(int code, const QString& engineMessage) {
     QString text;
@@ -219,8 +332,63 @@ QString dateToDb(const QDateTime& dt) {
     return dt.toString("yyyy-MM-dd HH:mm:ss");
 }
 
+namespace {
+
+// Local times are converted through the C library's time zone, which re-reads the zone
+// file at every conversion unless TZ names it. Naming the system's own zone file (the
+// C library's and Qt's meaning of an unset TZ) makes the zone load once.
+void settleLocalTimeZone() {
+    static const bool settled = [] {
+        if (qEnvironmentVariableIsEmpty("TZ") && QFileInfo::exists("/etc/localtime"))
+            qputenv("TZ", ":/etc/localtime");
+        return true;
+    }();
+    (void)settled;
+}
+
+int digits(const char* p, int n) {
+    int v = 0;
+    for (int i = 0; i < n; ++i) {
+        if (p[i] < '0' || p[i] > '9') return -1;
+        v = v * 10 + (p[i] - '0');
+    }
+    return v;
+}
+
+// The stored form "yyyy-MM-dd HH:mm:ss" (or the date alone), read without a format parser.
+bool parseStoredDate(const char* p, int length, QDateTime& out) {
+    if (length != 19 && length != 10) return false;
+    if (p[4] != '-' || p[7] != '-') return false;
+    if (length == 19 && (p[10] != ' ' || p[13] != ':' || p[16] != ':')) return false;
+    const int y = digits(p, 4), mo = digits(p + 5, 2), d = digits(p + 8, 2);
+    const int h = length == 19 ? digits(p + 11, 2) : 0;
+    const int mi = length == 19 ? digits(p + 14, 2) : 0;
+    const int s = length == 19 ? digits(p + 17, 2) : 0;
+    if (y < 0 || mo < 0 || d < 0 || h < 0 || mi < 0 || s < 0) return false;
+    const QDate date(y, mo, d);
+    const QTime time(h, mi, s);
+    if (!date.isValid() || !time.isValid()) return false;
+    settleLocalTimeZone();
+    out = QDateTime(date, time);
+    return true;
+}
+
+} // namespace
+
+QDateTime dateFromDb(const char* text, int length) {
+    QDateTime dt;
+    if (parseStoredDate(text, length, dt)) return dt;
+    return dateFromDb(QString::fromUtf8(text, length));
+}
+
 QDateTime dateFromDb(const QString& text) {
-    QDateTime dt = QDateTime::fromString(text, "yyyy-MM-dd HH:mm:ss");
+    QDateTime dt;
+    if (text.size() == 19 || text.size() == 10) {
+        const QByteArray latin = text.toLatin1();
+        if (parseStoredDate(latin.constData(), int(latin.size()), dt)) return dt;
+    }
+    settleLocalTimeZone();
+    dt = QDateTime::fromString(text, "yyyy-MM-dd HH:mm:ss");
     if (!dt.isValid()) dt = QDateTime::fromString(text, Qt::ISODate);
     if (!dt.isValid()) {
         QDate d = QDate::fromString(text.left(10), "yyyy-MM-dd");
@@ -239,7 +407,52 @@ int Connection::openCount() {
     return gOpenCount;
 }
 
+Connection::Connection() : cache_(std::make_unique<StatementCache>()) {}
+
+namespace {
+
+qint64 fileSize(const QString& path) {
+    QFileInfo fi(path);
+    return fi.exists() ? fi.size() : -1;
+}
+
+// The page size recorded in the header of a rollback journal that is waiting to be
+// played back (0 when there is none). It must be played back with that page size.
+int hotJournalPageSize(const QString& path) {
+    QFile j(path + "-journal");
+    if (!j.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray h = j.read(28);
+    if (h.size() < 28) return 0;
+    static const unsigned char magic[8] = {0xd9, 0xd5, 0x05, 0xf9, 0x20, 0xa1, 0x63, 0xd7};
+    if (memcmp(h.constData(), magic, 8) != 0) return 0;
+    const auto* u = reinterpret_cast<const unsigned char*>(h.constData()) + 24;
+    const int size = int((u[0] << 24) | (u[1] << 16) | (u[2] << 8) | u[3]);
+    return size == 1024 || size == 4096 ? size : 0;
+}
+
+} // namespace
+
 std::shared_ptr<Connection> Connection::openFile(const QString& path, const QString& password, bool create) {
+    settleLocalTimeZone();
+    if (create) return openWithPageSize(path, password, true, kNewDatabasePageSize);
+    // Files made by this program have 4 KiB pages; files of older versions 1 KiB pages.
+    // The page size is not readable without the key: a file whose size is no multiple of
+    // 4 KiB has small pages, any other is tried with large pages first.
+    const int journalPages = hotJournalPageSize(path);
+    if (journalPages) return openWithPageSize(path, password, false, journalPages);
+    const qint64 size = fileSize(path);
+    if (size > 0 && size % kNewDatabasePageSize == 0) {
+        try {
+            return openWithPageSize(path, password, false, kNewDatabasePageSize);
+        } catch (const RuntimeError& e) {
+            if ((e.number & 0xFF) != SQLITE_NOTADB) throw;
+        }
+    }
+    return openWithPageSize(path, password, false, 1024);
+}
+
+std::shared_ptr<Connection> Connection::openWithPageSize(const QString& path, const QString& password,
+                                                         bool create, int pageSize) {
     ++gOpenCount;
     std::shared_ptr<Connection> c(new Connection());
     c->path_ = path;
@@ -255,6 +468,8 @@ std::shared_ptr<Connection> Connection::openFile(const QString& path, const QStr
     }
     QByteArray key = password.toUtf8();
     sqlite3_key(c->db_, key.constData(), int(key.size()));
+    const QByteArray pragma = "PRAGMA cipher_page_size=" + QByteArray::number(pageSize);
+    sqlite3_exec(c->db_, pragma.constData(), nullptr, nullptr, nullptr);
     sqlite3_busy_timeout(c->db_, 2000);
 
     // Reading the schema proves the key: a wrong key or a damaged file fails here.
@@ -265,8 +480,10 @@ std::shared_ptr<Connection> Connection::openFile(const QString& path, const QStr
         throw;
     }
     // A truncated (not deleted) rollback journal keeps every commit all-or-nothing and
-    // durable while sparing the folder sync of each commit.
+    // durable while sparing the folder sync of each commit. 8 MiB of page cache holds the
+    // examination table's indexes of a large member database.
     sqlite3_exec(c->db_, "PRAGMA journal_mode=TRUNCATE", nullptr, nullptr, nullptr);
+    sqlite3_exec(c->db_, "PRAGMA cache_size=-8192", nullptr, nullptr, nullptr);
     return c;
 }
 
@@ -283,10 +500,20 @@ Connection::~Connection() {
 }
 
 void Connection::close() {
-    if (db_) {
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
-    }
+    if (!db_) return;
+    // Read recordsets still stepping keep their remaining rows.
+    for (const std::weak_ptr<Cursor>& w : cache_->cursors)
+        if (auto cursor = w.lock()) {
+            try {
+                cursor->drain();
+            } catch (const RuntimeError&) {
+                cursor->st.reset();
+            }
+        }
+    cache_->cursors.clear();
+    cache_->finalizeAll();
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
 }
 
 void Connection::raise(int code) const {
@@ -389,9 +616,9 @@ void Recordset::open(ConnectionPtr conn, const QString& sql, const QVariantList&
         table_ = m.captured(1);
         query = "SELECT rowid AS __rowid__, * FROM " + quoteIdent(table_) + m.captured(2);
     }
-    Statement st(*conn_, query);
-    st.bind(params);
-    sqlite3_stmt* s = st.get();
+    auto st = std::make_unique<Statement>(*conn_, query);
+    st->bind(params);
+    sqlite3_stmt* s = st->get();
     int n = sqlite3_column_count(s);
     int first = mode == OpenMode::Write ? 1 : 0;
     QList<int> rawTypes;
@@ -400,41 +627,80 @@ void Recordset::open(ConnectionPtr conn, const QString& sql, const QVariantList&
         rawTypes << columnAdoType(s, i);
     }
     types_ = rawTypes;
-    for (int i = 0; i < names_.size(); ++i)
+    for (int i = 0; i < names_.size(); ++i) {
         index_.insert(names_[i].toLower(), i);
-    bool typesKnown = false;
-    while (st.step()) {
-        Row r;
-        if (mode == OpenMode::Write) r.rowid = sqlite3_column_int64(s, 0);
-        for (int i = first; i < n; ++i)
-            r.values << readValue(s, i, rawTypes[i - first]);
-        if (!typesKnown) {
-            // Computed columns have no declared type: take it from the first value.
-            for (int i = 0; i < types_.size(); ++i) {
-                if (types_[i] >= 0) continue;
-                int t = sqlite3_column_type(s, i + first);
-                types_[i] = t == SQLITE_INTEGER ? adInteger : t == SQLITE_FLOAT ? adDouble : adVarWChar;
-            }
-            typesKnown = true;
+        exactIndex_.insert(names_[i], i);
+    }
+    // Computed columns have no declared type: it is taken from the first value.
+    auto inferTypes = [this](const QVariantList& values) {
+        for (int i = 0; i < types_.size() && i < values.size(); ++i) {
+            if (types_[i] >= 0 || !values[i].isValid()) continue;
+            const int t = values[i].typeId();
+            types_[i] = t == QMetaType::LongLong ? adInteger : t == QMetaType::Double ? adDouble : adVarWChar;
         }
-        for (int i = 0; i < r.values.size(); ++i)
-            r.dirty << false;
-        rows_.push_back(std::move(r));
+    };
+    if (mode == OpenMode::Read) {
+        sql_ = sql;
+        params_ = params;
+        cursor_ = std::make_shared<Connection::Cursor>();
+        cursor_->st = std::move(st);
+        cursor_->types = rawTypes;
+        auto& cursors = conn_->statementCache().cursors;
+        std::erase_if(cursors, [](const std::weak_ptr<Connection::Cursor>& w) { return w.expired(); });
+        cursors.push_back(cursor_);
+        fetchRow();
+        if (!rows_.empty()) inferTypes(rows_.front().values);
+    } else {
+        bool typesKnown = false;
+        while (st->step()) {
+            Row r;
+            r.rowid = sqlite3_column_int64(s, 0);
+            for (int i = first; i < n; ++i)
+                r.values << readValue(s, i, rawTypes[i - first]);
+            if (!typesKnown) inferTypes(r.values);
+            typesKnown = true;
+            for (int i = 0; i < r.values.size(); ++i)
+                r.dirty << false;
+            rows_.push_back(std::move(r));
+        }
     }
     for (int& t : types_)
         if (t < 0) t = adVarWChar;
     pos_ = 0;
+    passed_ = 0;
     open_ = true;
+}
+
+void Recordset::fetchRow() {
+    rows_.clear();
+    pos_ = 0;
+    QVariantList values;
+    if (!cursor_ || !cursor_->next(values)) return;
+    Row r;
+    r.values = std::move(values);
+    rows_.push_back(std::move(r));
+}
+
+int Recordset::recordCount() const {
+    if (!open_) return 0;
+    if (mode_ == OpenMode::Write) return int(rows_.size());
+    if (cursor_) cursor_->drain();
+    return passed_ + int(rows_.size()) + (cursor_ ? int(cursor_->drained.size()) : 0);
 }
 
 void Recordset::close() {
     open_ = false;
+    cursor_.reset(); // before the connection: its statement goes back to the connection
     rows_.clear();
     names_.clear();
     types_.clear();
     index_.clear();
+    exactIndex_.clear();
     table_.clear();
+    sql_.clear();
+    params_.clear();
     pos_ = 0;
+    passed_ = 0;
     conn_.reset();
 }
 
@@ -444,14 +710,29 @@ bool Recordset::eof() const {
 
 void Recordset::moveNext() {
     if (eof()) throw RuntimeError(3021, "Either BOF or EOF is True, or the current record has been deleted.");
+    if (mode_ == OpenMode::Read) {
+        ++passed_;
+        fetchRow();
+        return;
+    }
     ++pos_;
 }
 
 void Recordset::moveFirst() {
+    if (mode_ == OpenMode::Read && open_ && passed_ > 0) {
+        // A forward-only result is read again from its start.
+        ConnectionPtr conn = conn_;
+        const QString sql = sql_;
+        const QVariantList params = params_;
+        open(conn, sql, params, OpenMode::Read);
+        return;
+    }
     pos_ = 0;
 }
 
 int Recordset::indexOf(const QString& name) const {
+    auto exact = exactIndex_.find(name);
+    if (exact != exactIndex_.end()) return exact.value();
     auto it = index_.find(name.toLower());
     if (it == index_.end()) throw RuntimeError(3265, "Item cannot be found in the collection: " + name);
     return it.value();

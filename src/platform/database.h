@@ -69,9 +69,13 @@ QString declOfAdoType(int type, int size);
 // disk, I/O error) followed by the engine's own message in brackets.
 QString describeError(int code, const QString& engineMessage);
 
-// Text form of dates in the database.
+// Text form of dates in the database. Dates are local times.
 QString dateToDb(const QDateTime& dt);
 QDateTime dateFromDb(const QString& text);
+QDateTime dateFromDb(const char* text, int length);
+
+// Page size of the database files this program creates (bytes).
+inline constexpr int kNewDatabasePageSize = 4096;
 
 class Connection {
 public:
@@ -111,11 +115,21 @@ public:
     // Raises the last error of the connection as a RuntimeError.
     [[noreturn]] void raise(int code) const;
 
+    // Prepared statements kept for reuse (a statement is prepared once per connection).
+    struct StatementCache;
+    StatementCache& statementCache() const { return *cache_; }
+    // A read recordset still stepping through its result.
+    struct Cursor;
+
 private:
-    Connection() = default;
+    friend class Recordset;
+    Connection();
     static std::shared_ptr<Connection> openFile(const QString& path, const QString& password, bool create);
+    static std::shared_ptr<Connection> openWithPageSize(const QString& path, const QString& password,
+                                                        bool create, int pageSize);
     sqlite3* db_ = nullptr;
     QString path_;
+    std::unique_ptr<StatementCache> cache_;
 };
 
 using ConnectionPtr = std::shared_ptr<Connection>;
@@ -125,6 +139,8 @@ enum class OpenMode {
     Write, // rows can be added, changed and deleted (the query must be "SELECT * FROM table ...")
 };
 
+// A read recordset steps through its result as it moves (only the current row is held);
+// a write recordset holds every row with its rowid.
 class Recordset {
 public:
     Recordset() = default;
@@ -140,7 +156,8 @@ public:
     bool eof() const;
     void moveNext();
     void moveFirst();
-    int recordCount() const { return int(rows_.size()); }
+    // Number of rows of the result (a read recordset reads its remaining rows for it).
+    int recordCount() const;
 
     // Columns of the result.
     int fieldCount() const { return int(names_.size()); }
@@ -173,14 +190,20 @@ private:
     void requireRow() const;
     void requireWrite() const;
     void reloadRow(Row& row);
+    void fetchRow(); // read mode: the next row of the cursor becomes the current row
 
     ConnectionPtr conn_;
+    std::shared_ptr<Connection::Cursor> cursor_; // read mode
+    QString sql_;
+    QVariantList params_;
+    int passed_ = 0; // read mode: rows already left behind
     QString table_;
     OpenMode mode_ = OpenMode::Read;
     bool open_ = false;
     QStringList names_;
     QList<int> types_;
-    QHash<QString, int> index_;
+    QHash<QString, int> index_;      // by lower-case name
+    QHash<QString, int> exactIndex_; // by the name as the result spells it
     std::vector<Row> rows_;
     int pos_ = 0;
 };

@@ -3,6 +3,8 @@
 namespace kvr {
 
 // Interim: an empty panel.
-QWidget* CreateBackupRestorePanel(PFrmImport&) { return new QWidget; }
+QWidget* CreateBackupRestorePanel(PFrmImport&) {
+    return new QWidget;
+}
 
 } // namespace kvr

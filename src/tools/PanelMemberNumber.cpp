@@ -3,6 +3,8 @@
 namespace kvr {
 
 // Interim: an empty panel.
-QWidget* CreateMemberNumberPanel(PFrmImport&) { return new QWidget; }
+QWidget* CreateMemberNumberPanel(PFrmImport&) {
+    return new QWidget;
+}
 
 } // namespace kvr

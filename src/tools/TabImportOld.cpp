@@ -3,6 +3,8 @@
 namespace kvr {
 
 // Interim: an empty page.
-ToolTabPage* CreateImportOldTab(PFrmImport&) { return new ToolTabPage; }
+ToolTabPage* CreateImportOldTab(PFrmImport&) {
+    return new ToolTabPage;
+}
 
 } // namespace kvr

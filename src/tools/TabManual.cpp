@@ -3,6 +3,8 @@
 namespace kvr {
 
 // Interim: an empty page.
-ToolTabPage* CreateManualTab(PFrmImport&) { return new ToolTabPage; }
+ToolTabPage* CreateManualTab(PFrmImport&) {
+    return new ToolTabPage;
+}
 
 } // namespace kvr

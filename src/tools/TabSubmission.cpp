@@ -3,6 +3,8 @@
 namespace kvr {
 
 // Interim: an empty page.
-ToolTabPage* CreateSubmissionTab(PFrmImport&) { return new ToolTabPage; }
+ToolTabPage* CreateSubmissionTab(PFrmImport&) {
+    return new ToolTabPage;
+}
 
 } // namespace kvr

@@ -3,6 +3,8 @@
 namespace kvr {
 
 // Interim: an empty page.
-ToolTabPage* CreateVersionUpTab(PFrmImport&) { return new ToolTabPage; }
+ToolTabPage* CreateVersionUpTab(PFrmImport&) {
+    return new ToolTabPage;
+}
 
 } // namespace kvr

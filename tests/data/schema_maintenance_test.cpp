@@ -6,6 +6,9 @@
 #include "member_db_fixture.h"
 
 #include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <random>
 
 using namespace kvr;
 
@@ -45,6 +48,42 @@ TEST(MasterFileTest, ParsesQuotedFieldsCommentsShortLinesAndTheHeaderDate) {
 
 // The list shipped beside the program: thirty groups with the codes that the submission
 // check accepts; "未選択" closes every group except the check boxes and the guidance groups.
+TEST(MasterFileTest, ReadsUtf8WithOrWithoutMarkAndCp932) {
+    const QString line = "0,0,0,2024/04/01,マスタ日付\n1,1,1,男性,性別\n";
+    QByteArray cp932;
+    {
+        // 男性 and マスタ日付 in CP932.
+        cp932 = "0,0,0,2024/04/01,\x83\x7d\x83\x58\x83\x5e\x93\xfa\x95\x74\n1,1,1,\x92\x6a\x90\xab,"
+                "\x90\xab\x95\xca\n";
+    }
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        bool readable;
+    };
+    const Case cases[] = {
+        {"UTF-8", line.toUtf8(), true},
+        {"UTF-8 with mark", "\xef\xbb\xbf" + line.toUtf8(), true},
+        {"CP932", cp932, true},
+        {"neither", QByteArray("0,0,0,2024/04/01,\x81\x20\xff\xfe\x80\n"), false},
+    };
+    QTemporaryDir dir;
+    for (const Case& c : cases) {
+        const QString path = dir.filePath("TMaster.txt");
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(c.bytes);
+        f.close();
+        const MasterFile m = ReadMasterFile(path);
+        EXPECT_EQ(m.readable, c.readable) << c.name;
+        if (!c.readable) continue;
+        ASSERT_EQ(m.lines.size(), 2) << c.name;
+        EXPECT_EQ(m.lines[0].SGComment, "マスタ日付") << c.name;
+        EXPECT_EQ(m.lines[1].SGName, "男性") << c.name;
+        EXPECT_EQ(m.date, QDate(2024, 4, 1)) << c.name;
+    }
+}
+
 TEST(MasterFileTest, ShippedListHoldsAllGroupsWithTheirCodes) {
     MasterFile f = ReadMasterFile(test::builtAppFolder() + "/TMaster.txt");
     ASSERT_TRUE(f.date.isValid() && f.date != NoDate());
@@ -94,6 +133,15 @@ TEST_F(MaintenanceTest, MasterListIsRebuiltOnlyWhenItsDateDiffers) {
         EXPECT_EQ(number("SELECT count(*) FROM TMaster WHERE SGName='tampered'") == 0, rebuilt) << header;
         EXPECT_EQ(number("SELECT count(*) FROM TMaster"), rows) << header;
     }
+    // A list in an unknown encoding leaves the table as it is.
+    direct()->execute("UPDATE TMaster SET SGName='tampered' WHERE IDLG>0");
+    {
+        QFile f(appFolder() + "/TMaster.txt");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("0,0,0,2030/01/01,\xff\xfe\x81\x20\n1,0,1,\xff\x81,\x81\x20\n");
+    }
+    ASSERT_EQ(TheMaster().CheckTable(), 0);
+    EXPECT_EQ(number("SELECT count(*) FROM TMaster WHERE SGName='tampered'"), 3);
     EXPECT_TRUE(t.boxes->shown.isEmpty());
     EXPECT_EQ(slot(Slot::Member).open, 0);
 }
@@ -228,6 +276,81 @@ TEST_F(MaintenanceTest, ItemThreeCellsAreUpgradedOnceAndTheVersionStamped) {
     const QString stored = text(cells);
     EXPECT_EQ(UpgradeExamItem3(), 0);
     EXPECT_EQ(text(cells), stored);
+}
+
+// Rows of every shape that the upgrade may meet: random cells and status words, and
+// stored texts that read as "no value" without being "128" or that are not in the usual
+// shape. After the upgrade no item-3 row may still need work, and a row that needed
+// none keeps its stored text.
+TEST_F(MaintenanceTest, ItemThreeUpgradeFindsEveryRowThatNeedsWork) {
+    OpenMemberDbHold();
+    db::ConnectionPtr c = memberConn();
+    EnsureExamIndexes(c);
+    std::mt19937 rng(7);
+    for (int id = 1000; id < 1200; ++id) {
+        CExamData e;
+        e.ClearBuffer();
+        e.ID = id;
+        e.PatientID = 1 + id % 30;
+        e.SubExam = id % 4 == 0 ? 2 : 3;
+        for (int t = 0; t < kTeeth; ++t) {
+            const unsigned r = rng() % 40;
+            e.setNBui(t, r == 0 ? kImplant : r == 1 ? kPontic : r == 2 ? kMissingTooth | kImplant : 0);
+            e.setBData(t, rng() % 30 == 0 ? std::uint8_t(rng() % 4) : kNoValue);
+            // Most second cells are filled; a few rows have one empty.
+            e.setBData(t + 48, rng() % 200 == 0 ? kNoValue : std::uint8_t(rng() % 16));
+        }
+        db::Recordset rs(c, "SELECT * FROM TExamData WHERE ID=-1", {}, db::OpenMode::Write);
+        rs.addNew();
+        e.RecSetPut(rs);
+        rs.update();
+    }
+    const QString blank(144, ' ');
+    struct Odd {
+        int id;
+        QString data2; // the second-pass cells 48-79 are its first 96 characters
+        QString data1;
+    };
+    const QString filled = QString(" 15").repeated(48);
+    const Odd odd[] = {
+        {2001, "384" + filled.mid(3), filled},                    // reads as 128
+        {2002, filled.left(93) + "896" + filled.mid(96), filled}, // last second cell
+        {2003, filled, filled.left(143)},                         // short text
+        {2004, QString(), filled},                                // no text
+        {2005, filled, filled},                                   // nothing to do
+    };
+    for (const Odd& o : odd)
+        c->execute("INSERT INTO TExamData (ID, PatientID, SubExam, Data1, Data2, Data3, Data4, Bui) "
+                   "VALUES (?, 3, 3, ?, ?, ?, ?, ?)",
+                   {o.id, o.data1, o.data2.isNull() ? QVariant() : QVariant(o.data2), blank, blank,
+                    QString("     0").repeated(32)});
+    const QString untouched = "SELECT group_concat(ID||Data1||Data2, ';') FROM (SELECT * FROM TExamData "
+                              "WHERE ID IN (2005) OR SubExam<>3 ORDER BY ID)";
+    const QString before = c->scalar(untouched).toString();
+    // The upgrade's query reads the partial index, not the table.
+    db::Recordset plan(c, "EXPLAIN QUERY PLAN SELECT * FROM TExamData WHERE " + ExamItem3WorkCondition());
+    EXPECT_TRUE(plan.value("detail").toString().contains("ExamDataItem3Work"))
+        << plan.value("detail").toString().toStdString();
+    plan.close();
+    CloseMemberDbForce();
+
+    EXPECT_GT(UpgradeExamItem3(), 5);
+    OpenMemberDbHold();
+    c = memberConn();
+    int checked = 0;
+    for (db::Recordset rs(c, "SELECT * FROM TExamData WHERE SubExam=3"); !rs.eof(); rs.moveNext()) {
+        CExamData e;
+        e.RecSetGet(rs);
+        for (int t = 0; t < kTeeth; ++t) {
+            ASSERT_NE(e.bData(t + 48), kNoValue) << "row " << e.ID << " tooth " << t;
+            ASSERT_FALSE((e.nBui(t) & (kImplant | kPontic)) && e.bData(t) != kNoValue) << "row " << e.ID;
+        }
+        ++checked;
+    }
+    EXPECT_GT(checked, 150);
+    EXPECT_EQ(c->scalar(untouched).toString(), before);
+    CloseMemberDbForce();
+    EXPECT_EQ(UpgradeExamItem3(), 0);
 }
 
 // ------------------------------------------------------------------ image table

@@ -357,6 +357,7 @@ def run(program_folder, key, work):
     # The member database holds the examination.
     database = os.path.join(app_folder, MEMBER, f"KVR-DB-{MEMBER}.MDB")
     sql = (f"PRAGMA key='{key}';\n"
+           "PRAGMA cipher_page_size=4096;\n"
            "SELECT \"Row\", CommentID, Comment, ExamDate, substr(Data1, 1, 36) FROM TExamData "
            "WHERE PatientID=1 ORDER BY \"Row\";\n")
     out = subprocess.run(["sqlcipher", database], input=sql, capture_output=True, text=True, timeout=20)

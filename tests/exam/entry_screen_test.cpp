@@ -18,9 +18,13 @@ TEST_F(EntryScreenTest, SlashTwoEntersTwelveStarPlusMarksPusAndMobilityRefusesFo
                          ToothButton::KindTwoPass};
     for (int row = 0; row < 4; ++row)
         EXPECT_EQ(screen->cell(row, 31)->kind(), kinds[row]) << row;
-    for (QPushButton* later :
-         {screen->CmdChartDR, screen->CmdStyleDRS071, screen->CmdImport, screen->CmdImage})
+    for (QPushButton* later : {screen->CmdChartDR, screen->CmdStyleDRS071, screen->CmdImage})
         EXPECT_FALSE(later->isEnabled());
+    // The tools screen opens through its hook, on its default tab.
+    int toolsTab = 99;
+    screen->showTools = [&toolsTab](QWidget*, int tab) { toolsTab = tab; };
+    screen->CmdImport->click();
+    EXPECT_EQ(toolsTab, -1);
 
     pickPatient(5);
     ASSERT_EQ(screen->cursorTooth(), 0);

@@ -362,6 +362,19 @@ TEST_F(ExamSessionTest, RepairOfStageRowsKeepsAGoodTableAndRebuildsABadOne) {
 
 TEST_F(ExamSessionTest, RepairRelabelsStoredCommentsAndFixesTwoItems) {
     direct()->execute("UPDATE TExamData SET Comment=NULL WHERE ID=1");
+    // Codes without a label (none, unknown, negative) want an empty text; an empty code
+    // reads as 0; a missing text counts as empty.
+    const std::pair<const char*, const char*> odd[] = {
+        {"CommentID=0, Comment='初診時'", ""},
+        {"CommentID=NULL, Comment='x'", ""},
+        {"CommentID=0, Comment=NULL", nullptr},
+        {"CommentID=12, Comment='ＳＰＴ移行時'", ""},
+        {"CommentID=-1, Comment='x'", ""},
+        {"CommentID=3, Comment='ＳＰＴ移行時'", "ＳＰＴ移行時"},
+        {"CommentID=2, Comment='ＳＰＴ移行時'", "基本治療終了時"},
+    };
+    for (int i = 0; i < int(std::size(odd)); ++i)
+        direct()->execute(QString("UPDATE TExamData SET %1 WHERE ID=%2").arg(odd[i].first).arg(40 + i));
     direct()->execute("UPDATE TSubExam SET GradPart2=7 WHERE ID IN (2, 3)");
     direct()->execute("UPDATE TSubExam SET Status=0 WHERE ID=3");
     const QDateTime untouched = scalar("SELECT \"UpDate\" FROM TExamData WHERE ID=3").toDateTime();
@@ -370,6 +383,15 @@ TEST_F(ExamSessionTest, RepairRelabelsStoredCommentsAndFixesTwoItems) {
     EXPECT_EQ(scalar("SELECT \"UpDate\" FROM TExamData WHERE ID=1").toDateTime(),
               QDateTime(kToday, QTime(16, 30)));
     EXPECT_EQ(scalar("SELECT \"UpDate\" FROM TExamData WHERE ID=3").toDateTime(), untouched);
+    for (int i = 0; i < int(std::size(odd)); ++i) {
+        const QVariant comment = scalar(QString("SELECT Comment FROM TExamData WHERE ID=%1").arg(40 + i));
+        EXPECT_EQ(comment.isNull(), odd[i].second == nullptr) << odd[i].first;
+        if (odd[i].second) EXPECT_EQ(comment.toString(), QString(odd[i].second)) << odd[i].first;
+    }
+    // Only the rows that were wrong got a new time.
+    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE \"UpDate\"=?", {QDateTime(kToday, QTime(16, 30))})
+                  .toInt(),
+              1 + 5);
     EXPECT_EQ(scalar("SELECT group_concat(ID || ':' || GradPart2 || ':' || Status, ' ') FROM (SELECT * FROM "
                      "TSubExam ORDER BY ID)")
                   .toString(),

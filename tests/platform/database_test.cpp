@@ -1,10 +1,15 @@
 #include "platform/database.h"
 #include "platform/passwords.h"
+#include "platform/single_instance.h"
 #include "support/test_services.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sqlcipher/sqlite3.h>
+
+#include <cstring>
 
 using namespace kvr;
 using namespace kvr::db;
@@ -121,3 +126,135 @@ TEST_F(DatabaseTest, WriteRecordsetAddsChangesAndDeletesRows) {
 }
 
 } // namespace
+
+// ------------------------------------------------------------------ cursors, statements, dates, pages
+
+class DatabaseCursorTest : public DatabaseTest {
+protected:
+    void SetUp() override {
+        DatabaseTest::SetUp();
+        for (int i = 1; i <= 5; ++i)
+            conn->execute("INSERT INTO TThing (ID, Name) VALUES (?, ?)", {i, QString("n%1").arg(i)});
+    }
+    static QList<int> ids(Recordset& rs) {
+        QList<int> out;
+        for (; !rs.eof(); rs.moveNext())
+            out << rs.value("ID").toInt();
+        return out;
+    }
+};
+
+TEST_F(DatabaseCursorTest, ReadRecordsetsStepTheirResultIndependently) {
+    const QString sql = "SELECT ID FROM TThing WHERE ID>=? ORDER BY ID";
+    Recordset outer(conn, sql, {2});
+    Recordset inner(conn, sql, {4}); // the same text while the first is still stepping
+    EXPECT_EQ(ids(inner), (QList<int>{4, 5}));
+    EXPECT_EQ(outer.value("ID").toInt(), 2);
+    outer.moveNext();
+    EXPECT_EQ(outer.recordCount(), 4);
+    EXPECT_EQ(ids(outer), (QList<int>{3, 4, 5}));
+    outer.moveFirst();
+    EXPECT_EQ(ids(outer), (QList<int>{2, 3, 4, 5}));
+    // A statement given back is used again with fresh parameters.
+    Recordset again(conn, sql, {5});
+    EXPECT_EQ(ids(again), (QList<int>{5}));
+}
+
+TEST_F(DatabaseCursorTest, ARecordsetKeepsItsRowsWhenTheConnectionCloses) {
+    Recordset rs(conn, "SELECT ID FROM TThing ORDER BY ID");
+    rs.moveNext();
+    conn->close();
+    EXPECT_EQ(ids(rs), (QList<int>{2, 3, 4, 5}));
+}
+
+TEST_F(DatabaseCursorTest, ChangesMadeWhileReadingAreSeenByLaterStatements) {
+    {
+        Recordset rs(conn, "SELECT * FROM TThing WHERE ID=?", {3}, OpenMode::Write);
+        rs.setValue("Name", "changed");
+        rs.update();
+    }
+    EXPECT_EQ(conn->scalar("SELECT Name FROM TThing WHERE ID=?", {3}).toString(), "changed");
+    conn->execute("ALTER TABLE TThing ADD COLUMN Extra INTEGER DEFAULT 7");
+    EXPECT_EQ(conn->scalar("SELECT Extra FROM TThing WHERE ID=?", {3}).toInt(), 7);
+}
+
+TEST(DatabaseDates, StoredFormsReadAsLocalTimes) {
+    struct Case {
+        const char* text;
+        QDateTime expected;
+    };
+    const Case cases[] = {
+        {"2024-08-14 16:30:05", QDateTime(QDate(2024, 8, 14), QTime(16, 30, 5))},
+        {"2024-02-29", QDateTime(QDate(2024, 2, 29), QTime(0, 0))},
+        {"2024-08-14T16:30:05", QDateTime(QDate(2024, 8, 14), QTime(16, 30, 5))},
+        {"1753-01-01 00:00:00", QDateTime(QDate(1753, 1, 1), QTime(0, 0))},
+        {"2023-02-29 10:00:00", QDateTime()}, // no such day
+        {"2024-13-01 10:00:00", QDateTime()},
+        {"2024-08-14 25:00:00", QDateTime(QDate(2024, 8, 14), QTime(0, 0))}, // the day alone
+        {"", QDateTime()},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(dateFromDb(QString::fromLatin1(c.text)), c.expected) << c.text;
+        EXPECT_EQ(dateFromDb(c.text, int(strlen(c.text))), c.expected) << c.text;
+        if (c.expected.isValid())
+            EXPECT_EQ(dateFromDb(c.text, int(strlen(c.text))).timeSpec(), Qt::LocalTime);
+    }
+}
+
+TEST(DatabasePages, NewFilesHaveLargePagesAndOldSmallPageFilesStillOpen) {
+    QTemporaryDir dir;
+    const QString fresh = dir.filePath("new.MDB");
+    Connection::create(fresh, kProgramPassword)->execute("CREATE TABLE T (A INTEGER)");
+    EXPECT_EQ(Connection::open(fresh, kProgramPassword)->scalar("PRAGMA page_size").toInt(),
+              kNewDatabasePageSize);
+
+    // Files of older versions have 1 KiB pages; sizes that are and are not a multiple of 4 KiB.
+    for (int rows : {0, 3, 40}) {
+        const QString old = dir.filePath(QString("old%1.MDB").arg(rows));
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(old).constData(), &raw), SQLITE_OK);
+        sqlite3_key(raw, kProgramPassword, int(strlen(kProgramPassword)));
+        sqlite3_exec(raw, "PRAGMA cipher_page_size=1024; CREATE TABLE T (A TEXT)", nullptr, nullptr, nullptr);
+        for (int i = 0; i < rows; ++i)
+            sqlite3_exec(raw, "INSERT INTO T VALUES (hex(randomblob(300)))", nullptr, nullptr, nullptr);
+        sqlite3_close(raw);
+        ConnectionPtr c = Connection::open(old, kProgramPassword);
+        EXPECT_EQ(c->scalar("SELECT count(*) FROM T").toInt(), rows) << QFileInfo(old).size();
+        EXPECT_EQ(c->scalar("PRAGMA page_size").toInt(), 1024);
+        EXPECT_THROW(Connection::open(old, "wrong"), RuntimeError);
+    }
+}
+
+// ------------------------------------------------------------------ previous-instance lock
+
+TEST(SingleInstanceTest, OnlyALiveHolderRefusesAStart) {
+    QTemporaryDir dir;
+    qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8());
+    const QString name = "kvr-lock-test";
+    // Files left by killed copies: empty, a dead process number, garbage.
+    for (const QByteArray content : {QByteArray(), QByteArray("999999\n"), QByteArray("\x01\x02 junk")}) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+        f.close();
+        SingleInstance first(name);
+        EXPECT_TRUE(first.acquire()) << content.toStdString();
+        SingleInstance second(name);
+        EXPECT_FALSE(second.acquire()) << "a running copy holds it";
+    }
+    SingleInstance again(name); // the holders above have ended
+    EXPECT_TRUE(again.acquire());
+    EXPECT_EQ(again.lockPath(), dir.filePath(name));
+}
+
+TEST(SingleInstanceTest, EachProgramFolderHasItsOwnLock) {
+    QTemporaryDir dir;
+    qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8());
+    const QString a = SingleInstance::lockNameFor("/opt/kvr-a"),
+                  b = SingleInstance::lockNameFor("/opt/kvr-b");
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a, SingleInstance::lockNameFor("/opt/kvr-a/"));
+    SingleInstance first(a), second(b);
+    EXPECT_TRUE(first.acquire());
+    EXPECT_TRUE(second.acquire());
+}

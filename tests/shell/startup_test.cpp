@@ -3,6 +3,7 @@
 #include "platform/passwords.h"
 #include "platform/single_instance.h"
 #include "shell/AppState.h"
+#include "shell/startup/MemberFolder.h"
 #include "shell/startup/PFrmSplash.h"
 #include "shell/startup/startup.h"
 #include "support/test_services.h"
@@ -225,6 +226,68 @@ TEST_F(StartupTest, EnterMovesToTheNextControl) {
     QTest::keyClick(s.TxtKVRCode, Qt::Key_Return);
     EXPECT_TRUE(s.CmdOK->hasFocus());
     EXPECT_TRUE(t.boxes->shown.isEmpty()); // Enter did not press OK
+}
+
+// What an interrupted first start of an older version leaves in a member folder, and
+// what the next start makes of it.
+TEST_F(StartupTest, AMemberFolderLeftWithoutItsDatabaseIsFinished) {
+    provideBaseDb();
+    const QString folder = t.paths->app + "/654321", db = "/KVR-DB-654321.MDB";
+    const QString base = t.paths->app + "/KVR-DB.MDB";
+    QByteArray baseBytes = readFile(base);
+    enum Left { Nothing, CompleteCopy, HalfCopy, OtherFiles };
+    const std::tuple<const char*, Left, MemberFolderResult> cases[] = {
+        {"empty folder", Nothing, MemberFolderResult::Ready},
+        {"complete temporary copy", CompleteCopy, MemberFolderResult::Ready},
+        {"half a temporary copy", HalfCopy, MemberFolderResult::Ready},
+        {"other files", OtherFiles, MemberFolderResult::NotOurs},
+    };
+    for (auto [name, left, expected] : cases) {
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        QFile tmp(folder + db + ".kvrtmp");
+        if (left == CompleteCopy || left == HalfCopy) {
+            ASSERT_TRUE(tmp.open(QIODevice::WriteOnly));
+            tmp.write(left == CompleteCopy ? baseBytes : baseBytes.left(baseBytes.size() / 2));
+            tmp.close();
+        }
+        if (left == OtherFiles) QFile::copy(base, folder + "/KVR.INI");
+        EXPECT_EQ(RepairMemberFolder(folder, db, base), expected) << name;
+        EXPECT_FALSE(QFile::exists(folder + db + ".kvrtmp") && left != OtherFiles) << name;
+        if (expected == MemberFolderResult::Ready) EXPECT_EQ(readFile(folder + db), baseBytes) << name;
+        if (left == OtherFiles) EXPECT_FALSE(QFile::exists(folder + db)) << name;
+    }
+    // A start of that number finishes the folder without a question, and the database
+    // gets its clinic code.
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    ASSERT_TRUE(start("654321"));
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+    EXPECT_EQ(memberDb()->scalar("SELECT ClinicCode FROM TClinicCode WHERE ID=0").toString(), "654321");
+}
+
+TEST_F(StartupTest, ANewMemberFolderAppearsOnlyWithItsCompleteDatabase) {
+    const QString folder = t.paths->app + "/765432";
+    // Without a template (and so without a base database) the copy fails: no folder is
+    // left behind.
+    const QString templ = t.paths->app + "/KVR-DB_ORG.MDB";
+    ASSERT_TRUE(QFile::rename(templ, templ + ".away"));
+    t.boxes->answer(MsgResult::Yes);
+    EXPECT_THROW(start("765432"), ProgramEnded);
+    EXPECT_EQ(last().title, "ファイルコピーエラー");
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_FALSE(QFileInfo::exists(StagingFolderOf(folder)));
+    // A staging folder left by a killed start is replaced.
+    QDir().mkpath(StagingFolderOf(folder));
+    ASSERT_TRUE(QFile::rename(templ + ".away", templ));
+    QFile::copy(templ, StagingFolderOf(folder) + "/junk");
+    closeAllConnections();
+    t.boxes->answer(MsgResult::Yes);
+    ASSERT_TRUE(start("765432"));
+    EXPECT_FALSE(QFileInfo::exists(StagingFolderOf(folder)));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(".MDB", Qt::CaseSensitive).first(),
+              "KVR-DB-765432.MDB");
+    EXPECT_TRUE(QDir(folder).entryList({"*.kvrtmp"}, QDir::Files | QDir::Hidden).isEmpty());
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "PFrmSplash.h"
 
+#include "MemberFolder.h"
+
 #include "data/ADODBMain.h"
 #include "platform/accessible.h"
 #include "platform/runtime_error.h"
@@ -253,28 +255,40 @@ void PFrmSplash::CmdOK_Click() {
     a.MemberDbFile = "/KVR-DB-" + no + ".MDB";
     setMemberSource(a.MemberFolder + a.MemberDbFile);
 
+    const QString baseDb = appFolder() + "/KVR-DB.MDB";
+    auto folderError = [&] {
+        msgBox("会員番号フォルダを作成できません。\r\n\r\n会員番号フォルダ：" + a.MemberFolder +
+                   "\r\n\r\nプログラムを終了します。",
+               "フォルダ作成エラー", MsgButtons::Ok, MsgIcon::Critical);
+        endProgram(1);
+    };
+    auto copyError = [&] {
+        msgBox("会員番号ＤＢをコピーできません。\r\n\r\n会員番号ＤＢ：" + a.MemberDbFile +
+                   "\r\n\r\nプログラムを終了します。",
+               "ファイルコピーエラー", MsgButtons::Ok, MsgIcon::Critical);
+        endProgram(1);
+    };
     if (!CheckFolder(a.MemberFolder)) {
         if (msgBox("新規の会員番号に対して会員番号フォルダを作成します。\r\n\r\nよろしいですか？", "確認",
                    MsgButtons::YesNo, MsgIcon::Exclamation) != MsgResult::Yes) {
             focusBack();
             return;
         }
-        if (!MakeFolder(a.MemberFolder)) {
-            msgBox("会員番号フォルダを作成できません。\r\n\r\n会員番号フォルダ：" + a.MemberFolder +
-                       "\r\n\r\nプログラムを終了します。",
-                   "フォルダ作成エラー", MsgButtons::Ok, MsgIcon::Critical);
-            endProgram(1);
-        }
-        const QString baseDb = appFolder() + "/KVR-DB.MDB";
-        if (!CopyFile(baseDb, a.MemberFolder + a.MemberDbFile)) {
-            msgBox("会員番号ＤＢをコピーできません。\r\n\r\n会員番号ＤＢ：" + a.MemberDbFile +
-                       "\r\n\r\nプログラムを終了します。",
-                   "ファイルコピーエラー", MsgButtons::Ok, MsgIcon::Critical);
-            endProgram(1);
-        }
-        waitMs(1000);
+        // The folder appears only with its complete database, whose clinic code already
+        // holds the member number.
+        const MemberFolderResult made =
+            CreateMemberFolder(a.MemberFolder, a.MemberDbFile, baseDb, [this](const QString& stagedDb) {
+                setMemberSource(stagedDb);
+                if (onMemberDatabaseCreated) onMemberDatabaseCreated();
+                CloseMemberDbForce();
+            });
+        setMemberSource(a.MemberFolder + a.MemberDbFile);
+        if (made == MemberFolderResult::FolderFailed) folderError();
+        if (made == MemberFolderResult::CopyFailed) copyError();
         RenameFile(baseDb, appFolder() + "/KVR-DB-" + now().toString("yyyyMMdd_HHmmss") + ".MDB");
-        if (onMemberDatabaseCreated) onMemberDatabaseCreated();
+    } else if (RepairMemberFolder(a.MemberFolder, a.MemberDbFile, baseDb) == MemberFolderResult::CopyFailed) {
+        // A folder left without its database by an interrupted first start is finished.
+        copyError();
     }
     a.StartCancelled = false;
     accepted_ = true;

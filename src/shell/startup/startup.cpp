@@ -16,6 +16,8 @@
 #include "platform/single_instance.h"
 #include "shell/AppState.h"
 #include "shell/FileUtil.h"
+#include "tools/CPatientAdd.h"
+#include "tools/PFrmImport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,6 +76,7 @@ void StartupMaintenance() {
     // 8. The shared record objects, in their order.
     TheClinicCode();
     ThePatient();
+    ThePatientAdd();
     TheCharge();
     TheExamData();
     TheNextAutoNumber();
@@ -85,15 +88,26 @@ void StartupMaintenance() {
     // The steps below share one connection: each open of a keyed file costs a key derivation.
     OpenMemberDbHold();
 
-    // 9. Master list from TMaster.txt, clinic code.
+    // 9. Master list from TMaster.txt, additional-information table, clinic code.
     TheMaster().CheckTable();
+    ThePatientAdd().CheckTable();
     LoadClinicCode();
+    // A database whose first start was cut short before the member number became its
+    // clinic code gets it now (a member's clinic code is never empty otherwise).
+    if (TheClinicCode().ClinicCode.trimmed().isEmpty() && !app().MemberNo.isEmpty())
+        SaveClinicCode(app().MemberNo);
 
     // 10. Old-format conversion, sample patients.
     ThePatient().CheckTable();
     RefreshSamplePatients();
 
     // 11. Stage table, stored stage labels and item definitions; examination-record upgrade.
+    // The indexes let both find their rows without reading the whole examination table;
+    // a database that cannot take them (read-only, full disk) still starts.
+    try {
+        EnsureExamIndexes(memberConn());
+    } catch (const RuntimeError&) {
+    }
     RepairStageTables();
     UpgradeExamItem3();
     CloseMemberDbForce();
@@ -176,6 +190,7 @@ bool Main(const StartupOptions& options) {
     // 15. The examination entry screen; the program runs as long as it is open.
     auto* w = new PFrmInput();
     w->setAttribute(Qt::WA_DeleteOnClose);
+    w->showTools = [w](QWidget*, int startTab) { ShowToolsScreen(w, startTab); };
     w->show();
     return true;
 }

@@ -1,0 +1,96 @@
+#include "MemberFolder.h"
+
+#include "platform/database.h"
+#include "platform/passwords.h"
+#include "platform/services.h"
+#include "shell/FileUtil.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kvr {
+
+namespace {
+
+// The copy routine's temporary name beside its target.
+const char* const kCopyTemporarySuffix = ".kvrtmp";
+
+void syncFolder(const QString& folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+bool renamePath(const QString& from, const QString& to) {
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+} // namespace
+
+QString StagingFolderOf(const QString& memberFolder) {
+    const QFileInfo fi(memberFolder);
+    return fi.absolutePath() + "/." + fi.fileName() + ".new";
+}
+
+bool IsCompleteDatabase(const QString& path) {
+    try {
+        db::ConnectionPtr c = db::Connection::open(path, kProgramPassword);
+        const bool ok = c->scalar("PRAGMA quick_check").toString() == "ok" && c->tableExists("TClinicCode");
+        c->close();
+        return ok;
+    } catch (const RuntimeError&) {
+        return false;
+    }
+}
+
+MemberFolderResult CreateMemberFolder(const QString& memberFolder, const QString& dbFile,
+                                      const QString& baseDb,
+                                      const std::function<void(const QString&)>& prepare) {
+    // Something else in the folder's place: the folder routine reports it.
+    if (QFileInfo::exists(memberFolder) && !MakeFolder(memberFolder)) return MemberFolderResult::FolderFailed;
+    const QString staging = StagingFolderOf(memberFolder);
+    if (QFileInfo::exists(staging)) QDir(staging).removeRecursively();
+    if (!MakeFolder(staging)) return MemberFolderResult::FolderFailed;
+    if (!CopyFile(baseDb, staging + dbFile)) {
+        QDir(staging).removeRecursively();
+        return MemberFolderResult::CopyFailed;
+    }
+    waitMs(1000);
+    if (prepare) prepare(staging + dbFile);
+    syncFolder(staging);
+    if (!renamePath(staging, memberFolder)) {
+        QDir(staging).removeRecursively();
+        return MemberFolderResult::FolderFailed;
+    }
+    syncFolder(QFileInfo(memberFolder).absolutePath());
+    return MemberFolderResult::Ready;
+}
+
+MemberFolderResult RepairMemberFolder(const QString& memberFolder, const QString& dbFile,
+                                      const QString& baseDb) {
+    const QString database = memberFolder + dbFile;
+    if (QFileInfo(database).isFile()) return MemberFolderResult::Ready;
+    const QString temporary = database + kCopyTemporarySuffix;
+    const QStringList entries =
+        QDir(memberFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : entries)
+        if (name != QFileInfo(temporary).fileName()) return MemberFolderResult::NotOurs;
+    if (QFileInfo(temporary).isFile()) {
+        const bool sameSize =
+            !QFileInfo(baseDb).isFile() || QFileInfo(baseDb).size() == QFileInfo(temporary).size();
+        if (sameSize && IsCompleteDatabase(temporary) && renamePath(temporary, database)) {
+            syncFolder(memberFolder);
+            return MemberFolderResult::Ready;
+        }
+        QFile::remove(temporary);
+    }
+    return CopyFile(baseDb, database) ? MemberFolderResult::Ready : MemberFolderResult::CopyFailed;
+}
+
+} // namespace kvr

@@ -1,0 +1,202 @@
+// The millimetre painter, the names a sheet is filed under and the chart pieces, each
+// against values worked out by hand. Text positions are read back from a PDF.
+#include "chart/SheetChart.h"
+#include "chart/SheetFigures.h"
+#include "chart/SheetPainter.h"
+#include "exam/CExamData.h"
+#include "sheet_fixture.h"
+
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+
+using namespace kvr;
+using namespace kvr::test;
+
+namespace {
+
+// IPAGothic ("ＭＳ ゴシック") is monospaced: a full-width character is one em, a
+// half-width one half an em; 10 pt = 3.527778 mm.
+constexpr double kEm10 = 10 * 25.4 / 72;
+
+class SheetPainterTest : public ::testing::Test {
+protected:
+    void SetUp() override { installTestServices(); }
+    // Draws on one A4 PDF page in millimetres and returns its words.
+    QList<PdfWord> drawn(const std::function<void(SheetPainter&)>& draw) {
+        const QString path = dir.path() + "/p.pdf";
+        {
+            QPdfWriter w(path);
+            w.setPageSize(QPageSize(QPageSize::A4));
+            w.setPageMargins(QMarginsF(0, 0, 0, 0));
+            QPainter p(&w);
+            SheetPainter::toMillimetres(p, w);
+            SheetPainter sp(p);
+            sp.InitPrinter();
+            sp.setFont(kGothic, 10);
+            draw(sp);
+        }
+        return pdfWords(path);
+    }
+    QTemporaryDir dir;
+};
+
+TEST_F(SheetPainterTest, FontTableMapsTheFourSheetFonts) {
+    const QList<QPair<QString, QString>> table = {{"ＭＳ Ｐ明朝", "IPAPMincho"},
+                                                  {"ＭＳ 明朝", "IPAMincho"},
+                                                  {"ＭＳ Ｐゴシック", "IPAPGothic"},
+                                                  {"ＭＳ ゴシック", "IPAGothic"},
+                                                  {"IPAGothic", "IPAGothic"}};
+    for (const auto& [name, family] : table)
+        EXPECT_EQ(SheetFontFamily(name), family) << name.toStdString();
+}
+
+TEST_F(SheetPainterTest, TextWidthsFollowTheMonospacedFont) {
+    QPdfWriter w(dir.path() + "/m.pdf");
+    QPainter p(&w);
+    SheetPainter sp(p);
+    sp.setFont(kGothic, 10);
+    EXPECT_NEAR(sp.textWidth("ＡＢＣ"), 3 * kEm10, 0.01);
+    EXPECT_NEAR(sp.textWidth("ABCD"), 2 * kEm10, 0.01);
+    EXPECT_NEAR(sp.textHeight(), kEm10, 0.01);
+}
+
+// Fitting grows from 4 pt in steps of 0.6 while the rounded text width and height stay
+// below the rounded box, then steps back 0.7. "ＡＢＣ" is 3 em = 1.058333 mm per point:
+// box 30: the first size reaching 29.5 mm is 28.0 (27.4 gives 28.998) -> 27.3;
+// box 10: 9.4 pt gives 9.95 -> rounds to 10 -> 8.7; box 5: 4.6 pt (4.87 -> 5) -> 3.9.
+TEST_F(SheetPainterTest, FitFontSizeStepsAsWorkedOut) {
+    QPdfWriter w(dir.path() + "/f.pdf");
+    QPainter p(&w);
+    SheetPainter sp(p);
+    sp.setFont(kGothic, 10);
+    const struct {
+        double box;
+        double size;
+    } cases[] = {{30, 27.3}, {10, 8.7}, {5, 3.9}};
+    for (const auto& c : cases) {
+        EXPECT_NEAR(sp.FitFontSize("ＡＢＣ", c.box, c.box), c.size, 1e-6) << c.box;
+        EXPECT_EQ(sp.fontSize(), 10); // the current size is kept
+    }
+    // The height limit stops the growth too: the text cell is one em, which rounds to
+    // 3 mm from 7.09 pt on; 7.0 pt (2.47 mm) still grows, 7.6 pt stops -> 6.9.
+    EXPECT_NEAR(sp.FitFontSize("ＡＢＣ", 100, 3), 6.9, 1e-6);
+}
+
+TEST_F(SheetPainterTest, PrintTextPlacesAndSpreadsAsWorkedOut) {
+    const double w3 = 3 * kEm10; // "ＡＢＣ" at 10 pt
+    struct Case {
+        const char* name;
+        std::function<void(SheetPainter&)> draw;
+        QList<QPair<QString, double>> xs; // word and its left edge
+        double top;
+    };
+    const QList<Case> cases = {
+        {"left", [](SheetPainter& sp) { sp.PrintText(20, 40, 60, 0, "ＡＢＣ", false, 10, AlignLeft); },
+         {{"ＡＢＣ", 20.0}}, 40.0},
+        {"right", [](SheetPainter& sp) { sp.PrintText(20, 40, 60, 0, "ＡＢＣ", false, 10, AlignRight); },
+         {{"ＡＢＣ", 80.0 - w3}}, 40.0},
+        {"centred in a box", [](SheetPainter& sp) { sp.PrintText(20, 40, 60, 10, "ＡＢＣ", false, 10, AlignCenter); },
+         {{"ＡＢＣ", 20.0 + (60 - w3) / 2}}, 40.0 + (10 - kEm10) / 2},
+        {"spread, first four",
+         [](SheetPainter& sp) { sp.PrintText(20, 40, 40, 0, "ＡＢＣＤＥ", false, 10, AlignLeft, Qt::black, 4); },
+         {{"Ａ", 20.0}, {"Ｂ", 30.0}, {"Ｃ", 40.0}, {"Ｄ", 50.0}}, 40.0},
+        {"spread, last four when right-aligned",
+         [](SheetPainter& sp) { sp.PrintText(20, 40, 40, 0, "ＡＢＣＤＥ", false, 10, AlignRight, Qt::black, 4); },
+         {{"Ｂ", 20.0}, {"Ｃ", 30.0}, {"Ｄ", 40.0}, {"Ｅ", 50.0}}, 40.0},
+        {"shorter than the count: one piece",
+         [](SheetPainter& sp) { sp.PrintText(20, 40, 40, 0, "ＡＢＣ", false, 10, AlignRight, Qt::black, 4); },
+         {{"ＡＢＣ", 60.0 - w3}}, 40.0},
+        {"fit never grows past the given size",
+         [](SheetPainter& sp) { sp.PrintText(20, 40, 60, 0, "ＡＢＣ", true, 10, AlignRight); },
+         {{"ＡＢＣ", 80.0 - w3}}, 40.0},
+        {"fit shrinks to the box: 3.9 pt in 5 mm",
+         [](SheetPainter& sp) { sp.PrintText(20, 40, 5, 0, "ＡＢＣ", true, 10, AlignRight); },
+         {{"ＡＢＣ", 25.0 - 3 * 3.9 * 25.4 / 72}}, 40.0},
+    };
+    for (const Case& c : cases) {
+        const QList<PdfWord> words = drawn(c.draw);
+        ASSERT_EQ(words.size(), c.xs.size()) << c.name;
+        for (int i = 0; i < words.size(); ++i) {
+            EXPECT_EQ(words[i].text, c.xs[i].first) << c.name;
+            EXPECT_NEAR(words[i].xMin, c.xs[i].second, 0.05) << c.name;
+            EXPECT_NEAR(words[i].yMin, c.top, 0.05) << c.name;
+        }
+    }
+}
+
+TEST_F(SheetPainterTest, CaseIdentifierFullWidthAndFileName) {
+    EXPECT_EQ(CaseIdentifier("  A-12 ", 7), "A-12");
+    EXPECT_EQ(CaseIdentifier("   ", 7), "7");
+    EXPECT_EQ(CaseIdentifier("", 99), "99");
+    EXPECT_EQ(toFullWidth("A-12 x9"), "Ａ－１２　ｘ９");
+    EXPECT_EQ(toFullWidth("症例"), "症例");
+    const QDateTime at(QDate(2024, 8, 4), QTime(9, 5, 59));
+    const struct {
+        int kind;
+        bool chart;
+        const char* name;
+    } cases[] = {{0, true, "S_123456_A-12_C_20240804_0905.pdf"},
+                 {1, false, "N_123456_A-12_D_20240804_0905.pdf"},
+                 {2, true, "H_123456_A-12_C_20240804_0905.pdf"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(SheetPdfFileName(c.kind, "123456", "A-12", c.chart, at), c.name);
+}
+
+// Graph: a tooth takes four units of width / 64, its sites stand at units 1..3 by their
+// place; quadrants 0 and 2 are visited mesial (place 2) to distal (place 0).
+TEST_F(SheetPainterTest, PocketGraphVisitsSitesInQuadrantOrder) {
+    ChartStageData s;
+    s.HasData = true;
+    const int depths[6] = {1, 2, 3, 4, 5, 15};
+    for (int site = 0; site < 6; ++site) {
+        s.Ppd[0 * 6 + site] = std::uint8_t(depths[site]);  // tooth 18
+        s.Ppd[8 * 6 + site] = std::uint8_t(depths[site]);  // tooth 21
+        s.Ppd[16 * 6 + site] = std::uint8_t(depths[site]); // tooth 48
+    }
+    s.Ppd[8 * 6 + 1] = kNoValue; // no point
+    PocketGraphGeometry g;
+    g.left = 0;
+    g.width = 64; // one unit = 1 mm
+    g.zeroY = 100;
+    g.direction = -1;
+    const struct {
+        int jaw, row, stageOfPair;
+        std::vector<QPointF> points;
+    } cases[] = {
+        {0, 0, 0, {{2.88, 97}, {1.88, 98}, {0.88, 99}, {32.88, 99}, {34.88, 97}}},
+        {0, 1, 1, {{3.12, 89.5}, {2.12, 95}, {1.12, 96}, {33.12, 96}, {34.12, 95}, {35.12, 89.5}}},
+        {1, 0, 0, {{2.88, 97}, {1.88, 98}, {0.88, 99}}},
+    };
+    for (const auto& c : cases) {
+        const auto pts = PocketGraphPoints(g, s, c.jaw, c.row, c.stageOfPair);
+        ASSERT_EQ(pts.size(), c.points.size()) << c.jaw << c.row;
+        for (size_t i = 0; i < pts.size(); ++i) {
+            EXPECT_NEAR(pts[i].x(), c.points[i].x(), 1e-9) << i;
+            EXPECT_NEAR(pts[i].y(), c.points[i].y(), 1e-9) << i; // 15 mm drawn at 10.5
+        }
+    }
+    s.HasData = false;
+    EXPECT_TRUE(PocketGraphPoints(g, s, 0, 0, 0).empty());
+}
+
+TEST_F(SheetPainterTest, FurcationMarksByToothKind) {
+    ChartStageData s;
+    s.HasData = true;
+    for (int t : {1, 3, 17, 7})
+        for (int site = 0; site < 6; ++site)
+            s.Furcation[t * 6 + site] = std::uint8_t(site % 4); // 0, 1, 2, 3, 0, 1
+    auto marks = [&](int tooth) {
+        QStringList out;
+        for (const auto& m : FurcationMarks(s, tooth))
+            out << QString::number(m.site) + m.text;
+        return out;
+    };
+    EXPECT_EQ(marks(1), QStringList({"1Ⅰ", "3Ⅲ", "5Ⅰ"})); // upper molar
+    EXPECT_EQ(marks(3), QStringList({"0 ", "2Ⅱ"}));        // upper premolar
+    EXPECT_EQ(marks(17), QStringList({"1Ⅰ", "4 "}));       // lower molar
+    EXPECT_EQ(marks(7), QStringList({"4 "}));               // no furcation kind: site 4 only
+    EXPECT_TRUE(marks(2).isEmpty());                        // nothing entered
+}
+
+} // namespace

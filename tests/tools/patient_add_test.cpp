@@ -1,0 +1,257 @@
+// The additional-information record: its layout against the template database, the
+// cleared record, the legacy conversions on reading, and the start-up check that
+// creates the table or rebuilds an older layout with its rows.
+#include "data/member_db_fixture.h"
+#include "tools/CPatientAdd.h"
+
+using namespace kvr;
+
+namespace {
+
+class PatientAddTest : public test::MemberDbTest {
+protected:
+    void SetUp() override {
+        MemberDbTest::SetUp();
+        ResetPatientAdd();
+    }
+    QString text(const QString& sql) { return scalar(sql).toString(); }
+    // One row as "column=value" pairs in column order.
+    QStringList row(const QString& table, int id) {
+        db::ConnectionPtr c = direct();
+        db::Recordset rs(c, "SELECT * FROM " + table + " WHERE ID=?", {id});
+        QStringList out;
+        if (rs.eof()) return out;
+        for (int i = 0; i < rs.fieldCount(); ++i)
+            out << rs.fieldName(i) + "=" + (rs.value(i).isNull() ? "NULL" : rs.value(i).toString());
+        return out;
+    }
+    void put(const CPatientAdd& r) {
+        OpenMemberDb();
+        db::Recordset rs(memberConn(), "SELECT * FROM TPatientAdd WHERE ID=?", {r.ID}, db::OpenMode::Write);
+        if (rs.eof()) rs.addNew();
+        r.RecSetPut(rs);
+        rs.update();
+        rs.close();
+        CloseMemberDb();
+    }
+    CPatientAdd get(int id) {
+        OpenMemberDb();
+        CPatientAdd r;
+        db::Recordset rs(memberConn(), "SELECT * FROM TPatientAdd WHERE ID=?", {id});
+        if (!rs.eof()) r.RecSetGet(rs);
+        rs.close();
+        CloseMemberDb();
+        return r;
+    }
+};
+
+// The layout of an older program version: no diagnosis given/not given, single
+// chief complaint, malocclusion and lower-jaw relation, no guidance answers.
+const char* const kOldLayout =
+    "CREATE TABLE TPatientAdd (ID INTEGER NOT NULL PRIMARY KEY, FirstExamDay VARCHAR(10), "
+    "BirthDay VARCHAR(10), Sex SMALLINT, ChiefComplaint SMALLINT, Height VARCHAR(10), "
+    "SmokingHistory SMALLINT, MedicalHistory SMALLINT, DiseaseName VARCHAR(50), Ingestion SMALLINT, "
+    "LowerPositionalRelation SMALLINT, Malocclusion SMALLINT, KvrDiagnosisLW SMALLINT, "
+    "KvrDiagnosisCA SMALLINT, NewDiagnosisStage SMALLINT, NewDiagnosisGrade SMALLINT, "
+    "AblativeTherapy VARCHAR(50), UpDateTime DATETIME)";
+
+QString flagsWith(int length, std::initializer_list<int> positions) {
+    QString s(length, '0');
+    for (int p : positions)
+        s[p - 1] = '1';
+    return s;
+}
+
+// ------------------------------------------------------------------ conversions
+
+TEST(PatientAddConversion, LegacySingleAnswersBecomeFlagStrings) {
+    struct Case {
+        qint16 single;
+        QString flags;
+        qint16 singleAfter;
+        QString flagsAfter;
+    };
+    const QList<Case> chief = {
+        {4, "", 0, flagsWith(10, {4})},
+        {10, "1", 0, flagsWith(10, {10})}, // the single answer wins over a short string
+        {1, "", 0, flagsWith(10, {1})},
+        {0, "01", 0, "0100000000"},
+        {11, "", 11, QString(10, '0')},           // out of range: only filled up
+        {-9, "000000000011", -9, "000000000011"}, // longer strings stay
+    };
+    for (const Case& c : chief) {
+        qint16 s = c.single;
+        QString f = c.flags;
+        ConvertChiefComplaint(s, f);
+        EXPECT_EQ(s, c.singleAfter) << c.single;
+        EXPECT_EQ(f, c.flagsAfter) << c.single;
+    }
+    const QList<Case> malocclusion = {
+        {2, "", 0, "01000"},
+        {5, "", 0, "00001"},
+        {6, "", 6, "00000"},
+        {-1, "1", -1, "10000"},
+    };
+    for (const Case& c : malocclusion) {
+        qint16 s = c.single;
+        QString f = c.flags;
+        ConvertMalocclusion(s, f);
+        EXPECT_EQ(s, c.singleAfter) << c.single;
+        EXPECT_EQ(f, c.flagsAfter) << c.single;
+    }
+    // The disease list gained its 12th entry: a 21-character string shifts from there.
+    EXPECT_EQ(InsertDisease12(flagsWith(21, {1, 12})), flagsWith(22, {1, 13}));
+    EXPECT_EQ(InsertDisease12(flagsWith(21, {11, 21})), flagsWith(22, {11, 22}));
+    EXPECT_EQ(InsertDisease12(flagsWith(22, {12})), flagsWith(22, {12}));
+    EXPECT_EQ(InsertDisease12("1"), "1");
+}
+
+// ------------------------------------------------------------------ record
+
+TEST_F(PatientAddTest, LayoutMatchesTheTemplateTableAndTheCreatedTableHasItsDefaults) {
+    const db::TableDef def = CPatientAdd::tableDef("TPatientAddCopy");
+    ASSERT_EQ(def.columns.size(), 61);
+    const QList<db::ColumnInfo> shipped = direct()->columns("TPatientAdd");
+    ASSERT_EQ(shipped.size(), 61);
+    for (int i = 0; i < 61; ++i) {
+        EXPECT_EQ(def.columns[i].name, shipped[i].name) << i;
+        EXPECT_EQ(def.columns[i].type, shipped[i].type) << shipped[i].name.toStdString();
+        EXPECT_EQ(def.columns[i].size, shipped[i].size) << shipped[i].name.toStdString();
+    }
+    // A row given only its key gets the same defaults in both tables.
+    OpenMemberDb();
+    ThePatientAdd().CreateTable("TPatientAddCopy");
+    CloseMemberDb();
+    auto c = direct();
+    c->execute("INSERT INTO TPatientAdd (ID) VALUES (7)");
+    c->execute("INSERT INTO TPatientAddCopy (ID) VALUES (7)");
+    EXPECT_EQ(row("TPatientAdd", 7), row("TPatientAddCopy", 7));
+    EXPECT_TRUE(row("TPatientAdd", 7).contains("Sex=-1"));
+    EXPECT_TRUE(row("TPatientAdd", 7).contains("BrushTeethDay=0"));
+}
+
+TEST_F(PatientAddTest, ClearedRecordStoresNotAnsweredAndZeroFlagStrings) {
+    CPatientAdd r;
+    r.ClearBuffer();
+    r.ID = 3;
+    put(r);
+    const QStringList stored = row("TPatientAdd", 3);
+    ASSERT_EQ(stored.size(), 61);
+    for (const QString& field : stored) {
+        const QString name = field.section('=', 0, 0);
+        const QString value = field.section('=', 1);
+        if (name == "ID")
+            EXPECT_EQ(value, "3");
+        else if (name == "UpDateTime")
+            EXPECT_EQ(value, "2024-08-14T00:00:00.000");
+        else if (name == "ChiefComplaint2")
+            EXPECT_EQ(value, QString(10, '0'));
+        else if (name == "DiseaseName")
+            EXPECT_EQ(value, QString(22, '0'));
+        else if (name == "MedicineName")
+            EXPECT_EQ(value, QString(12, '0'));
+        else if (name == "Malocclusion2")
+            EXPECT_EQ(value, QString(5, '0'));
+        else if (QStringList{"PrematureContact", "BalancingSideInterference", "Fremitus",
+                             "BoneResorptionMaxTh", "AblativeTherapy", "TissueAdhesionTherapy",
+                             "PerioTissueRegenTherapy", "PerioPlasticSurgery"}
+                     .contains(name))
+            EXPECT_EQ(value, QString(32, '0')) << name.toStdString();
+        else if (QStringList{"FirstExamDay", "BirthDay", "Height", "Weight", "PackDay", "SmokingYear",
+                             "BoneResorptionMaxPer", "YobiStrA", "YobiStrB", "YobiStrC"}
+                     .contains(name))
+            EXPECT_EQ(value, "") << name.toStdString();
+        else
+            EXPECT_EQ(value, "-9") << name.toStdString();
+    }
+}
+
+TEST_F(PatientAddTest, EveryFieldReadsBackAsWritten) {
+    // Distinct values per column, so that two swapped columns show.
+    CPatientAdd r;
+    int n = 0;
+    for (const CPatientAdd::Column& c : CPatientAdd::columns()) {
+        ++n;
+        std::visit(
+            [&](auto m) {
+                auto& f = r.*m;
+                using T = std::decay_t<decltype(f)>;
+                if constexpr (std::is_same_v<T, QString>)
+                    f = c.clearedZeros ? flagsWith(c.clearedZeros, {1 + n % c.clearedZeros})
+                                       : "値" + QString::number(n);
+                else if constexpr (std::is_same_v<T, QDateTime>)
+                    f = QDateTime(QDate(2023, 4, 1), QTime(9, 30));
+                else
+                    f = T(100 + n);
+            },
+            c.field);
+    }
+    r.ID = 12;
+    r.ChiefComplaint = 0; // kept as it is: not a legacy single answer
+    r.Malocclusion = 0;
+    put(r);
+    const CPatientAdd back = get(12);
+    for (const CPatientAdd::Column& c : CPatientAdd::columns())
+        std::visit([&](auto m) { EXPECT_EQ(back.*m, r.*m) << c.name; }, c.field);
+}
+
+TEST_F(PatientAddTest, ReadingALegacyRowConvertsItInMemoryOnly) {
+    direct()->execute(
+        "INSERT INTO TPatientAdd (ID, ChiefComplaint, ChiefComplaint2, DiseaseName, Malocclusion, "
+        "Malocclusion2) VALUES (4, 4, '', '101', 6, '1')");
+    const CPatientAdd r = get(4);
+    EXPECT_EQ(r.ChiefComplaint, 0);
+    EXPECT_EQ(r.ChiefComplaint2, flagsWith(10, {4}));
+    EXPECT_EQ(r.DiseaseName, flagsWith(22, {1, 3}));
+    EXPECT_EQ(r.Malocclusion, 6);
+    EXPECT_EQ(r.Malocclusion2, "10000");
+    EXPECT_EQ(text("SELECT ChiefComplaint||'|'||DiseaseName||'|'||Malocclusion2 FROM TPatientAdd WHERE ID=4"),
+              "4|101|1");
+}
+
+// ------------------------------------------------------------------ start-up check
+
+TEST_F(PatientAddTest, MissingTableIsCreatedAndACurrentOneLeftAlone) {
+    direct()->execute("DROP TABLE TPatientAdd");
+    EXPECT_EQ(ThePatientAdd().GetStatusTable(), -1);
+    EXPECT_EQ(ThePatientAdd().CheckTable(), 0);
+    EXPECT_EQ(ThePatientAdd().GetStatusTable(), 0);
+    EXPECT_EQ(direct()->columns("TPatientAdd").size(), 61);
+    direct()->execute("INSERT INTO TPatientAdd (ID, ChiefComplaint, DiseaseName) VALUES (1, 4, '0')");
+    EXPECT_EQ(ThePatientAdd().CheckTable(), 0);
+    EXPECT_EQ(text("SELECT ChiefComplaint||DiseaseName FROM TPatientAdd WHERE ID=1"), "40");
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+}
+
+TEST_F(PatientAddTest, OlderLayoutIsRebuiltWithEveryRowMigrated) {
+    auto c = direct();
+    c->execute("DROP TABLE TPatientAdd");
+    c->execute(kOldLayout);
+    c->execute("INSERT INTO TPatientAdd (ID, BirthDay, Sex, ChiefComplaint, Height, DiseaseName, "
+               "LowerPositionalRelation, Malocclusion, KvrDiagnosisLW, KvrDiagnosisCA, NewDiagnosisStage, "
+               "NewDiagnosisGrade, AblativeTherapy) VALUES "
+               "(1, '1960/05/01', 1, 4, '170', ?, 3, 2, 1, 2, 3, 1, ?), "
+               "(2, '', 0, -1, '', '', 2, 6, 1, -9, 2, 2, '')",
+               {flagsWith(21, {1, 12}), flagsWith(32, {32})});
+    c->close();
+    EXPECT_EQ(ThePatientAdd().GetStatusTable(), 1);
+    EXPECT_EQ(ThePatientAdd().CheckTable(), 0);
+    EXPECT_EQ(ThePatientAdd().GetStatusTable(), 0);
+    EXPECT_FALSE(direct()->tableExists("WorkTPatientAdd"));
+    EXPECT_EQ(direct()->columns("TPatientAdd").size(), 61);
+
+    const QString fields =
+        "SELECT "
+        "BirthDay||'|'||Sex||'|'||ChiefComplaint||'|'||ChiefComplaint2||'|'||Height||'|'||DiseaseName||'|'||"
+        "LowerPositionalRelationR||LowerPositionalRelationL||'|'||Malocclusion||'|'||Malocclusion2||'|'||"
+        "SideMoveRightContactNum||SideMoveLeftContactNum||FrontMoveContactNum||'|'||KvrDiagnosis||'|'||"
+        "AblativeTherapy||'|'||MedicineName FROM TPatientAdd WHERE ID=";
+    EXPECT_EQ(text(fields + "1"), "1960/05/01|1|0|" + flagsWith(10, {4}) + "|170|" + flagsWith(22, {1, 13}) +
+                                      "|33|0|01000|-9-9-9|1|" + flagsWith(32, {32}) + "|");
+    // Not every diagnosis answered: KvrDiagnosis keeps the column default.
+    EXPECT_EQ(text(fields + "2"),
+              "|0|-1|" + QString(10, '0') + "||" + QString(22, '0') + "|22|6|00000|-9-9-9|-1||");
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+}
+
+} // namespace
