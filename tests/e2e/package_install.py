@@ -127,8 +127,9 @@ def run(build, work):
     member_db = os.path.join(data, MEMBER, f"KVR-DB-{MEMBER}.MDB")
     e.wait_for("the member database in the data folder", lambda: os.path.isfile(member_db), 20)
     e.log(f"member folder made: {os.path.dirname(member_db)}")
-    if not os.path.isfile(os.path.join(data, "KVR-DB.MDB")):
-        raise e.Failure(f"no base database in the data folder: {snapshot(data)}")
+    # The base database, made from the installed template, went aside under its dated name.
+    if not any(f.startswith("KVR-DB-") and f.endswith(".MDB") for f in os.listdir(data)):
+        raise e.Failure(f"no dated base database in the data folder: {snapshot(data)}")
     if snapshot(lib) != before:
         raise e.Failure(f"the program wrote into its installed folder: {set(snapshot(lib)) - set(before)}")
     return 0
