@@ -4,7 +4,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build deps configure bench clean
+.PHONY: run test build deps configure bench clean package
 
 deps:
 	@bash scripts/install-deps.sh
@@ -20,6 +20,10 @@ run: build
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
+
+# The Debian package build/kvr-chart-db_VERSION_ARCH.deb (install: apt install ./build/kvr-chart-db_*.deb)
+package: build
+	@cd $(BUILD) && cpack -G DEB
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do QT_QPA_PLATFORM=offscreen $$b; done

@@ -35,7 +35,7 @@ int CPatient::CheckTable() {
     const QString memberDb = app().memberDbPath();
     const QString oldCopy =
         app().MemberFolder + "/" + "KVR-DB" + "_" + now().toString("yyyyMMdd_HHmm") + ".mdb";
-    const QString templateDb = appFolder() + "/KVR-DB_ORG.MDB";
+    const QString templateDb = deliveredFolder() + "/KVR-DB_ORG.MDB";
 
     // The files are swapped with the member connection closed.
     CloseMemberDbForce();

@@ -91,7 +91,7 @@ QString StageLabelOf(int stageCode) {
 namespace {
 
 QString masterFilePath() {
-    return appFolder() + "/TMaster.txt";
+    return deliveredFolder() + "/TMaster.txt";
 }
 
 db::TableDef masterTableDef(const QString& name) {
@@ -226,7 +226,7 @@ void copyRows(const db::ConnectionPtr& from, const QString& query, const db::Con
 bool RefreshSamplePatients() {
     const QString marker = appFolder() + "/UpdateSample.txt";
     if (!QFileInfo::exists(marker)) return true;
-    if (slot(Slot::Template).source.isEmpty()) setTemplateSource(appFolder() + "/KVR-DB_ORG.MDB");
+    if (slot(Slot::Template).source.isEmpty()) setTemplateSource(deliveredFolder() + "/KVR-DB_ORG.MDB");
     OpenTemplateDb();
     OpenMemberDb();
     const bool ok = runWithRetryBox([] {

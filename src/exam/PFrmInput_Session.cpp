@@ -338,7 +338,7 @@ void PFrmInput::createDatabase() {
                QStringLiteral("新規作成エラー"), MsgButtons::Ok, MsgIcon::Critical);
         return;
     }
-    if (!CopyFile(appFolder() + QStringLiteral("/KVR-DB_ORG.MDB"), path)) return;
+    if (!CopyFile(deliveredFolder() + QStringLiteral("/KVR-DB_ORG.MDB"), path)) return;
     switchDatabase(path);
 }
 

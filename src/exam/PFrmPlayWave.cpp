@@ -138,7 +138,7 @@ void resetPlayWave() {
 
 void PlayWave(const QString& name) {
     if (!app().VoiceOn || name.isEmpty()) return;
-    playWavePlayer().StockWaveFile(appFolder() + QStringLiteral("/wave/") + name);
+    playWavePlayer().StockWaveFile(deliveredFolder() + QStringLiteral("/wave/") + name);
 }
 
 } // namespace kvr

@@ -116,13 +116,25 @@ public:
 
 class StandardPaths : public Paths {
 public:
-    QString appFolder() const override { return QCoreApplication::applicationDirPath(); }
+    QString appFolder() const override {
+        if (written_.isEmpty()) {
+            written_ = chooseWritableFolder(
+                deliveredFolder(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+                qEnvironmentVariableIntValue(kUserDataEnv) == 1);
+            QDir().mkpath(written_);
+        }
+        return written_;
+    }
+    QString deliveredFolder() const override { return QCoreApplication::applicationDirPath(); }
     QString desktopFolder() const override {
         return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     }
     QString programsFolder() const override {
         return QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
     }
+
+private:
+    mutable QString written_; // chosen once, at the first use
 };
 
 } // namespace

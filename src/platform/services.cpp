@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cstdlib>
@@ -76,8 +77,22 @@ void endProgram(int exitCode) {
 QString appFolder() {
     return services().paths->appFolder();
 }
+QString deliveredFolder() {
+    return services().paths->deliveredFolder();
+}
 QString desktopFolder() {
     return services().paths->desktopFolder();
+}
+
+QString chooseWritableFolder(const QString& programFolder, const QString& userDataFolder,
+                             bool forceUserData) {
+    const QString dir = QDir::cleanPath(programFolder);
+    // A program under the system's own trees is an installed one, whoever runs it.
+    const bool installed = dir.startsWith("/usr/") || dir.startsWith("/opt/");
+    const bool delivered = QFileInfo::exists(dir + "/KVR-DB_ORG.MDB") &&
+                           QFileInfo::exists(dir + "/TMaster.txt");
+    if (!forceUserData && !installed && delivered && QFileInfo(dir).isWritable()) return dir;
+    return QDir::cleanPath(userDataFolder);
 }
 
 } // namespace kvr

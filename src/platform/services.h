@@ -96,8 +96,14 @@ void setProgramEndCleanup(std::function<void()> cleanup);
 class Paths {
 public:
     virtual ~Paths() = default;
-    // The folder that holds the program file.
+    // The folder that plays the program folder's role for every file the program writes:
+    // the base database and its dated copies, member folders, KVR.INI, logs. Beside a
+    // writable program file that has its delivered files, the program's own folder;
+    // for an installed program, the user's data folder (~/.local/share/KVR-Chart-DB).
     virtual QString appFolder() const = 0;
+    // The folder of the files delivered with the program (template database, TMaster.txt,
+    // wave/, BMP/, the manual): read only.
+    virtual QString deliveredFolder() const = 0;
     // The user's desktop folder.
     virtual QString desktopFolder() const = 0;
     // The folder programs are installed in.
@@ -105,7 +111,16 @@ public:
 };
 
 QString appFolder();
+QString deliveredFolder();
 QString desktopFolder();
+
+// Environment variable that, set to 1, keeps the written files in the user's data folder
+// even beside a writable program folder (an installed tree run as root, tests of the package).
+inline constexpr const char* kUserDataEnv = "KVR_CHART_DB_USER_DATA";
+// Chooses the folder for written files: the program folder itself when it is writable,
+// holds the delivered files and is not an installed location; otherwise userDataFolder.
+QString chooseWritableFolder(const QString& programFolder, const QString& userDataFolder,
+                             bool forceUserData);
 
 // ---------------------------------------------------------------- service registry
 

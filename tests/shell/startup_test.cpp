@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -108,6 +109,20 @@ TEST_F(StartupTest, FirstStartCreatesTheMemberFolderAndLaterStartsOpenIt) {
     setVersion(1, 0, 0); // a passing version, then no version row at all: counts as 0
     memberDb()->execute("DELETE FROM TVersion");
     EXPECT_FALSE(CheckDbVersion());
+}
+
+TEST_F(StartupTest, InstalledProgramReadsItsFilesAndWritesOnlyIntoTheDataFolder) {
+    // The delivered files lie in a folder of their own; the data folder starts empty.
+    t.paths->delivered = t.paths->root.path() + "/delivered";
+    QDir().mkpath(t.paths->delivered);
+    ASSERT_TRUE(QFile::rename(t.paths->app + "/KVR-DB_ORG.MDB", t.paths->delivered + "/KVR-DB_ORG.MDB"));
+    t.boxes->answer(MsgResult::Yes);
+    ASSERT_TRUE(start("123456"));
+    EXPECT_TRUE(QFile::exists(t.paths->app + "/123456/KVR-DB-123456.MDB"));
+    EXPECT_TRUE(QFile::exists(t.paths->app + "/KVR-DB-20240814_163000.MDB"));
+    EXPECT_TRUE(QFile::exists(t.paths->app + "/VersionKVRDB.txt"));
+    EXPECT_EQ(QDir(t.paths->delivered).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+              QStringList{"KVR-DB_ORG.MDB"});
 }
 
 TEST_F(StartupTest, SecondCopyIsRefusedAndCancelEndsTheProgram) {

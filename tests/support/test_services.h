@@ -67,10 +67,12 @@ class TempPaths : public Paths {
 public:
     TempPaths();
     QString appFolder() const override { return app; }
+    // The delivered files lie in the same folder unless a test sets its own.
+    QString deliveredFolder() const override { return delivered.isEmpty() ? app : delivered; }
     QString desktopFolder() const override { return desktop; }
     QString programsFolder() const override { return programs; }
     QTemporaryDir root;
-    QString app, desktop, programs;
+    QString app, desktop, programs, delivered;
 };
 
 // A silent sound output with one device; records every file it was asked to play.

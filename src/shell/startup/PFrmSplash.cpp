@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QDir>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
@@ -36,7 +37,7 @@ const char* const kPanelTexts[] = {
     "●会員番号ごとにフォルダを作成しデータを管理します。",
     "※同一PCで複数人での利用が可能",
     "（例）会員番号が「123456」の場合",
-    "フォルダ       ： C:\\Program Files (x86)\\KVR-DB\\123456",
+    "フォルダ       ： ",
     "データファイル ： KVR-DB-123456.MDB",
     "",
     "●提出するファイルは、デスクトップの「KVR-DB-SAVE」フォルダに保存されます。",
@@ -134,7 +135,11 @@ PFrmSplash::PFrmSplash(QWidget* parent) : QDialog(parent) {
     p->setContentsMargins(14, 14, 14, 14);
     p->setSpacing(3);
     for (const char* t : kPanelTexts) {
-        auto* lab = new QLabel(QString::fromUtf8(t), PanelDoc);
+        QString text = QString::fromUtf8(t);
+        // The example member folder lies in the folder this program keeps its data in.
+        if (text.startsWith("フォルダ") && text.endsWith("： "))
+            text += QDir::toNativeSeparators(appFolder() + "/123456");
+        auto* lab = new QLabel(text, PanelDoc);
         if (QString::fromUtf8(t).startsWith("●")) {
             QFont bf = lab->font();
             bf.setBold(true);

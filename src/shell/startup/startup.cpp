@@ -67,7 +67,7 @@ void WriteVersionFile() {
 }
 
 void InitAppPaths() {
-    setTemplateSource(appFolder() + "/KVR-DB_ORG.MDB");
+    setTemplateSource(deliveredFolder() + "/KVR-DB_ORG.MDB");
     // The link to sibling charting products stays off.
     const QString desktop = GetSpecialFolderPath(0);
     // A desktop without its folder (common on minimal Linux desktops) gets one.
@@ -137,7 +137,7 @@ bool Main(const StartupOptions& options) {
     a.AppBackColor = 16313593;
 
     // 3. A base database for new member folders.
-    const QString templateDb = appFolder() + "/KVR-DB_ORG.MDB";
+    const QString templateDb = deliveredFolder() + "/KVR-DB_ORG.MDB";
     const QString baseDb = appFolder() + "/KVR-DB.MDB";
     if (!CheckFile(baseDb)) {
         CopyFile(templateDb, baseDb);
@@ -178,7 +178,7 @@ bool Main(const StartupOptions& options) {
     StartupMaintenance();
 
     // 12. The tooth picture table of the chart screen and the sheets.
-    BuildToothPictureTable(appFolder() + "/BMP");
+    BuildToothPictureTable(deliveredFolder() + "/BMP");
 
     // 13. The voice player, loaded hidden.
     LoadPlayWave();

@@ -1,0 +1,171 @@
+#!/usr/bin/python3
+"""The Debian package, installed and started the way a new user starts it.
+
+Takes the .deb of make package (or builds it with cpack when older than the program), unpacks it with dpkg -x into a temporary
+root, checks that the launcher, the desktop entry, the icons and the delivered files are in
+place, then starts the unpacked program in a private X server (with its own HOME,
+XDG_RUNTIME_DIR and TMPDIR) and drives it over the accessibility bus: the start screen names
+the user's data folder, a new member number is entered and the new-member question
+answered; the member folder with its database must appear in
+~/.local/share/KVR-Chart-DB and nothing may be written into the installed tree.
+
+usage: package_install.py BUILD_FOLDER
+Exit status: 0 passed, 1 failed, 77 skipped (no dpkg-deb, cpack or X server).
+"""
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import entry_flow as e  # noqa: E402  (the private desktop and the control finders)
+
+SKIP = 77
+MEMBER = "246810"
+APPID = "org.kvrchartdb.KVRChartDB"
+
+
+def snapshot(folder):
+    return sorted(os.path.relpath(os.path.join(d, f), folder) for d, _, fs in os.walk(folder) for f in fs)
+
+
+def unpack(build, work):
+    """The package (the one make package made when it is newer than the program, else a new
+    one) unpacked; returns the root it was unpacked into."""
+    program = os.path.getmtime(os.path.join(build, "app", "KVRChartDB"))
+    made = [os.path.join(build, f) for f in os.listdir(build) if f.startswith("kvr-chart-db_") and f.endswith(".deb")]
+    made = [f for f in made if os.path.getmtime(f) >= program]
+    if len(made) == 1:
+        os.makedirs(os.path.join(work, "pkg"))
+        shutil.copy(made[0], os.path.join(work, "pkg"))
+    out = made and subprocess.CompletedProcess([], 0, "", "") or subprocess.run(["cpack", "-G", "DEB", "--config", os.path.join(build, "CPackConfig.cmake"),
+                          "-B", os.path.join(work, "pkg")], capture_output=True, text=True, timeout=120)
+    debs = [f for f in os.listdir(os.path.join(work, "pkg")) if f.endswith(".deb")] if out.returncode == 0 else []
+    if len(debs) != 1 or not debs[0].startswith("kvr-chart-db_"):
+        raise e.Failure(f"cpack made {debs}: {out.stdout[-1500:]} {out.stderr[-1500:]}")
+    deb = os.path.join(work, "pkg", debs[0])
+    fields = subprocess.run(["dpkg-deb", "-f", deb, "Depends"], capture_output=True, text=True).stdout
+    for needed in ("fonts-ipafont", "libqt6widgets6", "libsqlcipher"):
+        if needed not in fields:
+            raise e.Failure(f"the package does not depend on {needed}: {fields!r}")
+    root = os.path.join(work, "root")
+    subprocess.run(["dpkg", "-x", deb, root], check=True, timeout=60)
+    e.log(f"{debs[0]} unpacked")
+    return root
+
+
+def check_layout(root):
+    lib = os.path.join(root, "usr/lib/kvr-chart-db")
+    expected = ["usr/bin/kvr-chart-db", "usr/lib/kvr-chart-db/KVRChartDB", "usr/lib/kvr-chart-db/KVR-DB_ORG.MDB",
+                "usr/lib/kvr-chart-db/TMaster.txt", f"usr/share/applications/{APPID}.desktop",
+                f"usr/share/metainfo/{APPID}.metainfo.xml", "usr/share/icons/hicolor/scalable/apps/kvr-chart-db.svg",
+                "usr/share/doc/kvr-chart-db/copyright"]
+    expected += [f"usr/share/icons/hicolor/{n}x{n}/apps/kvr-chart-db.png" for n in (16, 32, 48, 256)]
+    missing = [p for p in expected if not os.path.isfile(os.path.join(root, p))]
+    if missing:
+        raise e.Failure(f"missing from the package: {missing}")
+    for sub in ("wave", "BMP"):
+        if not os.listdir(os.path.join(lib, sub)):
+            raise e.Failure(f"the package has an empty {sub}/")
+    # Only delivered files beside the program: nothing a run of the build wrote.
+    written = [p for p in snapshot(lib) if p.startswith(("KVR-DB.MDB", "KVR.INI", "Log_")) or p[:1].isdigit()]
+    if written:
+        raise e.Failure(f"files of a run in the package: {written}")
+    launcher = open(os.path.join(root, "usr/bin/kvr-chart-db")).read()
+    if "/usr/lib/kvr-chart-db/KVRChartDB" not in launcher:
+        raise e.Failure(f"the launcher does not start the installed program: {launcher!r}")
+
+
+def run(build, work):
+    for tool in ("dpkg-deb", "cpack"):
+        if not shutil.which(tool):
+            print(f"SKIPPED: {tool} is not installed", flush=True)
+            return SKIP
+    root = unpack(build, work)
+    check_layout(root)
+    lib = os.path.join(root, "usr/lib/kvr-chart-db")
+    before = snapshot(lib)
+
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("DBUS_", "AT_SPI", "XDG_", "QT_", "KVR_"))}
+    home, runtime, tmp = (os.path.join(work, d) for d in ("home", "runtime", "tmp"))
+    for d in (home, runtime, tmp):
+        os.makedirs(d, mode=0o700)
+    env.update(HOME=home, XDG_RUNTIME_DIR=runtime, TMPDIR=tmp, LANG="C.UTF-8")
+    display = e.start_x(env)
+    if display is None:
+        print("SKIPPED: no X server could be started (Xvfb missing or failing)", flush=True)
+        return SKIP
+    env["DISPLAY"] = display
+    with open(os.path.join(work, "display"), "w") as f:
+        f.write(display[1:])
+    env["DBUS_SESSION_BUS_ADDRESS"] = e.start_session_bus(env, work)
+    e.start_accessibility_bus(env)
+    os.environ.update({k: env[k] for k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "HOME", "XDG_RUNTIME_DIR")})
+    import pyatspi  # noqa: F401  (connects on import)
+
+    # The tests run as root, who may write into the unpacked tree: the program is told to
+    # behave as for a normal user of an installed package.
+    app_env = dict(env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", QT_QPA_PLATFORM="xcb",
+                   KVR_CHART_DB_USER_DATA="1")
+    e.start([os.path.join(lib, "KVRChartDB")], app_env, cwd=work,
+            stdout=open(os.path.join(work, "program.log"), "w"), stderr=subprocess.STDOUT)
+
+    data = os.path.join(home, ".local/share/KVR-Chart-DB")
+    splash = e.window_named(e.TITLE)
+    shown = e.wait_for("the folder line of the explanation panel",
+                       lambda: e.find(splash, name="フォルダ", role="label", prefix=True)).name
+    if os.path.join(data, "123456") not in shown:
+        raise e.Failure(f"the start screen names {shown!r}, not the data folder")
+    e.log(f"start screen: {shown}")
+    number = e.wait_for("the member number box",
+                        lambda: e.find(splash, name="会員番号を入力してください。", role="text"))
+    number.queryEditableText().setTextContents(MEMBER)
+    e.press(e.find(splash, name="OK", role="push button"))
+    e.answer_box("確認", "新規の会員番号", "はい")
+    member_db = os.path.join(data, MEMBER, f"KVR-DB-{MEMBER}.MDB")
+    e.wait_for("the member database in the data folder", lambda: os.path.isfile(member_db), 20)
+    e.log(f"member folder made: {os.path.dirname(member_db)}")
+    # The base database, made from the installed template, went aside under its dated name.
+    if not any(f.startswith("KVR-DB-") and f.endswith(".MDB") for f in os.listdir(data)):
+        raise e.Failure(f"no dated base database in the data folder: {snapshot(data)}")
+    if snapshot(lib) != before:
+        raise e.Failure(f"the program wrote into its installed folder: {set(snapshot(lib)) - set(before)}")
+    return 0
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__)
+        return 2
+
+    def on_signal(signum, frame):
+        raise e.Failure(f"stopped by signal {signum}")
+
+    signal.signal(signal.SIGTERM, on_signal)
+    signal.signal(signal.SIGALRM, on_signal)
+    signal.alarm(80)
+    e.sweep_stale_runs()
+    work = tempfile.mkdtemp(prefix="kvr-e2e-")
+    with open(os.path.join(work, "driver.pid"), "w") as f:
+        f.write(str(os.getpid()))
+    status = 1
+    try:
+        status = run(sys.argv[1], work)
+    except e.Failure as failure:
+        print(f"FAILED: {failure}", flush=True)
+        log_file = os.path.join(work, "program.log")
+        if os.path.exists(log_file):
+            print("program output:\n" + open(log_file, errors="replace").read()[-3000:], flush=True)
+    finally:
+        signal.alarm(0)
+        e.stop_all()
+        shutil.rmtree(work, ignore_errors=True)
+    if status == 0:
+        print("PASSED", flush=True)
+    return status
+
+
+if __name__ == "__main__":
+    sys.exit(main())
