@@ -165,8 +165,8 @@ void showFailure(const RuntimeError& e) {
 QString PreviousVersionStartFolder() {
     // This program's folder lies in the folder that holds installed programs; the
     // previous version was installed beside it in "KVR2".
-    QDir parent(appFolder());
-    if (appFolder().isEmpty() || !parent.cdUp()) return QDir::rootPath();
+    QDir parent(deliveredFolder());
+    if (deliveredFolder().isEmpty() || !parent.cdUp()) return QDir::rootPath();
     return QDir::cleanPath(parent.absolutePath() + "/KVR2");
 }
 

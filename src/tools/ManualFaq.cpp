@@ -18,16 +18,16 @@ void openOrTell(const QString& target, const QString& what) {
 } // namespace
 
 QString ManualPath() {
-    return appFolder() + "/KVR-Chart-DB Ver1 操作マニュアル.pdf";
+    return deliveredFolder() + "/KVR-Chart-DB Ver1 操作マニュアル.pdf";
 }
 
 QString FaqTarget() {
-    const QSettings ini(appFolder() + "/KVRServer.ini", QSettings::IniFormat);
+    const QSettings ini(deliveredFolder() + "/KVRServer.ini", QSettings::IniFormat);
     QString server = ini.value("FAQ/Server").toString().trimmed();
     while (server.endsWith('/'))
         server.chop(1);
     if (!server.isEmpty()) return server + "/KVR/FAQ.html";
-    return appFolder() + "/FAQ.html";
+    return deliveredFolder() + "/FAQ.html";
 }
 
 void OpenManual() {

@@ -18,7 +18,7 @@ const char* const kContactRow = "SELECT * FROM TImage WHERE ID=0";
 }
 
 QString UpdaterPath() {
-    return appFolder() + "/VQKVRDBVerUp";
+    return deliveredFolder() + "/VQKVRDBVerUp";
 }
 
 QString UpdaterReplacementPath() {
@@ -101,7 +101,7 @@ void StartVersionUp(const ContactInfo& info) {
                "エラー", MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
-    if (!startProgram(UpdaterPath(), appFolder())) {
+    if (!startProgram(UpdaterPath(), deliveredFolder())) {
         msgBox("バージョンアップ用のプログラムを起動できません。\r\n\r\n" + UpdaterPath(), "エラー", MsgButtons::Ok,
                MsgIcon::Exclamation);
         return;

@@ -145,7 +145,7 @@ def main():
 
     signal.signal(signal.SIGTERM, on_signal)
     signal.signal(signal.SIGALRM, on_signal)
-    signal.alarm(80)
+    signal.alarm(240)  # a package built here by cpack takes most of it
     e.sweep_stale_runs()
     work = tempfile.mkdtemp(prefix="kvr-e2e-")
     with open(os.path.join(work, "driver.pid"), "w") as f:
