@@ -15,6 +15,7 @@
 #include "exam/ExamSession.h"
 #include "platform/database.h"
 #include "platform/passwords.h"
+#include "support/kill_child.h"
 #include "support/test_services.h"
 
 #include <QCoreApplication>
@@ -40,15 +41,6 @@ const char* const kKillVar = "KVR_SAVE_CRASH_KILL_AT";
 
 // ------------------------------------------------------------------ the child
 
-int gStatements = 0;
-int gKillAt = 0;
-
-int traceStatement(unsigned, void*, void*, void*) {
-    ++gStatements;
-    if (gStatements == gKillAt) ::kill(::getpid(), SIGKILL);
-    return 0;
-}
-
 TEST(SaveCrashChild, RunSave) {
     const QString path = qEnvironmentVariable(kDbVar);
     if (path.isEmpty()) GTEST_SKIP() << "runs only as the child of SaveCrash";
@@ -69,8 +61,8 @@ TEST(SaveCrashChild, RunSave) {
     t.boxes->answer(MsgResult::Yes); // change the date
     t.boxes->answer(MsgResult::Yes); // overwrite the rows there
 
-    gKillAt = qEnvironmentVariableIntValue(kKillVar);
-    sqlite3_trace_v2(memberConn()->handle(), SQLITE_TRACE_STMT, traceStatement, nullptr);
+    test::gKillAt = qEnvironmentVariableIntValue(kKillVar);
+    test::TraceStatements(memberConn()->handle());
     std::printf("READY\n");
     std::fflush(stdout);
     QElapsedTimer timer;
@@ -79,7 +71,7 @@ TEST(SaveCrashChild, RunSave) {
     const qint64 saveUs = timer.nsecsElapsed() / 1000;
     // What the screen does next: the list is read again.
     ListExaminations(99);
-    std::printf("SAVED %d action %d statements %d us %lld\n", int(out.saved), out.action, gStatements,
+    std::printf("SAVED %d action %d statements %d us %lld\n", int(out.saved), out.action, test::gStatements,
                 saveUs);
     std::fflush(stdout);
     closeAllConnections();
@@ -123,10 +115,7 @@ int stateOf(const Snapshot& s, const Snapshot& before, const Snapshot& after) {
     return -1;
 }
 
-struct ChildRun {
-    bool crashed = false;
-    QString output;
-};
+using test::ChildRun;
 
 class SaveCrash : public ::testing::Test {
 protected:
@@ -146,26 +135,10 @@ protected:
         QFile::remove(work + "-journal");
         EXPECT_TRUE(QFile::copy(pristine, work));
         QFile::setPermissions(work, QFile::ReadOwner | QFile::WriteOwner);
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env;
         env.insert(kDbVar, work);
         env.insert(kKillVar, QString::number(killAt));
-        p.setProcessEnvironment(env);
-        p.setProcessChannelMode(QProcess::SeparateChannels);
-        p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=SaveCrashChild.*"});
-        EXPECT_TRUE(p.waitForStarted());
-        QByteArray out;
-        if (delayUs >= 0) {
-            while (!out.contains("READY\n") && p.state() == QProcess::Running) {
-                p.waitForReadyRead(100);
-                out += p.readAllStandardOutput();
-            }
-            ::usleep(useconds_t(delayUs));
-            ::kill(pid_t(p.processId()), SIGKILL);
-        }
-        EXPECT_TRUE(p.waitForFinished(60000));
-        out += p.readAllStandardOutput();
-        return {p.exitStatus() == QProcess::CrashExit, QString::fromUtf8(out)};
+        return test::RunChild("SaveCrashChild.*", env, delayUs);
     }
 
     QTemporaryDir dir;

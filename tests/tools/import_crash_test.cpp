@@ -14,6 +14,7 @@
 #include "platform/passwords.h"
 #include "shell/AppState.h"
 #include "support/previous_version_files.h"
+#include "support/kill_child.h"
 #include "support/test_services.h"
 #include "tools/ImportKVRChart.h"
 
@@ -41,21 +42,12 @@ const char* const kKillVar = "KVR_IMPORT_CRASH_KILL_AT";
 
 // ------------------------------------------------------------------ the child
 
-int gStatements = 0;
-int gKillAt = 0;
-
-int traceStatement(unsigned, void*, void*, void*) {
-    ++gStatements;
-    if (gStatements == gKillAt) ::kill(::getpid(), SIGKILL);
-    return 0;
-}
-
 // The compaction's own connection runs the engine's export, which does not bear a
 // statement trace; kills at random moments cover the compaction.
 bool gCompacting = false;
 
 int traceEveryConnection(sqlite3* db, const char**, const void*) {
-    if (!gCompacting) sqlite3_trace_v2(db, SQLITE_TRACE_STMT, traceStatement, nullptr);
+    if (!gCompacting) test::TraceStatements(db);
     return SQLITE_OK;
 }
 
@@ -80,16 +72,16 @@ TEST(ImportCrashChild, RunImport) {
         return ok;
     };
 
-    gKillAt = qEnvironmentVariableIntValue(kKillVar);
+    test::gKillAt = qEnvironmentVariableIntValue(kKillVar);
     sqlite3_auto_extension(reinterpret_cast<void (*)()>(traceEveryConnection));
-    sqlite3_trace_v2(memberConn()->handle(), SQLITE_TRACE_STMT, traceStatement, nullptr);
+    test::TraceStatements(memberConn()->handle());
     std::printf("READY\n");
     std::fflush(stdout);
     QElapsedTimer timer;
     timer.start();
     const ImportOutcome out = ImportKVRChart(folder + "/VAZUZ2.MDB", ReplaceSameNumbers);
     const qint64 us = timer.nsecsElapsed() / 1000;
-    std::printf("IMPORTED %d statements %d us %lld\n", int(out == ImportOutcome::Completed), gStatements, us);
+    std::printf("IMPORTED %d statements %d us %lld\n", int(out == ImportOutcome::Completed), test::gStatements, us);
     std::fflush(stdout);
     sqlite3_reset_auto_extension();
     closeAllConnections();
@@ -120,10 +112,7 @@ State stateOf(const QString& path) {
     return {lines.join('\n'), c->scalar("SELECT ClinicName FROM TClinicCode WHERE ID=0").toString()};
 }
 
-struct ChildRun {
-    bool crashed = false;
-    QString output;
-};
+using test::ChildRun;
 
 class ImportCrash : public ::testing::Test {
 protected:
@@ -157,26 +146,10 @@ protected:
         QFile::remove(work + "-journal");
         EXPECT_TRUE(QFile::copy(pristine, work));
         QFile::setPermissions(work, QFile::ReadOwner | QFile::WriteOwner);
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env;
         env.insert(kFolderVar, dir.path());
         env.insert(kKillVar, QString::number(killAt));
-        p.setProcessEnvironment(env);
-        p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ImportCrashChild.*"});
-        EXPECT_TRUE(p.waitForStarted());
-        QByteArray out;
-        if (delayUs >= 0) {
-            while (!out.contains("READY\n") && p.state() == QProcess::Running) {
-                p.waitForReadyRead(100);
-                out += p.readAllStandardOutput();
-            }
-            ::usleep(useconds_t(delayUs));
-            ::kill(pid_t(p.processId()), SIGKILL);
-        }
-        EXPECT_TRUE(p.waitForFinished(60000));
-        out += p.readAllStandardOutput();
-        out += p.readAllStandardError();
-        return {p.exitStatus() == QProcess::CrashExit, QString::fromUtf8(out)};
+        return test::RunChild("ImportCrashChild.*", env, delayUs, true);
     }
 
     // Every state a kill may leave: the old rows with the marker unset, or the new rows

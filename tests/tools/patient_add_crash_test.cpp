@@ -9,6 +9,7 @@
 #include "data/ADODBMain.h"
 #include "platform/database.h"
 #include "platform/passwords.h"
+#include "support/kill_child.h"
 #include "support/test_services.h"
 #include "tools/CPatientAdd.h"
 
@@ -33,15 +34,6 @@ namespace {
 const char* const kDbVar = "KVR_REBUILD_CRASH_DB";
 const char* const kKillVar = "KVR_REBUILD_CRASH_KILL_AT";
 
-int gStatements = 0;
-int gKillAt = 0;
-
-int traceStatement(unsigned, void*, void*, void*) {
-    ++gStatements;
-    if (gStatements == gKillAt) ::kill(::getpid(), SIGKILL);
-    return 0;
-}
-
 TEST(RebuildCrashChild, RunCheck) {
     const QString path = qEnvironmentVariable(kDbVar);
     if (path.isEmpty()) GTEST_SKIP() << "runs only as the child of RebuildCrash";
@@ -49,14 +41,14 @@ TEST(RebuildCrashChild, RunCheck) {
     closeAllConnections();
     setMemberSource(path);
     ASSERT_TRUE(OpenMemberDbHold()); // as start-up does
-    gKillAt = qEnvironmentVariableIntValue(kKillVar);
-    sqlite3_trace_v2(memberConn()->handle(), SQLITE_TRACE_STMT, traceStatement, nullptr);
+    test::gKillAt = qEnvironmentVariableIntValue(kKillVar);
+    test::TraceStatements(memberConn()->handle());
     std::printf("READY\n");
     std::fflush(stdout);
     QElapsedTimer timer;
     timer.start();
     const int status = ThePatientAdd().CheckTable();
-    std::printf("CHECKED %d statements %d us %lld\n", status, gStatements, timer.nsecsElapsed() / 1000);
+    std::printf("CHECKED %d statements %d us %lld\n", status, test::gStatements, timer.nsecsElapsed() / 1000);
     std::fflush(stdout);
     closeAllConnections();
 }
@@ -82,10 +74,7 @@ QString snapshot(const QString& path) {
     return lines.join('\n');
 }
 
-struct ChildRun {
-    bool crashed = false;
-    QString output;
-};
+using test::ChildRun;
 
 class RebuildCrash : public ::testing::Test {
 protected:
@@ -116,25 +105,10 @@ protected:
         QFile::remove(work + "-journal");
         EXPECT_TRUE(QFile::copy(pristine, work));
         QFile::setPermissions(work, QFile::ReadOwner | QFile::WriteOwner);
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env;
         env.insert(kDbVar, work);
         env.insert(kKillVar, QString::number(killAt));
-        p.setProcessEnvironment(env);
-        p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=RebuildCrashChild.*"});
-        EXPECT_TRUE(p.waitForStarted());
-        QByteArray out;
-        if (delayUs >= 0) {
-            while (!out.contains("READY\n") && p.state() == QProcess::Running) {
-                p.waitForReadyRead(100);
-                out += p.readAllStandardOutput();
-            }
-            ::usleep(useconds_t(delayUs));
-            ::kill(pid_t(p.processId()), SIGKILL);
-        }
-        EXPECT_TRUE(p.waitForFinished(60000));
-        out += p.readAllStandardOutput();
-        return {p.exitStatus() == QProcess::CrashExit, QString::fromUtf8(out)};
+        return test::RunChild("RebuildCrashChild.*", env, delayUs);
     }
 
     QTemporaryDir dir;

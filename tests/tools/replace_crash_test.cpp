@@ -11,6 +11,7 @@
 #include "platform/database.h"
 #include "platform/passwords.h"
 #include "shell/AppState.h"
+#include "support/kill_child.h"
 #include "support/test_services.h"
 #include "tools/BackupRestore.h"
 #include "tools/EncryptedZip.h"
@@ -111,39 +112,20 @@ protected:
         ASSERT_NE(oldContent, backupContent);
     }
 
-    struct ChildRun {
-        bool crashed = false;
-        QString output;
-    };
-    ChildRun run(const QString& mode, int delayUs) {
+    test::ChildRun run(const QString& mode, int delayUs) {
         QDir(work()).removeRecursively();
         QProcess::execute("cp", {"-a", pristine, work()});
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env;
         env.insert(kDirVar, work());
         env.insert(kModeVar, mode);
-        p.setProcessEnvironment(env);
-        p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ReplaceCrashChild.*"});
-        EXPECT_TRUE(p.waitForStarted());
-        QByteArray out;
-        if (delayUs >= 0) {
-            while (!out.contains("READY\n") && p.state() == QProcess::Running) {
-                p.waitForReadyRead(100);
-                out += p.readAllStandardOutput();
-            }
-            ::usleep(useconds_t(delayUs));
-            ::kill(pid_t(p.processId()), SIGKILL);
-        }
-        EXPECT_TRUE(p.waitForFinished(60000));
-        out += p.readAllStandardOutput();
-        return {p.exitStatus() == QProcess::CrashExit, QString::fromUtf8(out)};
+        return test::RunChild("ReplaceCrashChild.*", env, delayUs);
     }
     QString work() const { return dir.filePath("work"); }
     QString member() const { return work() + "/123456/KVR-DB-123456.MDB"; }
 
     // A full run: its duration in microseconds.
     int fullRun(const QString& mode) {
-        const ChildRun full = run(mode, -1);
+        const test::ChildRun full = run(mode, -1);
         EXPECT_FALSE(full.crashed) << full.output.toStdString();
         const QRegularExpressionMatch m = QRegularExpression("DONE 1 us (\\d+)").match(full.output);
         EXPECT_TRUE(m.hasMatch()) << full.output.toStdString();
