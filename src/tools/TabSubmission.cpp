@@ -89,7 +89,6 @@ SubmissionTab::SubmissionTab(QWidget* parent) : ToolTabPage(parent) {
     v->addLayout(buttons);
     v->addStretch(1);
 
-    connect(group_, &QButtonGroup::idClicked, this, [this](int i) { OptSyubetu_Click(i); });
     connect(CmdUploadKVRDB, &QPushButton::clicked, this, [this] { CmdUploadKVRDB_Click(); });
     connect(CmdLogKVRDB, &QPushButton::clicked, this, [this] { CmdLogKVRDB_Click(); });
 
@@ -99,6 +98,12 @@ SubmissionTab::SubmissionTab(QWidget* parent) : ToolTabPage(parent) {
         if (TheClinicCode().ClinicCodeSub == QString::fromUtf8(kSubmissionKinds[i].letter))
             OptSyubetu[i]->setChecked(true);
     LblUploadKVRDB->setText(app().memberDbPath());
+    // Any way of choosing a kind stores it: a click, the arrow keys, or the toggle action
+    // of an assistive technology (which checks the button without a click). Connected
+    // after the stored kind is shown, so that opening the tab writes nothing.
+    connect(group_, &QButtonGroup::idToggled, this, [this](int i, bool checked) {
+        if (checked) OptSyubetu_Click(i);
+    });
 }
 
 int SubmissionTab::chosenKind() const {

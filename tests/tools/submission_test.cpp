@@ -6,6 +6,7 @@
 #include "tools/TabSubmission.h"
 #include "tools_fixture.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -181,6 +182,16 @@ TEST_F(SubmissionTabTest, KindIsSavedAndPatientWithoutInformationStopsTheArchive
     EXPECT_EQ(reportText(), QStringLiteral("患者番号:5  追加情報が入力されていません。\r\n"));
     EXPECT_EQ(shell->opened, QStringList{SubmissionReportPath()});
     EXPECT_TRUE(saveFolderFiles().isEmpty());
+}
+
+TEST_F(SubmissionTabTest, KindChosenByAnAssistiveTechnologyIsSavedToo) {
+    // A screen reader checks a radio button with its toggle action, without a click.
+    QAccessibleInterface* option = QAccessible::queryAccessibleInterface(tab->OptSyubetu[2]);
+    ASSERT_TRUE(option && option->actionInterface());
+    option->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    ASSERT_TRUE(tab->OptSyubetu[2]->isChecked());
+    EXPECT_EQ(scalar("SELECT ClinicCodeSub FROM TClinicCode WHERE ID=0").toString(), "H");
+    EXPECT_TRUE(tab->LblUploadKVRDBName->text().endsWith("/H_123456_20230401_0930_KVR-DB.zip"));
 }
 
 TEST_F(SubmissionTabTest, ArchiveOpensWith7ZipAndItsDatabaseWithTheSqlcipherCommandLine) {
