@@ -9,7 +9,6 @@ started, ends and is started again on the same folders), the start with a member
 number, examinations typed on the entry screen, the tools screen and its tabs, window
 screenshots cropped to the window, and reading the member database with sqlcipher.
 """
-import importlib.util
 import os
 import re
 import shutil
@@ -21,8 +20,8 @@ import time
 
 # Debian's python3-pyatspi is there for the system's Python only (not imported here: it
 # connects to the accessibility bus on import, before the private desktop is up).
-if importlib.util.find_spec("pyatspi") is None and os.path.exists("/usr/bin/python3") and \
-        os.path.realpath(sys.executable) != os.path.realpath("/usr/bin/python3"):
+if not any(os.path.isdir(os.path.join(p, "pyatspi")) for p in sys.path if p) and os.path.exists("/usr/bin/python3") \
+        and os.path.realpath(sys.executable) != os.path.realpath("/usr/bin/python3"):
     os.execv("/usr/bin/python3", ["/usr/bin/python3", os.path.abspath(sys.argv[0]), *sys.argv[1:]])
 
 REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
