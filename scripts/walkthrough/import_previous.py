@@ -22,8 +22,10 @@ new user goes:
 6. reads the member database with sqlcipher: the patients, their rows, the sample patient
    98 untouched, the import marker.
 
-Screenshots are written to docs/screenshots/ (import-walkthrough-*.png); with
-KVR_WALK_SHOTS=0 they stay in the work folder (kept with KVR_WALK_KEEP=1).
+Screenshots are written to docs/screenshots/ (import-walkthrough-*.png: the import tab
+filled in, the entry screen with imported patient 1, the chart sheet's PDF page); the
+chart screen and the data sheet's page go into the work folder. With KVR_WALK_SHOTS=0 all
+stay in the work folder, which KVR_WALK_KEEP=1 keeps.
 This is a tool to run by hand after `make build`, not a test:
 
     scripts/walkthrough/import_previous.py build/app
@@ -139,13 +141,14 @@ class Walk:
         self.findings.append(text)
         e.log(text)
 
-    def shot(self, title, name):
-        """The program's window of this title, cropped to the window."""
+    def shot(self, title, name, docs=True):
+        """The program's window of this title, cropped to the window; into the work folder
+        only when not docs."""
         found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^" + re.escape(title) + "$"],
                                env=self.env, capture_output=True, text=True, timeout=10).stdout.split()
         if not found:
             raise e.Failure(f"no X window named {title!r} to photograph")
-        out = os.path.join(self.shots, name)
+        out = os.path.join(self.shots if docs else self.work, name)
         time.sleep(0.5)  # the last repaint
         subprocess.run(["import", "-window", found[-1], "-strip", "-define", "png:compression-level=9", out],
                        env=self.env, check=True, timeout=30)
@@ -251,7 +254,7 @@ class Walk:
             e.press(e.wait_for(f"the button {button}", lambda: e.find(chart, desc=button)))
             text = e.answer_box("完了", "プリンタへの出力が完了しました。", "OK", timeout=60)
             self.note(f"{button}: {text.strip()}")
-        self.shot(CHART_TITLE, "import-walkthrough-chart-screen.png")
+        self.shot(CHART_TITLE, "import-walkthrough-chart-screen.png", docs=False)
         self.check_pdfs()
         e.press(e.find(chart, name="入力画面に戻る", role="push button"))
         e.wait_for("the chart screen to close", lambda: not any(w.name == CHART_TITLE for w in e.windows()), 15)
@@ -305,8 +308,9 @@ class Walk:
             self.note(f"{name}: {pages} page(s), {os.path.getsize(path) // 1024} kB, fonts "
                       f"{sorted({f.split()[0].split('+')[-1] for f in fonts})} all embedded: {embedded}; "
                       f"text {' '.join(text.split())[:160]!r}")
-            stem = "import-walkthrough-" + ("chart-sheet" if "_C_" in name else "data-sheet")
-            out = os.path.join(self.shots, stem)
+            chart = "_C_" in name  # the chart sheet's page goes into the docs, the data sheet's stays
+            out = os.path.join(self.shots if chart else self.work,
+                               "import-walkthrough-" + ("chart-sheet" if chart else "data-sheet"))
             subprocess.run(["pdftoppm", "-r", "60", "-png", "-f", "1", "-l", "1", "-singlefile", path, out],
                            check=True, timeout=60)
             e.log(f"first page rendered to {out}.png")
