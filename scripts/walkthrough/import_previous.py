@@ -25,7 +25,8 @@ new user goes:
 Screenshots are written to docs/screenshots/ (import-walkthrough-*.png: the import tab
 filled in, the entry screen with imported patient 1, the chart sheet's PDF page); the
 chart screen and the data sheet's page go into the work folder. With KVR_WALK_SHOTS=0 all
-stay in the work folder, which KVR_WALK_KEEP=1 keeps.
+stay in the work folder, which KVR_WALK_KEEP=1 keeps. KVR_WALK_LARGE=1 adds patients 4-30
+with 200 examination rows each to the previous version's file, to time a full import.
 This is a tool to run by hand after `make build`, not a test:
 
     scripts/walkthrough/import_previous.py build/app
@@ -51,6 +52,7 @@ TOOLS_TITLE = "追加情報／ツール"
 CHART_TITLE = "チャート表示・印刷"
 DIALOG_TITLE = "旧版KVR-ChartのDBファイルを選択して下さい"
 SHOTS = os.path.join(REPO, "docs", "screenshots")
+LARGE = os.environ.get("KVR_WALK_LARGE") == "1"  # 30 patients, 200 rows each for 4-30
 
 # The previous version's case patients: number, name, reading, birth day, sex, chart number,
 # case number (kept in Address1, as this program keeps it), the template's sample patient
@@ -88,6 +90,16 @@ def write_previous_file(path, template):
                     " Examination, SubExam, PocketFree, StartTime, EndTime, ChargeID, IsPrinted,"
                     " datetime(ExamDate, '-4 years'), CommentID, Comment, Data1, Data2, Data3, Data4, Bui"
                     f" FROM org.TExamData WHERE PatientID={source} AND CommentID IN {stages + (0,)};")
+    if LARGE:  # patients 4-30 with 200 rows each: the template's 99 again and again, a week apart
+        for pid in range(4, 31):
+            rows.append(f"INSERT INTO TPatient (ID, KalteNumber, Name, Ruby, BirthDay, Sex) VALUES ({pid},"
+                        f" 'K-{pid:04}', '患者{pid}', 'カンジャ{pid}', '1960/04/01', {pid % 2});")
+            rows.append("WITH RECURSIVE k(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM k WHERE n < 8)"
+                        f" INSERT INTO TExamData SELECT {pid} * 100000 + n * 1000 + ID, {pid},"
+                        " datetime(ExamDate, '-4 years', (-7 * n) || ' days'), Row, Examination, SubExam,"
+                        " PocketFree, StartTime, EndTime, ChargeID, IsPrinted, ExamDate, CommentID, Comment,"
+                        " Data1, Data2, Data3, Data4, Bui FROM org.TExamData, k WHERE PatientID=99"
+                        " ORDER BY n, ID LIMIT 200;")
     sql = f"""
 CREATE TABLE TPatient ("ID" INTEGER NOT NULL PRIMARY KEY, ClinicCode VARCHAR(50), KalteNumber VARCHAR(50),
   Ruby VARCHAR(100), Name VARCHAR(100), BirthDay VARCHAR(10), Sex SMALLINT, TEL VARCHAR(50), Post VARCHAR(20),
@@ -263,6 +275,7 @@ class Walk:
         patients = self.patients()
         self.note(f"member patients: {patients}")
         expected = [[str(p), n, b] for p, n, _, b, *_ in PATIENTS] + \
+            [[str(p), f"患者{p}", "1960/04/01"] for p in range(4, 31) if LARGE] + \
             [["98", "見本　太郎", "1965/03/18"], ["99", "見本　花子", "1980/11/02"]]
         if patients != expected:
             raise e.Failure(f"member patients {patients}")
