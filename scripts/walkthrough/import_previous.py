@@ -52,6 +52,7 @@ TOOLS_TITLE = "追加情報／ツール"
 CHART_TITLE = "チャート表示・印刷"
 DIALOG_TITLE = "旧版KVR-ChartのDBファイルを選択して下さい"
 SHOTS = os.path.join(REPO, "docs", "screenshots")
+SHARED_TESTDATA = os.environ.get("KVR_SHARED_TESTDATA", "/work/shared/testdata")  # as the tests' CMake cache
 LARGE = os.environ.get("KVR_WALK_LARGE") == "1"  # 30 patients, 200 rows each for 4-30
 
 # The previous version's case patients: number, name, reading, birth day, sex, chart number,
@@ -190,7 +191,7 @@ class Walk:
         prev_file = os.path.join(prev_dir, "VAZUZ2.MDB")
         exam_rows = write_previous_file(prev_file, os.path.join(self.app, "KVR-DB_ORG.MDB"))
         access_file = os.path.join(prev_dir, "DateTestDatabase.mdb")
-        shutil.copy(os.path.join("/work/shared/testdata", "DateTestDatabase.mdb"), access_file)
+        shutil.copy(os.path.join(SHARED_TESTDATA, "DateTestDatabase.mdb"), access_file)
         os.chmod(access_file, 0o600)
 
         app_env = dict(self.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", QT_QPA_PLATFORM="xcb")
