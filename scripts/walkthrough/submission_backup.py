@@ -144,6 +144,8 @@ def submission(desk, main):
     if len(archives) != 1 or not archives[0].startswith(f"N_{MEMBER}_") or not archives[0].endswith("_KVR-DB.zip"):
         raise s.Failure(f"archives {archives}")
     name = archives[0]
+    if not s.text_of(tools, "LblUploadKVRDBName").endswith("：" + os.path.join(desk.save_folder, name)):
+        raise s.Failure(f"the archive label reads {s.text_of(tools, 'LblUploadKVRDBName')!r}")
     check_archive(desk, os.path.join(desk.save_folder, name), s.content(desk.member_db(MEMBER)))
     return tools
 
@@ -156,6 +158,7 @@ def backup_and_restore(desk, main, tools):
     s.choose_in_file_dialog(desk, "バックアップデータを保存するフォルダの指定", usb, "選択")
     settings = os.path.join(desk.app, MEMBER, "KVR.INI")
     e.wait_for("the chosen folder saved", lambda: usb in open(settings, encoding="utf-8").read())
+    e.wait_for("the chosen folder shown", lambda: s.text_of(tools, "LblPathBackUp").endswith("：" + usb))
     ini = open(settings, encoding="utf-8").read().strip()
     s.log(f"backup folder chosen in the folder dialog; KVR.INI: {ini!r}")
     if ini != "BackUpPath=" + usb:
@@ -181,6 +184,7 @@ def backup_and_restore(desk, main, tools):
     s.select_tab(tools, "データの管理")
     s.press_named(tools, "CmdPathRestore")
     s.choose_in_file_dialog(desk, "復元するファイルの指定", backup, "開く")
+    e.wait_for("the chosen backup shown", lambda: s.text_of(tools, "LblPathRestore").endswith("：" + backup))
     s.press_named(tools, "CmdRestore")
     t0 = time.monotonic()
     e.answer_box("復元確認", "復元を実行してもよろしいですか？", "はい")

@@ -192,6 +192,10 @@ TEST_F(SubmissionTabTest, KindChosenByAnAssistiveTechnologyIsSavedToo) {
     ASSERT_TRUE(tab->OptSyubetu[2]->isChecked());
     EXPECT_EQ(scalar("SELECT ClinicCodeSub FROM TClinicCode WHERE ID=0").toString(), "H");
     EXPECT_TRUE(tab->LblUploadKVRDBName->text().endsWith("/H_123456_20230401_0930_KVR-DB.zip"));
+    // The paths shown are heard after their captions.
+    EXPECT_EQ(tab->LblUploadKVRDBName->accessibleName(),
+              "実際に提出するZIPファイル名 （圧縮ファイル）：" + tab->LblUploadKVRDBName->text());
+    EXPECT_EQ(tab->LblUploadKVRDB->accessibleName(), "提出用ファイルの元となるファイル （KVR-DBのDBファイル）：" + memberPath());
 }
 
 TEST_F(SubmissionTabTest, ArchiveOpensWith7ZipAndItsDatabaseWithTheSqlcipherCommandLine) {
