@@ -241,7 +241,8 @@ TEST_F(EntryScreenTest, AWholeExaminationTypedOnTheKeypadIsStoredCellByCell) {
     EXPECT_EQ(sounds().count("phone1.wav"), 0);
     t.boxes->clear();
     send(Qt::Key_S, Qt::ControlModifier);
-    ASSERT_EQ(boxTitles(), QStringList{QStringLiteral("正常終了")}) << t.boxes->shown.value(0).text.toStdString();
+    ASSERT_EQ(boxTitles(), QStringList{QStringLiteral("正常終了")})
+        << t.boxes->shown.value(0).text.toStdString();
 
     QList<int> rows;
     for (db::Recordset rs(direct(), "SELECT * FROM TExamData WHERE PatientID=7 ORDER BY \"Row\""); !rs.eof();
