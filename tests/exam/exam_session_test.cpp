@@ -168,36 +168,6 @@ TEST_F(ExamSessionTest, ItemAndStaffRecordsReadTheirDefaultsAndRoundTrip) {
               "  1  0  1  0  0  033");
 }
 
-// The template's sample examinations: every stage of both patients, marks only at
-// measured sites, plaque only on remaining teeth, every status flag somewhere.
-TEST_F(ExamSessionTest, SampleExaminationsAreCompleteAndConsistent) {
-    QMap<QString, CExamData> byKey; // patient, date and row
-    for (db::Recordset rs(memberConn(), "SELECT * FROM TExamData WHERE PatientID IN (98,99)"); !rs.eof();
-         rs.moveNext()) {
-        CExamData e;
-        e.RecSetGet(rs);
-        byKey[QString("%1 %2 %3").arg(e.PatientID).arg(e.ExamDate.toString(Qt::ISODate)).arg(e.Row)] = e;
-    }
-    ASSERT_EQ(byKey.size(), 48); // 2 patients x 4 stages x 6 rows
-    QSet<QString> stages;
-    std::uint16_t anyStatus = 0;
-    for (const CExamData& e : byKey) {
-        const CExamData& d = byKey[QString("%1 %2 0").arg(e.PatientID).arg(e.ExamDate.toString(Qt::ISODate))];
-        stages << QString("%1/%2").arg(e.PatientID).arg(e.CommentID);
-        EXPECT_EQ(e.statusWords(), d.statusWords()); // one status per examination
-        for (int t = 0; t < kTeeth; ++t)
-            anyStatus |= e.nBui(t);
-        for (int i = 0; i < kCells; ++i) {
-            if (e.bData(i) == kNoValue) continue;
-            if (e.Row >= 9) ASSERT_NE(d.bData(i), kNoValue) << "mark without a depth";
-            if (e.SubExam == 3 && i < 32) ASSERT_TRUE(isRemainingTooth(e.nBui(i)));
-        }
-    }
-    EXPECT_EQ(stages.size(), 8);
-    EXPECT_EQ(anyStatus & (kMissingTooth | kImplant | kPontic | kDeciduous),
-              kMissingTooth | kImplant | kPontic | kDeciduous);
-}
-
 // ------------------------------------------------------------------ loading and saving
 
 TEST_F(ExamSessionTest, ListLoadAndPrepareFillTheSlotsByItemNumber) {
