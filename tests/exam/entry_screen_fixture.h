@@ -120,17 +120,12 @@ protected:
         EXPECT_EQ(t.boxes->shown[0].title, title);
         EXPECT_EQ(t.boxes->shown[0].icon, icon);
     }
-    QStringList boxTitles() const {
-        QStringList titles;
+    // One field (the text unless named) of every box shown since the last clear.
+    QStringList boxes(QString MsgBoxRequest::*field = &MsgBoxRequest::text) const {
+        QStringList l;
         for (const auto& b : t.boxes->shown)
-            titles << b.title;
-        return titles;
-    }
-    QStringList boxTexts() const {
-        QStringList texts;
-        for (const auto& b : t.boxes->shown)
-            texts << b.text;
-        return texts;
+            l << b.*field;
+        return l;
     }
 
     std::unique_ptr<PFrmInput> screen;
