@@ -120,8 +120,10 @@ protected:
         EXPECT_EQ(t.boxes->shown[0].title, title);
         EXPECT_EQ(t.boxes->shown[0].icon, icon);
     }
-    // One field (the text unless named) of every box shown since the last clear.
-    QStringList boxes(QString MsgBoxRequest::*field = &MsgBoxRequest::text) const {
+    // The texts and the titles of the boxes shown since the last clear.
+    QStringList boxTexts() const { return boxField(&MsgBoxRequest::text); }
+    QStringList boxTitles() const { return boxField(&MsgBoxRequest::title); }
+    QStringList boxField(QString MsgBoxRequest::*field) const {
         QStringList l;
         for (const auto& b : t.boxes->shown)
             l << b.*field;

@@ -48,8 +48,8 @@ TEST_F(FileMenuTest, CreateAsksFirstRefusesAnExistingFileAndOpensACopyOfTheTempl
     EXPECT_EQ(
         dialogs,
         QStringList{QString("%1 新規に作成するファイルを指定して保存して下さい").arg(int(Kind::Create))});
-    EXPECT_EQ(boxes(), (QStringList{kUnsavedQuestion,
-                                    QStringLiteral("ファイルが存在するため、新規作成できません。")}));
+    EXPECT_EQ(boxTexts(), (QStringList{kUnsavedQuestion,
+                                       QStringLiteral("ファイルが存在するため、新規作成できません。")}));
     EXPECT_EQ(t.boxes->shown[1].title, QStringLiteral("新規作成エラー"));
     EXPECT_EQ(t.boxes->shown[1].icon, MsgIcon::Critical);
     EXPECT_EQ(screen->currentPatient(), 5);
@@ -95,7 +95,7 @@ TEST_F(FileMenuTest, OpenSwitchesToTheChosenDatabaseAndRefusesAForeignFile) {
     reply({MsgResult::No});
     chosen = copy;
     screen->mnuOpen->trigger();
-    EXPECT_EQ(boxes(), QStringList{kUnsavedQuestion});
+    EXPECT_EQ(boxTexts(), QStringList{kUnsavedQuestion});
     EXPECT_EQ(screen->LblPath->text(), pathLabel(copy));
     EXPECT_FALSE(screen->unsaved());
     pickPatient(99);
@@ -269,8 +269,8 @@ TEST_F(EntryScreenTest, ANumberTypedIntoThePatientListAsksOnceAboutThePatientOnS
         QTest::keyClick(screen->CmbOutNo, Qt::Key(c.leaveKey));
         ASSERT_TRUE(test::waitUntil([&] { return screen->currentPatient() == c.patient; }));
         QTest::qWait(50);
-        EXPECT_EQ(boxes().count(kUnsavedQuestion), 1);
-        EXPECT_EQ(boxes(&MsgBoxRequest::title).last(),
+        EXPECT_EQ(boxTexts().count(kUnsavedQuestion), 1);
+        EXPECT_EQ(boxTitles().last(),
                   c.answer == MsgResult::Yes ? QStringLiteral("正常終了") : QStringLiteral("確認"));
         EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=5").toInt(), c.rows5);
         EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=7").toInt(), 0);

@@ -157,8 +157,7 @@ TEST_F(EntryScreenTest, PostSaveCheckCountsTheEmptyPositionsOfAHalfEnteredExamin
     setDate("2024", "8", "14", 1);
     t.boxes->clear();
     ASSERT_TRUE(screen->save());
-    ASSERT_EQ(boxes(&MsgBoxRequest::title),
-              (QStringList{QStringLiteral("チェック"), QStringLiteral("正常終了")}));
+    ASSERT_EQ(boxTitles(), (QStringList{QStringLiteral("チェック"), QStringLiteral("正常終了")}));
     // PPD: 31 remaining teeth x 6 less the 9 depths on them (tooth 1's three do not count);
     // mobility 31 - 1; furcation 38 sites less the missing molar's 3; PCR: 30 untouched
     // teeth x 4 + the 2 open surfaces of tooth 0.
@@ -242,7 +241,7 @@ TEST_F(EntryScreenTest, AWholeExaminationTypedOnTheKeypadIsStoredCellByCell) {
     EXPECT_EQ(sounds().count("phone1.wav"), 0);
     t.boxes->clear();
     send(Qt::Key_S, Qt::ControlModifier);
-    ASSERT_EQ(boxes(&MsgBoxRequest::title), QStringList{QStringLiteral("正常終了")})
+    ASSERT_EQ(boxTitles(), QStringList{QStringLiteral("正常終了")})
         << t.boxes->shown.value(0).text.toStdString();
 
     QList<int> rows;
