@@ -162,7 +162,7 @@ TEST_F(RecordClassTest, NextNumbers) {
     EXPECT_TRUE(t.boxes->shown[1].text.contains("9000"));
 }
 
-TEST_F(RecordClassTest, MasterAndCounterRoundTripsAndAFailingColumnIsSkipped) {
+TEST_F(RecordClassTest, MasterRoundTripAndAMissingColumnIsSkipped) {
     CMaster m{.IDLG = 3, .IDSG = 2, .SeqNo = 4, .SGName = "現在喫煙", .SGComment = "喫煙歴", .UpDate = now()};
     const CMaster back = storeAndRead(m, "TMaster", "IDLG=3");
     EXPECT_EQ(texts({back.IDLG, back.IDSG, back.SeqNo, back.SGName, back.SGComment, back.UpDate}),
@@ -177,16 +177,6 @@ TEST_F(RecordClassTest, MasterAndCounterRoundTripsAndAFailingColumnIsSkipped) {
     EXPECT_EQ(partial.SGName, "現在喫煙");
     EXPECT_EQ(partial.SGComment, "kept");
 
-    CNextAutoNumber n;
-    int v = 1;
-    for (const char* table : {"TPatient", "TAttend", "TTreat", "TComment", "TSubExam", "TMainExam", "TCharge",
-                              "TExamData", "TPlan", "TDoctor", "TDisease", "TTreatment"})
-        *n.counterOf(table) = v++;
-    const CNextAutoNumber counters = storeAndRead(n, "TNextAutoNumber", "ID=0", false);
-    EXPECT_EQ(texts({counters.Patient, counters.Attend, counters.Treat, counters.Comment, counters.SubExam,
-                     counters.MainExam, counters.Charge, counters.ExamData, counters.Plan, counters.Doctor,
-                     counters.Disease, counters.Treatment}),
-              texts({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
 }
 
 TEST_F(RecordClassTest, ImageArraysAreBoundedAndRoundTrip) {
