@@ -47,9 +47,9 @@ protected:
 };
 
 TEST_F(ImportTabTest, ControlsCarryTheirNamesAndCaptions) {
-    // Name, caption (also the accessible name; a label's caption is its buddy's name).
+    // Name, caption (also the accessible name; the path label's name is its caption and the path).
     const std::pair<QString, QString> controls[] = {
-        {"LblImpKVRChart", "インポートする旧版KVR-ChartのDBファイル"},
+        {"LblImpKVRChart", "インポートする旧版KVR-ChartのDBファイル：" + DefaultPreviousVersionPath()},
         {"CmdPathImpKVRChart", "ファイル指定"},
         {"OptBefore(0)", "KVR-Chart-DBの全データを削除後、インポートする。"},
         {"OptBefore(1)", "旧版KVR-Chartに存在する患者番号と同じ患者番号のデータをKVR-Chart-DBから削除後、インポートする。"},
@@ -99,6 +99,7 @@ TEST_F(ImportTabTest, FileDialogSetsThePathAndTheForeignSource) {
     EXPECT_EQ(calls[0].proposed, PreviousVersionStartFolder() + "/VAZUZ2.MDB");
     EXPECT_TRUE(calls[0].filter.startsWith("データベース (*.mdb")) << calls[0].filter.toStdString();
     EXPECT_EQ(pathShown(), answer);
+    EXPECT_TRUE(control<QLabel>("LblImpKVRChart")->accessibleName().endsWith("：" + answer)); // heard too
     EXPECT_EQ(slot(Slot::Foreign).source, answer);
 
     answer.clear(); // cancelled
