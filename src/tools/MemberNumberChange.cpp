@@ -52,6 +52,18 @@ bool removeFolderAtOnce(const QString& folder, const QString& stamp) {
     return true;
 }
 
+// Writes the clinic code into the database at path (a copy not yet in place) through the
+// member connection, then points that connection back at memberPath. The copy is left
+// with no journal beside it.
+bool stampClinicCode(const QString& path, const QString& code, const QString& memberPath) {
+    CloseMemberDbForce();
+    setMemberSource(path);
+    const bool ok = LoadClinicCode() && SaveClinicCode(code);
+    closeAllConnections(); // also drops the empty journal the commit left
+    setMemberSource(memberPath);
+    return ok;
+}
+
 } // namespace
 
 QString NormalizeMemberNo(const QString& text) {
@@ -93,6 +105,9 @@ MemberNoChange ChangeMemberNumber(const QString& newNoText, const std::function<
     step(2);
     // CopyFile writes a temporary file, flushes it and renames it into place.
     if (!CopyFile(a.memberDbPath(), newWork + newDbFile)) return MemberNoChange::Failed;
+    // The copy carries the new number as its clinic code before it becomes visible, so
+    // a power cut after the rename never leaves the new folder naming the old member.
+    if (!stampClinicCode(newWork + newDbFile, newNo, a.memberDbPath())) return MemberNoChange::Failed;
     if (!renameFolder(newWork, newFolder)) return MemberNoChange::Failed;
     step(3);
     if (!CopyFolder(a.MemberFolder, setAsideWork, 0)) return MemberNoChange::Failed;

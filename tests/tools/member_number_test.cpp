@@ -242,6 +242,7 @@ protected:
         if (hasNew) {
             EXPECT_EQ(memberData(dbOf(work, kNew)), before);
             EXPECT_EQ(filesOf(work + "/" + kNew).size(), 1);
+            EXPECT_EQ(clinicCodeOf(dbOf(work, kNew)), kNew);
         }
         t.paths->app = work;
         if (hasOld) expectStartsWith(kOld);
