@@ -20,6 +20,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <csignal>
+#include <string>
 #include <cstdio>
 #include <unistd.h>
 
@@ -47,15 +48,34 @@ inline void TraceStatements(sqlite3* db) {
     sqlite3_trace_v2(db, SQLITE_TRACE_STMT, KillingTrace, nullptr);
 }
 
-// The child's reports: ready to start the job (the parent's clock starts), and the end
-// of the job with its result, its statements and its length.
+// File operations of the job, one letter each (w: a write to a regular file, r: a
+// rename, u: a removal), counted by the test programs that link file_ops_kill.cpp; the
+// gKillAtFileOp-th kills the process right after it was done (0: none).
+inline bool gCountFileOps = false;
+inline int gKillAtFileOp = 0;
+inline std::string gFileOps;
+inline const char* const kKillAtFileOpVar = "KVR_KILL_AT_FILE_OP";
+
+inline void FileOpDone(char kind) {
+    if (!gCountFileOps) return;
+    gFileOps += kind;
+    if (int(gFileOps.size()) == gKillAtFileOp) ::kill(::getpid(), SIGKILL);
+}
+
+// The child's reports: ready to start the job (the parent's clock starts, file
+// operations are counted from here), and the end of the job with its result, its
+// statements, its length and its file operations.
 inline void ReportReady(QElapsedTimer& timer) {
     std::printf("READY\n");
     std::fflush(stdout);
+    gKillAtFileOp = qEnvironmentVariableIntValue(kKillAtFileOpVar);
+    gCountFileOps = true;
     timer.start();
 }
 inline void ReportDone(int result, const QElapsedTimer& timer) {
-    std::printf("DONE %d statements %d us %lld\n", result, gStatements, timer.nsecsElapsed() / 1000);
+    gCountFileOps = false;
+    std::printf("DONE %d statements %d us %lld fileops %s.\n", result, gStatements, timer.nsecsElapsed() / 1000,
+                gFileOps.c_str());
     std::fflush(stdout);
 }
 
@@ -92,11 +112,31 @@ inline ChildRun RunChild(const QString& filter, const QProcessEnvironment& extra
 // The child's "DONE" report; result -1 when there is none.
 struct DoneReport {
     int result = -1, statements = 0, us = 0;
+    QString fileOps;
 };
 inline DoneReport ParseDone(const ChildRun& run) {
-    const QRegularExpressionMatch m = QRegularExpression("DONE (-?\\d+) statements (\\d+) us (\\d+)").match(run.output);
+    const QRegularExpressionMatch m =
+        QRegularExpression("DONE (-?\\d+) statements (\\d+) us (\\d+) fileops ([wru]*)\\.").match(run.output);
     if (!m.hasMatch()) return {};
-    return {m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()};
+    return {m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(), m.captured(4)};
+}
+
+// The file operations worth a kill (1-based): every rename and removal, and the first,
+// middle and last write of each run of writes.
+inline QList<int> FileOpKills(const QString& ops) {
+    QList<int> kills;
+    for (int i = 0; i < ops.size(); ++i) {
+        if (ops[i] != 'w') {
+            kills << i + 1;
+            continue;
+        }
+        int end = i;
+        while (end + 1 < ops.size() && ops[end + 1] == 'w') ++end;
+        for (int k : {i, (i + end) / 2, end})
+            if (!kills.contains(k + 1)) kills << k + 1;
+        i = end;
+    }
+    return kills;
 }
 
 // count kill delays spread over [0, max(floorUs, spanUs)), the same for every run of the test.

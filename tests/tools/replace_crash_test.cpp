@@ -3,7 +3,8 @@
 // or its new content; an archive under its final name is always complete.
 //
 // The child does one of the three jobs on a member folder of about 4 MB and is killed
-// after a random delay spread over one and a half times the job's length.
+// right after chosen file operations (renames, removals, writes) and after random
+// delays spread over one and a half times the job's length.
 #include "data/Compaction.h"
 #include "data/MemberDbSwap.h"
 #include "data/member_db_fixture.h"
@@ -46,10 +47,14 @@ TEST(ReplaceCrashChild, Run) {
 }
 
 QString contentOf(const QString& path) {
-    db::ConnectionPtr c = db::Connection::open(path, kProgramPassword);
-    if (c->scalar("PRAGMA integrity_check").toString() != "ok") return "<damaged>";
-    return test::rowsText(c, {"SELECT group_concat(ID) FROM TPatient", "SELECT COUNT(*) FROM TScratch",
-                              "SELECT group_concat(ID) FROM TExamData"});
+    try {
+        db::ConnectionPtr c = db::Connection::open(path, kProgramPassword);
+        if (c->scalar("PRAGMA integrity_check").toString() != "ok") return "<damaged>";
+        return test::rowsText(c, {"SELECT group_concat(ID) FROM TPatient", "SELECT COUNT(*) FROM TScratch",
+                                  "SELECT group_concat(ID) FROM TExamData"});
+    } catch (const RuntimeError& e) {
+        return "<does not open: " + e.description + ">";
+    }
 }
 
 class ReplaceCrash : public test::KillTest {
@@ -82,20 +87,37 @@ protected:
         env.insert(kModeVar, m);
         return env;
     }
-    // Runs the job to its end, then killed 25 times at random: the content of the member
-    // database after each kill.
+    // Runs the job to its end, then kills it right after each of its renames and removals
+    // and at the start, middle and end of each run of file writes, then 12 times at
+    // random: the content of the member database after each kill.
     QStringList killedRuns(const QString& m, quint32 seed) {
         const test::DoneReport full = fullRun("ReplaceCrashChild.*", mode(m));
         EXPECT_EQ(full.result, 1);
         EXPECT_EQ(contentOf(member()), m == "restore" ? backupContent : oldContent);
-        if (m == "compact") EXPECT_LT(QFileInfo(member()).size(), QFileInfo(pristine + "/123456/KVR-DB-123456.MDB").size());
+        if (m == "compact") {
+            EXPECT_LT(QFileInfo(member()).size(), QFileInfo(pristine + "/123456/KVR-DB-123456.MDB").size());
+        }
+        EXPECT_TRUE(full.fileOps.contains('r')) << full.fileOps.toStdString();
         QStringList contents;
-        for (int delay : test::RandomDelays(seed, 25, full.us * 3 / 2, 2000)) {
-            run("ReplaceCrashChild.*", delay, mode(m));
+        auto check = [&](int delay, QProcessEnvironment env) {
+            const test::ChildRun r = run("ReplaceCrashChild.*", delay, env);
+            if (delay < 0) {
+                EXPECT_TRUE(r.crashed) << "not killed at its file operation";
+            }
             contents << contentOf(member());
             if (m == "archive") archives << (QFileInfo::exists(work + kArchive) ? sevenZipTest() : "none");
+        };
+        const QList<int> opKills = test::FileOpKills(full.fileOps);
+        for (int op : opKills) {
+            QProcessEnvironment env = mode(m);
+            env.insert(test::kKillAtFileOpVar, QString::number(op));
+            check(-1, env);
         }
-        std::printf("%s %d us\n", qPrintable(m), full.us);
+        for (int delay : test::RandomDelays(seed, 12, full.us * 3 / 2, 2000))
+            check(delay, mode(m));
+        std::printf("%s %d us, file operations %s, %lld kills\n", qPrintable(m), full.us,
+                    qPrintable(full.fileOps.size() > 60 ? full.fileOps.left(60) + "..." : full.fileOps),
+                    qsizetype(contents.size()));
         return contents;
     }
     QString sevenZipTest() {
@@ -118,11 +140,13 @@ TEST_F(ReplaceCrash, KilledRestoreLeavesTheOldOrTheRestoredDatabase) {
 }
 
 TEST_F(ReplaceCrash, KilledCompactionLeavesAWorkingDatabaseWithTheSameRows) {
-    EXPECT_EQ(killedRuns("compact", 24), QStringList(25, oldContent));
+    const QStringList contents = killedRuns("compact", 24);
+    EXPECT_EQ(contents, QStringList(contents.size(), oldContent));
 }
 
 TEST_F(ReplaceCrash, KilledArchiveCreationNeverLeavesAHalfArchiveUnderItsName) {
-    EXPECT_EQ(killedRuns("archive", 36), QStringList(25, oldContent));
+    const QStringList contents = killedRuns("archive", 36);
+    EXPECT_EQ(contents, QStringList(contents.size(), oldContent));
     EXPECT_FALSE(archives.contains("damaged"));
     std::printf("random kills: %lld without archive, %lld complete\n", archives.count("none"),
                 archives.count("complete"));
