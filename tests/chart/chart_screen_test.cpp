@@ -391,39 +391,6 @@ TEST(ChartViewModel, PreferredStageOfAPairFallsBackOnTheOther) {
     }
 }
 
-TEST(ChartViewModel, GraphPointsStandAtTheirChartPlacesInVisitingOrder) {
-    ChartStageData s;
-    s.HasData = true;
-    // Upper right third molar (tooth 0, quadrant 0), sites 0..5 = 1..6 mm.
-    for (int site = 0; site < 6; ++site)
-        s.Ppd[site] = std::uint8_t(site + 1);
-    // Upper left central incisor (tooth 8, quadrant 1), first row 7, 8, 9.
-    s.Ppd[8 * 6 + 0] = 7;
-    s.Ppd[8 * 6 + 1] = 8;
-    s.Ppd[8 * 6 + 2] = 9;
-    // Lower right canine (tooth 18, column 2 of the lower jaw): a depth above the maximum
-    // and an unmeasured site.
-    s.Ppd[18 * 6 + 3] = 15;
-    s.Ppd[18 * 6 + 5] = 2;
-
-    struct Case {
-        int jaw, row;
-        QList<QPointF> points;
-    };
-    const Case cases[] = {
-        // Right quadrant: mesial (site 2) first; x by the site's place (site 0 leftmost).
-        {0, 0, {{3, 3}, {2, 2}, {1, 1}, {33, 7}, {34, 8}, {35, 9}}},
-        {0, 1, {{3, 6}, {2, 5}, {1, 4}}},
-        {1, 1, {{11, 2}, {9, 13}}},
-        {1, 0, {}},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(PocketGraphPoints(s, c.jaw, c.row), c.points) << c.jaw << " " << c.row;
-    EXPECT_EQ(PocketGraphPoints(s, 1, 1, 10).last(), QPointF(9, 10));
-    s.HasData = false;
-    EXPECT_TRUE(PocketGraphPoints(s, 0, 0).isEmpty());
-}
-
 // ---------------------------------------------------------------- entry screen
 
 class EntryToChartTest : public EntryScreenTest {};
