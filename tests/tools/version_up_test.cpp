@@ -2,7 +2,6 @@
 // the updater's replacement by its ".new" file, and the start of the updater.
 #include "data/ADODBMain.h"
 #include "platform/database.h"
-#include "platform/launcher.h"
 #include "platform/passwords.h"
 #include "shell/AppState.h"
 #include "support/test_services.h"
@@ -40,21 +39,12 @@ protected:
         ASSERT_TRUE(QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", a.memberDbPath()));
         QFile::setPermissions(a.memberDbPath(), QFile::ReadOwner | QFile::WriteOwner);
         setMemberSource(a.memberDbPath());
-        started = std::make_shared<QStringList>();
-        launcher().startProgram = [s = started](const QString& program, const QString&) {
-            *s << program;
-            return true;
-        };
     }
-    void TearDown() override {
-        closeAllConnections();
-        installDesktopLauncher();
-    }
+    void TearDown() override { closeAllConnections(); }
 
     db::ConnectionPtr db() { return db::Connection::open(app().memberDbPath(), kProgramPassword); }
 
     test::TestServices t;
-    std::shared_ptr<QStringList> started;
 };
 
 TEST_F(VersionUpTest, ContactRowIsAddedWhenMissingAndReadBack) {
@@ -136,18 +126,18 @@ TEST_F(VersionUpTest, VersionUpRefusesEmptyBoxesAndAMissingUpdater) {
         EXPECT_EQ(t.boxes->shown[0].title, "未入力");
         EXPECT_EQ(t.boxes->shown[0].text, "入力項目に空欄があります。入力してください。");
     }
-    EXPECT_TRUE(started->isEmpty());
+    EXPECT_TRUE(t.shell->started.isEmpty());
 
     QFile::remove(UpdaterPath());
     t.boxes->clear();
     StartVersionUp({"a", "b", "c"}); // no updater: a message, and the program goes on
     ASSERT_EQ(t.boxes->shown.size(), 1);
     EXPECT_TRUE(t.boxes->shown[0].text.contains(UpdaterPath()));
-    EXPECT_TRUE(started->isEmpty());
+    EXPECT_TRUE(t.shell->started.isEmpty());
 
     writeFile(UpdaterPath(), "x");
     EXPECT_THROW(StartVersionUp({"a", "b", "c"}), ProgramEnded);
-    EXPECT_EQ(*started, QStringList{UpdaterPath()});
+    EXPECT_EQ(t.shell->started, QStringList{UpdaterPath()});
 }
 
 } // namespace
