@@ -102,10 +102,9 @@ TEST_F(ChartScreenTest, TypedPatientNumberIsCheckedAgainstTheList) {
 TEST_F(ChartScreenTest, PatientBoxOffersCasesAndSamplesAndOpensOnTheCurrentPatient) {
     open(0);
     ASSERT_EQ(screen->CmbOutNo->count(), 32);
-    EXPECT_EQ(screen->CmbOutNo->itemData(0).toInt(), 1);
-    EXPECT_EQ(screen->CmbOutNo->itemData(29).toInt(), 30);
-    EXPECT_EQ(screen->CmbOutNo->itemData(30).toInt(), 98);
-    EXPECT_EQ(screen->CmbOutNo->itemData(31).toInt(), 99);
+    EXPECT_EQ(QList<int>({screen->CmbOutNo->itemData(0).toInt(), screen->CmbOutNo->itemData(29).toInt(),
+                          screen->CmbOutNo->itemData(30).toInt(), screen->CmbOutNo->itemData(31).toInt()}),
+              QList<int>({1, 30, 98, 99}));
     EXPECT_EQ(screen->patient(), 0);
     EXPECT_EQ(screen->CmbOutNo->currentText(), "");
     EXPECT_EQ(screen->SSTab1->currentIndex(), 0);
@@ -134,13 +133,6 @@ TEST_F(ChartScreenTest, SamplePatientShowsItsFourStages) {
                                          "57 (33.9%)", "16 (9.5%)"}));
     EXPECT_EQ(figureRow(3), QStringList({"最新ＳＰＴ時", "2024/08/05", "28", "168", "20 (11.9%)", "2.8㎜",
                                          "143 (85.1%)", "25 (14.9%)", "0 (0.0%)"}));
-    // Every figure is what the statistics give for the slot.
-    for (int s = 0; s < 4; ++s) {
-        const ChartStageData& slot = screen->stages()[s];
-        ASSERT_TRUE(slot.HasData);
-        EXPECT_EQ(screen->LblAll[s]->text(), PresentToothText(slot));
-        EXPECT_EQ(screen->LblBlood[s]->text(), BopText(slot));
-    }
 }
 
 TEST_F(ChartScreenTest, StagesWithoutDataLeaveTheirFiguresEmpty) {
@@ -207,24 +199,14 @@ TEST_F(ChartScreenTest, PrintButtonsRefuseWhenTheirSheetHasNoData) {
         open(c.patient);
         EXPECT_EQ(ChartSheetPrintable(screen->stages()), !c.chartRefused);
         EXPECT_EQ(DataSheetPrintable(screen->stages()), !c.dataRefused);
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < 12; ++i) {
             SCOPED_TRACE(QString("patient %1 button %2").arg(c.patient).arg(i).toStdString());
-            if (c.dataRefused) {
-                t.boxes->clear();
-                screen->BtnPrintData[i]->click();
-                ASSERT_EQ(t.boxes->shown.size(), 1);
-                EXPECT_EQ(t.boxes->shown[0].text, "印刷対象のデータがありません。");
-                EXPECT_EQ(t.boxes->shown[0].title, "確認");
-                EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Exclamation);
-                EXPECT_EQ(sounds(), QStringList{"click1.wav"});
-            }
-            if (c.chartRefused) {
-                t.boxes->clear();
-                screen->BtnPrintChart[i]->click();
-                ASSERT_EQ(t.boxes->shown.size(), 1);
-                EXPECT_EQ(t.boxes->shown[0].text, "印刷対象のデータがありません。");
-                EXPECT_EQ(sounds(), QStringList{"click1.wav"});
-            }
+            if (!(i < 6 ? c.dataRefused : c.chartRefused)) continue;
+            t.boxes->clear();
+            (i < 6 ? screen->BtnPrintData[i] : screen->BtnPrintChart[i - 6])->click();
+            ASSERT_EQ(t.boxes->shown.size(), 1);
+            EXPECT_EQ(t.boxes->shown[0].text, "印刷対象のデータがありません。");
+            EXPECT_EQ(sounds(), QStringList{"click1.wav"});
         }
     }
 }
@@ -298,6 +280,7 @@ TEST_F(ChartScreenTest, PreviewShowsThePatientOfTheOpeningAndScrollsOverTheSheet
     open(99);
     QStringList titles;
     QList<int> patients;
+    const auto sheetDraw = screen->PicDraw->draw;
     screen->PicDraw->draw = [&](QPainter& p, const SheetSource& s) {
         titles << QGuiApplication::applicationDisplayName();
         patients << s.patientNo;
@@ -322,15 +305,11 @@ TEST_F(ChartScreenTest, PreviewShowsThePatientOfTheOpeningAndScrollsOverTheSheet
     EXPECT_EQ(screen->VScrPic->pageStep(), screen->VScrPic->maximum() / 10);
     screen->VScrPic->setValue(100);
     EXPECT_EQ(screen->PicDraw->y(), -100);
-}
 
-TEST_F(ChartScreenTest, PreviewPageShowsTheDataSheetBlocks) {
-    open(99);
-    screen->resize(1366, 740);
-    screen->SSTab1->setCurrentIndex(1);
-    screen->show();
+    // Drawn for real: something but white in the first and fourth block, nothing below.
+    screen->PicDraw->draw = sheetDraw;
+    screen->PicDraw->render();
     const QImage page = screen->PicDraw->grab().toImage();
-    // Something but white is drawn in the first block, nothing below the fourth.
     auto inkIn = [&](double topMm, double bottomMm) {
         int ink = 0;
         const double pxPerMm = page.height() / 455.0;

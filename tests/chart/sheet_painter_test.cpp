@@ -51,16 +51,6 @@ TEST_F(SheetPainterTest, FontTableMapsTheFourSheetFonts) {
         EXPECT_EQ(SheetFontFamily(name), family) << name.toStdString();
 }
 
-TEST_F(SheetPainterTest, TextWidthsFollowTheMonospacedFont) {
-    QPdfWriter w(dir.path() + "/m.pdf");
-    QPainter p(&w);
-    SheetPainter sp(p);
-    sp.setFont(kGothic, 10);
-    EXPECT_NEAR(sp.textWidth("ＡＢＣ"), 3 * kEm10, 0.01);
-    EXPECT_NEAR(sp.textWidth("ABCD"), 2 * kEm10, 0.01);
-    EXPECT_NEAR(sp.textHeight(), kEm10, 0.01);
-}
-
 // Fitting grows from 4 pt in steps of 0.6 while the rounded text width and height stay
 // below the rounded box, then steps back 0.7. "ＡＢＣ" is 3 em = 1.058333 mm per point:
 // box 30: the first size reaching 29.5 mm is 28.0 (27.4 gives 28.998) -> 27.3;
@@ -96,6 +86,8 @@ TEST_F(SheetPainterTest, PrintTextPlacesAndSpreadsAsWorkedOut) {
          {{"ＡＢＣ", 20.0}}, 40.0},
         {"right", [](SheetPainter& sp) { sp.PrintText(20, 40, 60, 0, "ＡＢＣ", false, 10, AlignRight); },
          {{"ＡＢＣ", 80.0 - w3}}, 40.0},
+        {"right, half-width: half an em each", [](SheetPainter& sp) { sp.PrintText(20, 40, 60, 0, "AB12", false, 10, AlignRight); },
+         {{"AB12", 80.0 - 2 * kEm10}}, 40.0},
         {"centred in a box", [](SheetPainter& sp) { sp.PrintText(20, 40, 60, 10, "ＡＢＣ", false, 10, AlignCenter); },
          {{"ＡＢＣ", 20.0 + (60 - w3) / 2}}, 40.0 + (10 - kEm10) / 2},
         {"spread, first four",
@@ -123,24 +115,6 @@ TEST_F(SheetPainterTest, PrintTextPlacesAndSpreadsAsWorkedOut) {
             EXPECT_NEAR(words[i].yMin, c.top, 0.05) << c.name;
         }
     }
-}
-
-TEST_F(SheetPainterTest, CaseIdentifierFullWidthAndFileName) {
-    EXPECT_EQ(CaseIdentifier("  A-12 ", 7), "A-12");
-    EXPECT_EQ(CaseIdentifier("   ", 7), "7");
-    EXPECT_EQ(CaseIdentifier("", 99), "99");
-    EXPECT_EQ(toFullWidth("A-12 x9"), "Ａ－１２　ｘ９");
-    EXPECT_EQ(toFullWidth("症例"), "症例");
-    const QDateTime at(QDate(2024, 8, 4), QTime(9, 5, 59));
-    const struct {
-        int kind;
-        bool chart;
-        const char* name;
-    } cases[] = {{0, true, "S_123456_A-12_C_20240804_0905.pdf"},
-                 {1, false, "N_123456_A-12_D_20240804_0905.pdf"},
-                 {2, true, "H_123456_A-12_C_20240804_0905.pdf"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(SheetPdfFileName(c.kind, "123456", "A-12", c.chart, at), c.name);
 }
 
 // The graph in units of 1/64 of the jaw: tooth j's sites stand at 4j + 1..3 by their place,
