@@ -46,6 +46,24 @@ TEST_F(ConnectionTest, HoldingOpenKeepsTheConnectionUntilForcedClose) {
     EXPECT_EQ(slot(Slot::Member).hold, 0);
 }
 
+TEST_F(ConnectionTest, ClosingEverythingRemovesOnlyAnEmptyJournal) {
+    const QString journal = memberPath() + "-journal";
+    ASSERT_TRUE(OpenMemberDbHold());
+    ASSERT_TRUE(SaveClinicCode("654321")); // a commit leaves the truncated journal
+    ASSERT_TRUE(QFileInfo::exists(journal));
+    closeAllConnections();
+    EXPECT_FALSE(QFileInfo::exists(journal));
+    EXPECT_EQ(scalar("SELECT ClinicCode FROM TClinicCode WHERE ID=0").toString(), "654321");
+
+    // A journal with content is a rollback still to be played: it stays.
+    QFile hot(journal);
+    ASSERT_TRUE(hot.open(QIODevice::WriteOnly) && hot.write("x") == 1);
+    hot.close();
+    closeAllConnections();
+    EXPECT_TRUE(QFileInfo::exists(journal));
+    QFile::remove(journal);
+}
+
 TEST_F(ConnectionTest, WrongKeyShowsTheRetryBoxAndCancelEndsTheProgram) {
     ASSERT_TRUE(QFile::remove(memberPath()));
     db::Connection::create(memberPath(), "TOLWARF")->execute("CREATE TABLE T (A INTEGER)");

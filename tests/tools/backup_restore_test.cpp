@@ -83,6 +83,7 @@ TEST_F(BackupTest, TabBackupLandsInTheFolderAndRefusesTheDatabaseItself) {
     shell->folder = usb.path();
     panel.CmdPathBackUp->click();
     EXPECT_EQ(panel.LblPathBackUp->text(), usb.path());
+    EXPECT_EQ(panel.LblPathBackUp->accessibleName(), "バックアップデータを保存するフォルダ：" + usb.path()); // heard too
     EXPECT_EQ(settings(), "BackUpPath=" + usb.path() + "\r\n");
     shell->folder.clear(); // cancelled: nothing changes
     panel.CmdPathBackUp->click();
