@@ -1,5 +1,6 @@
 #include "chart/ChartView.h"
 
+#include "chart/SheetChart.h"
 #include "chart/SheetFigures.h"
 #include "chart/ToothPictures.h"
 #include "exam/CExamData.h"
@@ -209,7 +210,7 @@ void ChartJawView::paintGraph(QPainter& p, const Strip& s, int chartRow) const {
     const double shift = std::max(1.0, 0.12 * columnWidth() / 10.0);
     const double penWidth = std::max(1.5, columnWidth() / 16.0);
     for (int k = 0; k < 2; ++k) {
-        QList<QPointF> pts = PocketGraphPoints((*stages_)[firstSlotOfPair(pair_) + k], jaw_, chartRow);
+        QList<QPointF> pts = PocketGraphPoints((*stages_)[firstSlotOfPair(pair_) + k], jaw_, chartRow, 13);
         if (pts.isEmpty()) continue;
         // One line from left to right across the jaw.
         std::stable_sort(pts.begin(), pts.end(), [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });

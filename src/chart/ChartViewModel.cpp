@@ -94,21 +94,4 @@ bool DataSheetPrintable(const ChartStages& stages) {
     return stages[0].HasData || stages[1].HasData;
 }
 
-QList<QPointF> PocketGraphPoints(const ChartStageData& slot, int jaw, int chartRow, int maxDepth) {
-    QList<QPointF> points;
-    if (!slot.HasData) return points;
-    for (int j = 0; j < 16; ++j) {
-        const int tooth = jaw * 16 + j;
-        const bool rightQuadrant = j < 8; // quadrants 0 and 2 are drawn distal side first
-        for (int k = 0; k < 3; ++k) {
-            const int place = rightQuadrant ? 2 - k : k; // place of the site in its row
-            const int site = chartRow * 3 + place;
-            const std::uint8_t depth = slot.Ppd[tooth * 6 + site];
-            if (depth == kNoValue) continue;
-            points.append(QPointF(4 * j + 1 + place, std::min<int>(depth, maxDepth)));
-        }
-    }
-    return points;
-}
-
 } // namespace kvr

@@ -12,8 +12,6 @@
 #include "chart/ChartStats.h"
 #include "chart/SheetFigures.h"
 
-#include <QList>
-#include <QPointF>
 #include <QString>
 #include <QStringList>
 
@@ -58,14 +56,5 @@ QString PriorityNote(int pair);
 // sheet in slot 0 or slot 1.
 bool ChartSheetPrintable(const ChartStages& stages);
 bool DataSheetPrintable(const ChartStages& stages);
-
-// The pocket-depth graph of one stage over one jaw (0 upper, 1 lower) and one chart row
-// (0: sites 0-2, 1: sites 3-5). Each point is (x, depth): x in units of 1/64 of the jaw
-// width (tooth j of the jaw spans 4j .. 4j + 4, its sites stand at 4j + 1, + 2, + 3 by
-// their place on the chart), depth in millimetres, limited to maxDepth. Sites are
-// visited per tooth from mesial through centre to distal (site indices 2, 1, 0 / 5, 4, 3
-// in the right quadrants, 0, 1, 2 / 3, 4, 5 in the left ones); a site without a value
-// gives no point. The points come back in that visiting order.
-QList<QPointF> PocketGraphPoints(const ChartStageData& slot, int jaw, int chartRow, int maxDepth = 13);
 
 } // namespace kvr

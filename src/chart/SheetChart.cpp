@@ -33,24 +33,30 @@ QColor StageLineColor(int stageOfPair) {
     return stageOfPair == 0 ? QColor(0, 0, 255) : QColor(255, 0, 0);
 }
 
-std::vector<QPointF> PocketGraphPoints(const PocketGraphGeometry& g, const ChartStageData& stage, int jaw,
-                                       int chartRow, int stageOfPair) {
-    std::vector<QPointF> points;
+QList<QPointF> PocketGraphPoints(const ChartStageData& stage, int jaw, int chartRow, double maxDepth) {
+    QList<QPointF> points;
     if (!stage.HasData) return points;
-    const double shift = stageOfPair == 0 ? -0.12 : 0.12;
     for (int t = jaw * 16; t < jaw * 16 + 16; ++t)
         for (int site : GraphSiteOrder(t, chartRow)) {
             const std::uint8_t d = stage.Ppd[t * 6 + site];
-            if (d == kNoValue) continue;
-            const double depth = std::min<double>(d, g.maxDepth);
-            points.emplace_back(SiteX(g.left, g.width, t, site) + shift, g.zeroY + g.direction * depth * g.unit);
+            if (d != kNoValue) points.append(QPointF(SiteX(0, 64, t, site), std::min<double>(d, maxDepth)));
         }
+    return points;
+}
+
+std::vector<QPointF> SheetGraphPoints(const PocketGraphGeometry& g, const ChartStageData& stage, int jaw,
+                                      int chartRow, int stageOfPair) {
+    const double shift = stageOfPair == 0 ? -0.12 : 0.12;
+    const double unitX = g.width / 64.0;
+    std::vector<QPointF> points;
+    for (const QPointF& p : PocketGraphPoints(stage, jaw, chartRow, g.maxDepth))
+        points.emplace_back(g.left + p.x() * unitX + shift, g.zeroY + g.direction * p.y() * g.unit);
     return points;
 }
 
 void DrawPocketGraph(SheetPainter& sp, const PocketGraphGeometry& g, const ChartStageData& stage, int jaw,
                      int chartRow, int stageOfPair) {
-    const std::vector<QPointF> pts = PocketGraphPoints(g, stage, jaw, chartRow, stageOfPair);
+    const std::vector<QPointF> pts = SheetGraphPoints(g, stage, jaw, chartRow, stageOfPair);
     if (pts.size() == 1)
         sp.ellipse(pts[0].x(), pts[0].y(), 0.15, StageLineColor(stageOfPair));
     else

@@ -6,6 +6,8 @@
 #include "chart/ChartStats.h"
 
 #include <QColor>
+#include <QList>
+#include <QPointF>
 #include <QString>
 
 #include <vector>
@@ -48,11 +50,17 @@ std::array<int, 3> GraphSiteOrder(int tooth, int chartRow);
 // The colours of the first and second stage of a pair.
 QColor StageLineColor(int stageOfPair);
 
-// One polyline over the measured sites of a chart row of a jaw (0 upper, 1 lower) of a
-// stage; the first stage of a pair is displaced 0.12 mm left, the second 0.12 mm right.
-// The points in mm (tests).
-std::vector<QPointF> PocketGraphPoints(const PocketGraphGeometry& g, const ChartStageData& stage, int jaw,
-                                       int chartRow, int stageOfPair);
+// The pocket-depth graph of one stage over one jaw (0 upper, 1 lower) and one chart row
+// (0: sites 0-2, 1: sites 3-5), the same for the sheet and the screen. Each point is
+// (x, depth): x in units of 1/64 of the jaw width (tooth j of the jaw spans 4j .. 4j + 4,
+// its sites stand at 4j + 1, + 2, + 3 by their place on the chart), depth in millimetres,
+// limited to maxDepth. Sites are visited per tooth in GraphSiteOrder; a site without a
+// value gives no point. Empty for a stage without data.
+QList<QPointF> PocketGraphPoints(const ChartStageData& stage, int jaw, int chartRow, double maxDepth);
+// Those points placed in mm on the sheet's strip g (depths limited to g.maxDepth); the
+// first stage of a pair is displaced 0.12 mm left, the second 0.12 mm right.
+std::vector<QPointF> SheetGraphPoints(const PocketGraphGeometry& g, const ChartStageData& stage, int jaw,
+                                      int chartRow, int stageOfPair);
 void DrawPocketGraph(SheetPainter& sp, const PocketGraphGeometry& g, const ChartStageData& stage, int jaw,
                      int chartRow, int stageOfPair);
 // Scale marks "10", "6", "3", "0" right-aligned before x + width, and light rules at 3

@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QProcess>
 #include <QUrl>
 
 namespace kvr {
@@ -12,14 +13,19 @@ namespace {
 class SilentShell : public DesktopShell {
 public:
     bool openDocument(const QString&) override { return false; }
+    bool startProgram(const QString&, const QString&) override { return false; }
     QString chooseFolder(QWidget*, const QString&, const QString&) override { return {}; }
     QString chooseOpenFile(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
 };
 
 class QtShell : public DesktopShell {
 public:
-    bool openDocument(const QString& path) override {
-        return QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    bool openDocument(const QString& pathOrUrl) override {
+        const QUrl url = QFileInfo::exists(pathOrUrl) ? QUrl::fromLocalFile(pathOrUrl) : QUrl(pathOrUrl);
+        return !url.isRelative() && QDesktopServices::openUrl(url);
+    }
+    bool startProgram(const QString& program, const QString& workingFolder) override {
+        return QProcess::startDetached(program, {}, workingFolder);
     }
     QString chooseFolder(QWidget* parent, const QString& title, const QString& startFolder) override {
         return QFileDialog::getExistingDirectory(parent, title, startFolder, QFileDialog::ShowDirsOnly);

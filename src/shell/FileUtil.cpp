@@ -1,9 +1,7 @@
 #include "FileUtil.h"
 
-#include "platform/desktop_shell.h"
 #include "platform/services.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -14,7 +12,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
-#include <QUrl>
 #include <QWidget>
 
 #include <cerrno>
@@ -243,11 +240,6 @@ bool ShellAndWait(const QString& command, int /*windowStyle*/) {
         doEvents();
     waitMs(100);
     return false;
-}
-
-bool ShellOpen(const QString& pathOrUrl) {
-    if (QFileInfo::exists(pathOrUrl)) return desktopShell().openDocument(pathOrUrl);
-    return QDesktopServices::openUrl(QUrl(pathOrUrl));
 }
 
 QString GetSpecialFolderPath(int folderId) {

@@ -32,8 +32,6 @@ qint64 GetFileSize(const QString& path);
 QString FileNameOf(const QString& path);
 // Starts the program and waits until it has ended; true when starting failed.
 bool ShellAndWait(const QString& command, int windowStyle = 1);
-// Opens a document or folder with the desktop's default program; false on failure.
-bool ShellOpen(const QString& pathOrUrl);
 // 0 desktop, 38 programs folder; the empty string for other ids.
 QString GetSpecialFolderPath(int folderId);
 QString GetOSVersion();

@@ -1,6 +1,6 @@
 #include "tools/ManualFaq.h"
 
-#include "platform/launcher.h"
+#include "platform/desktop_shell.h"
 #include "platform/services.h"
 
 #include <QFileInfo>
@@ -10,7 +10,7 @@ namespace kvr {
 
 namespace {
 void openOrTell(const QString& target, const QString& what) {
-    if (!openDocument(target))
+    if (!desktopShell().openDocument(target))
         msgBox(what + "を開けません。\r\n\r\n" + target +
                    "\r\n\r\nPDFやWebページを表示するプログラムが設定されているか確認してください。",
                "エラー", MsgButtons::Ok, MsgIcon::Exclamation);

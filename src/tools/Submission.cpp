@@ -3,6 +3,7 @@
 #include "CPatientAdd.h"
 #include "EncryptedZip.h"
 #include "data/ADODBMain.h"
+#include "platform/desktop_shell.h"
 #include "platform/services.h"
 #include "shell/AppState.h"
 #include "shell/FileUtil.h"
@@ -101,7 +102,7 @@ bool CheckSubmissionData() {
         throw RuntimeError(report.error(), "チェック結果のファイルを書き込めません。" + SubmissionReportPath() +
                                                " (" + report.errorString() + ")");
     if (lines.isEmpty()) return true;
-    ShellOpen(SubmissionReportPath());
+    desktopShell().openDocument(SubmissionReportPath());
     return false;
 }
 

@@ -7,6 +7,7 @@
 #include "data/CClinicCode.h"
 #include "data/DataObjects.h"
 #include "platform/accessible.h"
+#include "platform/desktop_shell.h"
 #include "platform/runtime_error.h"
 #include "platform/services.h"
 #include "shell/AppState.h"
@@ -190,7 +191,7 @@ void SubmissionTab::createArchive() {
 void SubmissionTab::CmdLogKVRDB_Click() {
     const QString log = appFolder() + "/Log_KVRDB_Upload.txt";
     if (CheckFile(log))
-        ShellOpen(log);
+        desktopShell().openDocument(log);
     else
         msgBox("ログファイルが見つかりません。\r\n\r\n" + log, "ファイルなし", MsgButtons::Ok, MsgIcon::Exclamation);
 }

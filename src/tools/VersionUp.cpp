@@ -3,7 +3,7 @@
 #include "data/ADODBMain.h"
 #include "data/CImage.h"
 #include "platform/database.h"
-#include "platform/launcher.h"
+#include "platform/desktop_shell.h"
 #include "platform/services.h"
 #include "shell/AppState.h"
 #include "shell/FileUtil.h"
@@ -101,7 +101,7 @@ void StartVersionUp(const ContactInfo& info) {
                "エラー", MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
-    if (!startProgram(UpdaterPath(), deliveredFolder())) {
+    if (!desktopShell().startProgram(UpdaterPath(), deliveredFolder())) {
         msgBox("バージョンアップ用のプログラムを起動できません。\r\n\r\n" + UpdaterPath(), "エラー", MsgButtons::Ok,
                MsgIcon::Exclamation);
         return;

@@ -126,13 +126,10 @@ protected:
 
     // The stage slots of a patient as the chart screen loads them.
     std::array<ChartStageData, 4> loadStages(int patientId) {
-        std::array<ChartStageData, 4> s;
+        std::array<ChartStageData, 4> s = namedStages();
         auto conn = direct();
-        const QStringList names = {"初診時", "基本治療終了時", "ＳＰＴ移行時", "最新ＳＰＴ時"};
-        for (int k = 0; k < 4; ++k) {
-            s[k].StageName = names[k];
+        for (int k = 0; k < 4; ++k)
             LoadChartStage(conn, patientId, k + 1, s[k]);
-        }
         return s;
     }
     // Hand-made stages: every slot named, none with data.

@@ -51,16 +51,6 @@ TEST_F(SheetPainterTest, FontTableMapsTheFourSheetFonts) {
         EXPECT_EQ(SheetFontFamily(name), family) << name.toStdString();
 }
 
-TEST_F(SheetPainterTest, TextWidthsFollowTheMonospacedFont) {
-    QPdfWriter w(dir.path() + "/m.pdf");
-    QPainter p(&w);
-    SheetPainter sp(p);
-    sp.setFont(kGothic, 10);
-    EXPECT_NEAR(sp.textWidth("ＡＢＣ"), 3 * kEm10, 0.01);
-    EXPECT_NEAR(sp.textWidth("ABCD"), 2 * kEm10, 0.01);
-    EXPECT_NEAR(sp.textHeight(), kEm10, 0.01);
-}
-
 // Fitting grows from 4 pt in steps of 0.6 while the rounded text width and height stay
 // below the rounded box, then steps back 0.7. "ＡＢＣ" is 3 em = 1.058333 mm per point:
 // box 30: the first size reaching 29.5 mm is 28.0 (27.4 gives 28.998) -> 27.3;
@@ -96,6 +86,8 @@ TEST_F(SheetPainterTest, PrintTextPlacesAndSpreadsAsWorkedOut) {
          {{"ＡＢＣ", 20.0}}, 40.0},
         {"right", [](SheetPainter& sp) { sp.PrintText(20, 40, 60, 0, "ＡＢＣ", false, 10, AlignRight); },
          {{"ＡＢＣ", 80.0 - w3}}, 40.0},
+        {"right, half-width: half an em each", [](SheetPainter& sp) { sp.PrintText(20, 40, 60, 0, "AB12", false, 10, AlignRight); },
+         {{"AB12", 80.0 - 2 * kEm10}}, 40.0},
         {"centred in a box", [](SheetPainter& sp) { sp.PrintText(20, 40, 60, 10, "ＡＢＣ", false, 10, AlignCenter); },
          {{"ＡＢＣ", 20.0 + (60 - w3) / 2}}, 40.0 + (10 - kEm10) / 2},
         {"spread, first four",
@@ -125,59 +117,42 @@ TEST_F(SheetPainterTest, PrintTextPlacesAndSpreadsAsWorkedOut) {
     }
 }
 
-TEST_F(SheetPainterTest, CaseIdentifierFullWidthAndFileName) {
-    EXPECT_EQ(CaseIdentifier("  A-12 ", 7), "A-12");
-    EXPECT_EQ(CaseIdentifier("   ", 7), "7");
-    EXPECT_EQ(CaseIdentifier("", 99), "99");
-    EXPECT_EQ(toFullWidth("A-12 x9"), "Ａ－１２　ｘ９");
-    EXPECT_EQ(toFullWidth("症例"), "症例");
-    const QDateTime at(QDate(2024, 8, 4), QTime(9, 5, 59));
-    const struct {
-        int kind;
-        bool chart;
-        const char* name;
-    } cases[] = {{0, true, "S_123456_A-12_C_20240804_0905.pdf"},
-                 {1, false, "N_123456_A-12_D_20240804_0905.pdf"},
-                 {2, true, "H_123456_A-12_C_20240804_0905.pdf"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(SheetPdfFileName(c.kind, "123456", "A-12", c.chart, at), c.name);
-}
-
-// Graph: a tooth takes four units of width / 64, its sites stand at units 1..3 by their
-// place; quadrants 0 and 2 are visited mesial (place 2) to distal (place 0).
-TEST_F(SheetPainterTest, PocketGraphVisitsSitesInQuadrantOrder) {
+// The graph in units of 1/64 of the jaw: tooth j's sites stand at 4j + 1..3 by their place,
+// quadrants 0 and 2 are visited mesial (place 2) to distal. The sheet puts those points on
+// its strip, the two stages of a pair 0.12 mm apart.
+TEST(PocketGraph, PointsStandAtTheirChartPlacesInVisitingOrder) {
     ChartStageData s;
     s.HasData = true;
-    const int depths[6] = {1, 2, 3, 4, 5, 15};
-    for (int site = 0; site < 6; ++site) {
-        s.Ppd[0 * 6 + site] = std::uint8_t(depths[site]);  // tooth 18
-        s.Ppd[8 * 6 + site] = std::uint8_t(depths[site]);  // tooth 21
-        s.Ppd[16 * 6 + site] = std::uint8_t(depths[site]); // tooth 48
-    }
-    s.Ppd[8 * 6 + 1] = kNoValue; // no point
-    PocketGraphGeometry g;
-    g.left = 0;
-    g.width = 64; // one unit = 1 mm
-    g.zeroY = 100;
-    g.direction = -1;
+    for (int site = 0; site < 6; ++site)
+        s.Ppd[site] = std::uint8_t(site + 1); // tooth 18: 1..6 mm
+    s.Ppd[8 * 6 + 0] = 7;                     // tooth 21, first row 7, 8, 9
+    s.Ppd[8 * 6 + 1] = 8;
+    s.Ppd[8 * 6 + 2] = 9;
+    s.Ppd[18 * 6 + 3] = 15; // tooth 46: deeper than the limit; site 4 unmeasured
+    s.Ppd[18 * 6 + 5] = 2;
     const struct {
-        int jaw, row, stageOfPair;
-        std::vector<QPointF> points;
+        int jaw, row;
+        QList<QPointF> points;
     } cases[] = {
-        {0, 0, 0, {{2.88, 97}, {1.88, 98}, {0.88, 99}, {32.88, 99}, {34.88, 97}}},
-        {0, 1, 1, {{3.12, 89.5}, {2.12, 95}, {1.12, 96}, {33.12, 96}, {34.12, 95}, {35.12, 89.5}}},
-        {1, 0, 0, {{2.88, 97}, {1.88, 98}, {0.88, 99}}},
+        {0, 0, {{3, 3}, {2, 2}, {1, 1}, {33, 7}, {34, 8}, {35, 9}}},
+        {0, 1, {{3, 6}, {2, 5}, {1, 4}}},
+        {1, 1, {{11, 2}, {9, 13}}},
+        {1, 0, {}},
     };
-    for (const auto& c : cases) {
-        const auto pts = PocketGraphPoints(g, s, c.jaw, c.row, c.stageOfPair);
-        ASSERT_EQ(pts.size(), c.points.size()) << c.jaw << c.row;
-        for (size_t i = 0; i < pts.size(); ++i) {
-            EXPECT_NEAR(pts[i].x(), c.points[i].x(), 1e-9) << i;
-            EXPECT_NEAR(pts[i].y(), c.points[i].y(), 1e-9) << i; // 15 mm drawn at 10.5
-        }
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(PocketGraphPoints(s, c.jaw, c.row, 13), c.points) << c.jaw << " " << c.row;
+
+    // A strip from x = 10, two millimetres a unit, zero line at y = 100, depths upwards
+    // and limited to 10.5 mm, or downwards.
+    PocketGraphGeometry g;
+    g.left = 10;
+    g.width = 128;
+    g.zeroY = 100;
+    EXPECT_EQ(SheetGraphPoints(g, s, 1, 1, 0), (std::vector<QPointF>{{31.88, 98}, {27.88, 89.5}}));
+    g.direction = 1;
+    EXPECT_EQ(SheetGraphPoints(g, s, 1, 1, 1), (std::vector<QPointF>{{32.12, 102}, {28.12, 110.5}}));
     s.HasData = false;
-    EXPECT_TRUE(PocketGraphPoints(g, s, 0, 0, 0).empty());
+    EXPECT_TRUE(PocketGraphPoints(s, 0, 0, 13).isEmpty());
 }
 
 TEST_F(SheetPainterTest, FurcationMarksByToothKind) {

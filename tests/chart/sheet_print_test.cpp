@@ -67,18 +67,21 @@ TEST_F(SheetPrintTest, RefusesWhereTheSheetHasNothingToShow) {
     EXPECT_EQ(dialogs, 0);
 }
 
+// The file is named by applicant kind, member, case (the patient number without one) and
+// minute: a second run in the same minute replaces the file.
 TEST_F(SheetPrintTest, PdfFileNamedByKindMemberCaseAndMinute) {
     auto stages = namedStages();
     stages[0] = madeStage("初診時", 3, QDate(2024, 5, 1));
+    t.clock->current = QDateTime(QDate(2024, 8, 4), QTime(9, 5, 59));
     const struct {
         QString caseNumber;
         ApplicantKind kind;
         bool data;
         QString file, shown;
     } cases[] = {
-        {"", ApplicantKind::Specialist, false, "S_123456_42_C_20240814_1630.pdf", "症例番号４２"},
-        {"  K-7 ", ApplicantKind::CertifiedDentist, true, "N_123456_K-7_D_20240814_1630.pdf", "症例番号Ｋ－７"},
-        {"12", ApplicantKind::CertifiedHygienist, false, "H_123456_12_C_20240814_1630.pdf", "症例番号１２"},
+        {"   ", ApplicantKind::Specialist, false, "S_123456_42_C_20240804_0905.pdf", "症例番号４２"},
+        {"  K-7 ", ApplicantKind::CertifiedDentist, true, "N_123456_K-7_D_20240804_0905.pdf", "症例番号Ｋ－７"},
+        {"12", ApplicantKind::CertifiedHygienist, false, "H_123456_12_C_20240804_0905.pdf", "症例番号１２"},
     };
     for (const auto& c : cases) {
         QDir(app().SaveFolder).removeRecursively();
@@ -97,21 +100,12 @@ TEST_F(SheetPrintTest, PdfFileNamedByKindMemberCaseAndMinute) {
         EXPECT_EQ(PFrmMessageS::MessageText, "ＰＤＦファイルへ出力中です。");
         expectRestored();
     }
-}
-
-TEST_F(SheetPrintTest, RunsInOneMinuteShareTheFileName) {
-    auto stages = namedStages();
-    stages[0] = madeStage("初診時", 3, QDate(2024, 5, 1));
-    const SheetSource src{&stages, 5, ""};
-    const QTime times[] = {QTime(16, 30, 1), QTime(16, 30, 59), QTime(16, 31, 0)};
-    QList<int> counts;
-    for (const QTime& at : times) {
-        t.clock->current = QDateTime(QDate(2024, 8, 14), at);
-        PrintChartSheet(nullptr, src, ApplicantKind::Specialist, true);
-        counts << savedFiles().size();
+    const SheetSource src{&stages, 42, "12"};
+    for (const QTime& at : {QTime(9, 5, 0), QTime(9, 6, 0)}) {
+        t.clock->current = QDateTime(QDate(2024, 8, 4), at);
+        PrintChartSheet(nullptr, src, ApplicantKind::CertifiedHygienist, true);
     }
-    EXPECT_EQ(counts, QList<int>({1, 1, 2}));
-    EXPECT_EQ(savedFiles(), QStringList({"S_123456_5_C_20240814_1630.pdf", "S_123456_5_C_20240814_1631.pdf"}));
+    EXPECT_EQ(savedFiles(), QStringList({"H_123456_12_C_20240804_0905.pdf", "H_123456_12_C_20240804_0906.pdf"}));
 }
 
 TEST_F(SheetPrintTest, FolderThatCannotBeMadeIsReportedAndLeavesNothing) {
@@ -166,13 +160,6 @@ TEST_F(SheetPrintTest, PrinterDialogPathDrawsTheChosenCopies) {
         expectRestored();
     }
     EXPECT_TRUE(savedFiles().isEmpty()); // the print path writes nothing into KVR-DB-SAVE
-}
-
-TEST_F(SheetPrintTest, PrinterModeCannotBeReadAndIsNeverWritten) {
-    EXPECT_EQ(GetLegacyDefaultPrinterMode(), -1);
-    EXPECT_TRUE(SetLegacyDefaultPrinterMode(1)); // unreadable: nothing written
-    EXPECT_TRUE(SetLegacyDefaultPrinterMode(0));
-    EXPECT_EQ(GetLegacyDefaultPrinterMode(), -1);
 }
 
 } // namespace

@@ -37,26 +37,26 @@ protected:
     ConnectionPtr conn;
 };
 
+// The message of the error opening path with key raises.
+QString openError(const QString& path, const char* key) {
+    try {
+        Connection::open(path, key);
+    } catch (const RuntimeError& e) {
+        return QString::number(e.number) + " " + e.description;
+    }
+    return "opened";
+}
+
 TEST_F(DatabaseTest, FileIsUnreadableWithoutItsKey) {
     conn->close();
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_FALSE(f.readAll().contains("TThing"));
     // The errors a user can meet read in Japanese, with the engine's words after them.
-    try {
-        Connection::open(path, "WRONG");
-        ADD_FAILURE() << "opened with a wrong key";
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.number, 26);
-        EXPECT_TRUE(e.description.startsWith("データベースファイルを開けません。パスワードが違うか、"));
-    }
-    EXPECT_NO_THROW(Connection::open(path, kProgramPassword));
-    try {
-        Connection::open(dir.path() + "/missing.MDB", kProgramPassword);
-        ADD_FAILURE() << "opened a missing file";
-    } catch (const RuntimeError& e) {
-        EXPECT_TRUE(e.description.startsWith("データベースファイルを開けません。ファイルまたはフォルダ"));
-    }
+    EXPECT_TRUE(openError(path, "WRONG").startsWith("26 データベースファイルを開けません。パスワードが違うか、"));
+    EXPECT_EQ(openError(path, kProgramPassword), "opened");
+    EXPECT_TRUE(openError(dir.path() + "/missing.MDB", kProgramPassword)
+                    .contains("データベースファイルを開けません。ファイルまたはフォルダ"));
 }
 
 TEST_F(DatabaseTest, ColumnsReportTheirClassicTypeNumbers) {
@@ -91,11 +91,9 @@ TEST_F(DatabaseTest, WriteRecordsetAddsChangesAndDeletesRows) {
         // A date parameter finds the stored date-time; column names match in any case.
         Recordset rs(conn, "SELECT * FROM TThing WHERE \"When\"=?", {QDate(2024, 8, 14)});
         ASSERT_FALSE(rs.eof());
-        EXPECT_EQ(rs.value("name").toString(), QString("歯周"));
-        EXPECT_EQ(rs.value("Small").toInt(), -32768);
-        EXPECT_EQ(rs.value("Tiny").toInt(), 255);
-        EXPECT_EQ(rs.value("When").toDateTime(), when);
-        EXPECT_EQ(rs.value("Flag").toBool(), true);
+        EXPECT_EQ(QVariantList({rs.value("name").toString(), rs.value("Small").toInt(), rs.value("Tiny").toInt(),
+                                rs.value("When").toDateTime(), rs.value("Flag").toBool()}),
+                  QVariantList({QString("歯周"), -32768, 255, when, true}));
         EXPECT_THROW(rs.value("Nope"), RuntimeError);
         EXPECT_THROW(rs.addNew(), RuntimeError); // a read recordset refuses changes
     }
@@ -109,10 +107,6 @@ TEST_F(DatabaseTest, WriteRecordsetAddsChangesAndDeletesRows) {
         rs.update();
     }
     EXPECT_EQ(conn->scalar("SELECT Name FROM TThing WHERE ID=1").toString(), "x");
-    EXPECT_EQ(count(), 2);
-    conn->beginTransaction();
-    conn->execute("INSERT INTO TThing (ID) VALUES (5)");
-    conn->rollback();
     EXPECT_EQ(count(), 2);
     {
         // Deleting every row in the classic loop: delete, then move on.
@@ -144,7 +138,10 @@ protected:
     }
 };
 
-TEST_F(DatabaseCursorTest, ReadRecordsetsStepTheirResultIndependently) {
+// Statements are prepared once per connection and reused: two recordsets of one text
+// step independently, a change or a new column is seen by the next statement, and a
+// recordset keeps its rows when the connection closes.
+TEST_F(DatabaseCursorTest, StatementsAreReusedWithoutMixingTheirResults) {
     const QString sql = "SELECT ID FROM TThing WHERE ID>=? ORDER BY ID";
     Recordset outer(conn, sql, {2});
     Recordset inner(conn, sql, {4}); // the same text while the first is still stepping
@@ -155,19 +152,8 @@ TEST_F(DatabaseCursorTest, ReadRecordsetsStepTheirResultIndependently) {
     EXPECT_EQ(ids(outer), (QList<int>{3, 4, 5}));
     outer.moveFirst();
     EXPECT_EQ(ids(outer), (QList<int>{2, 3, 4, 5}));
-    // A statement given back is used again with fresh parameters.
     Recordset again(conn, sql, {5});
     EXPECT_EQ(ids(again), (QList<int>{5}));
-}
-
-TEST_F(DatabaseCursorTest, ARecordsetKeepsItsRowsWhenTheConnectionCloses) {
-    Recordset rs(conn, "SELECT ID FROM TThing ORDER BY ID");
-    rs.moveNext();
-    conn->close();
-    EXPECT_EQ(ids(rs), (QList<int>{2, 3, 4, 5}));
-}
-
-TEST_F(DatabaseCursorTest, ChangesMadeWhileReadingAreSeenByLaterStatements) {
     {
         Recordset rs(conn, "SELECT * FROM TThing WHERE ID=?", {3}, OpenMode::Write);
         rs.setValue("Name", "changed");
@@ -176,6 +162,10 @@ TEST_F(DatabaseCursorTest, ChangesMadeWhileReadingAreSeenByLaterStatements) {
     EXPECT_EQ(conn->scalar("SELECT Name FROM TThing WHERE ID=?", {3}).toString(), "changed");
     conn->execute("ALTER TABLE TThing ADD COLUMN Extra INTEGER DEFAULT 7");
     EXPECT_EQ(conn->scalar("SELECT Extra FROM TThing WHERE ID=?", {3}).toInt(), 7);
+    Recordset open(conn, "SELECT ID FROM TThing ORDER BY ID");
+    open.moveNext();
+    conn->close();
+    EXPECT_EQ(ids(open), (QList<int>{2, 3, 4, 5}));
 }
 
 TEST(DatabaseDates, StoredFormsReadAsLocalTimes) {
@@ -227,34 +217,23 @@ TEST(DatabasePages, NewFilesHaveLargePagesAndOldSmallPageFilesStillOpen) {
 
 // ------------------------------------------------------------------ previous-instance lock
 
-TEST(SingleInstanceTest, OnlyALiveHolderRefusesAStart) {
+TEST(SingleInstanceTest, OnlyALiveHolderOfTheSameFolderRefusesAStart) {
     QTemporaryDir dir;
     qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8());
-    const QString name = "kvr-lock-test";
+    const QString name = SingleInstance::lockNameFor("/opt/kvr-a");
+    EXPECT_EQ(name, SingleInstance::lockNameFor("/opt/kvr-a/"));
     // Files left by killed copies: empty, a dead process number, garbage.
     for (const QByteArray content : {QByteArray(), QByteArray("999999\n"), QByteArray("\x01\x02 junk")}) {
         QFile f(dir.filePath(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(content);
         f.close();
-        SingleInstance first(name);
+        SingleInstance first(name), second(name), otherFolder(SingleInstance::lockNameFor("/opt/kvr-b"));
         EXPECT_TRUE(first.acquire()) << content.toStdString();
-        SingleInstance second(name);
         EXPECT_FALSE(second.acquire()) << "a running copy holds it";
+        EXPECT_TRUE(otherFolder.acquire());
     }
     SingleInstance again(name); // the holders above have ended
     EXPECT_TRUE(again.acquire());
     EXPECT_EQ(again.lockPath(), dir.filePath(name));
-}
-
-TEST(SingleInstanceTest, EachProgramFolderHasItsOwnLock) {
-    QTemporaryDir dir;
-    qputenv("XDG_RUNTIME_DIR", dir.path().toUtf8());
-    const QString a = SingleInstance::lockNameFor("/opt/kvr-a"),
-                  b = SingleInstance::lockNameFor("/opt/kvr-b");
-    EXPECT_NE(a, b);
-    EXPECT_EQ(a, SingleInstance::lockNameFor("/opt/kvr-a/"));
-    SingleInstance first(a), second(b);
-    EXPECT_TRUE(first.acquire());
-    EXPECT_TRUE(second.acquire());
 }

@@ -55,6 +55,8 @@ TestServices installTestServices() {
     s.waits = t.waits;
     s.programEnd = std::make_shared<ThrowingProgramEnd>();
     s.paths = t.paths;
+    t.shell = std::make_shared<RecordingShell>();
+    setDesktopShell(t.shell);
     setProgramEndCleanup({});
     return t;
 }

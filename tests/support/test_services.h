@@ -1,9 +1,11 @@
 // Test doubles of the platform services. Every test runs with them installed
 // (see test_main.cpp): boxes are recorded and answered from a script, the clock
-// is fixed, waits are instant, ending the program throws ProgramEnded, and the
-// program folder and the desktop are temporary folders.
+// is fixed, waits are instant, ending the program throws ProgramEnded, the program
+// folder and the desktop are temporary folders, and the desktop shell records what it
+// is asked to open or start.
 #pragma once
 
+#include "platform/desktop_shell.h"
 #include "platform/services.h"
 #include "platform/sound.h"
 
@@ -87,6 +89,30 @@ private:
     std::shared_ptr<QStringList> played_;
 };
 
+// Records the documents opened and programs started, and answers the choosers.
+class RecordingShell : public DesktopShell {
+public:
+    bool openDocument(const QString& pathOrUrl) override {
+        opened << pathOrUrl;
+        return openResult;
+    }
+    bool startProgram(const QString& program, const QString&) override {
+        started << program;
+        return true;
+    }
+    QString chooseFolder(QWidget*, const QString&, const QString& start) override {
+        folderStarts << start;
+        return folder;
+    }
+    QString chooseOpenFile(QWidget*, const QString&, const QString&, const QString& filter) override {
+        filters << filter;
+        return file;
+    }
+    QStringList opened, started, folderStarts, filters;
+    bool openResult = true;
+    QString folder, file; // the answers of the choosers
+};
+
 // The doubles installed for the running test.
 struct TestServices {
     // Full paths of the sound files played (the voice player plays them from the event loop).
@@ -95,6 +121,7 @@ struct TestServices {
     std::shared_ptr<FixedClock> clock;
     std::shared_ptr<InstantWaits> waits;
     std::shared_ptr<TempPaths> paths;
+    std::shared_ptr<RecordingShell> shell;
 };
 
 // Installs a fresh set of doubles (each test fixture calls it in SetUp).

@@ -1,6 +1,5 @@
 // The manual and FAQ buttons: which file or page they open, and what a user sees when
 // it is missing or cannot be opened.
-#include "platform/launcher.h"
 #include "support/test_services.h"
 #include "tools/ManualFaq.h"
 
@@ -20,18 +19,9 @@ void writeFile(const QString& path, const QByteArray& data) {
 
 class ManualFaqTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        t = test::installTestServices();
-        launcher().openDocument = [this](const QString& target) {
-            opened << target;
-            return openSucceeds;
-        };
-    }
-    void TearDown() override { installDesktopLauncher(); }
+    void SetUp() override { t = test::installTestServices(); }
 
     test::TestServices t;
-    QStringList opened;
-    bool openSucceeds = true;
 };
 
 TEST_F(ManualFaqTest, FaqServerSettingOrTheShippedPage) {
@@ -56,7 +46,7 @@ TEST_F(ManualFaqTest, FaqServerSettingOrTheShippedPage) {
 TEST_F(ManualFaqTest, MissingOrUnopenableFilesAreReported) {
     OpenManual(); // not there
     OpenFaq();
-    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_TRUE(t.shell->opened.isEmpty());
     ASSERT_EQ(t.boxes->shown.size(), 2);
     EXPECT_TRUE(t.boxes->shown[0].text.contains(ManualPath()));
     EXPECT_TRUE(t.boxes->shown[1].text.contains("FAQ.html"));
@@ -66,10 +56,10 @@ TEST_F(ManualFaqTest, MissingOrUnopenableFilesAreReported) {
     t.boxes->clear();
     OpenManual();
     OpenFaq();
-    EXPECT_EQ(opened, QStringList({ManualPath(), appFolder() + "/FAQ.html"}));
+    EXPECT_EQ(t.shell->opened, QStringList({ManualPath(), appFolder() + "/FAQ.html"}));
     EXPECT_TRUE(t.boxes->shown.isEmpty());
 
-    openSucceeds = false; // no program for PDF files
+    t.shell->openResult = false; // no program for PDF files
     OpenManual();
     ASSERT_EQ(t.boxes->shown.size(), 1);
     EXPECT_TRUE(t.boxes->shown[0].text.startsWith("操作マニュアルを開けません。"));

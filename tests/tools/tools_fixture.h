@@ -1,49 +1,24 @@
-// A member folder with a fresh member database, the desktop's submission folder and a
-// desktop shell that records what it was asked to open.
+// A member folder with a fresh member database and the desktop's submission folder.
 #pragma once
 
 #include "data/member_db_fixture.h"
-#include "platform/desktop_shell.h"
 #include "tools/CPatientAdd.h"
 
 #include <QProcess>
 
 namespace kvr::test {
 
-class RecordingShell : public DesktopShell {
-public:
-    bool openDocument(const QString& path) override {
-        opened << path;
-        return true;
-    }
-    QString chooseFolder(QWidget*, const QString&, const QString& start) override {
-        folderStarts << start;
-        return folder;
-    }
-    QString chooseOpenFile(QWidget*, const QString&, const QString&, const QString& filter) override {
-        filters << filter;
-        return file;
-    }
-    QStringList opened, folderStarts, filters;
-    QString folder, file; // the answers of the choosers
-};
-
 class ToolsTest : public MemberDbTest {
 protected:
     void SetUp() override {
         MemberDbTest::SetUp();
-        shell = std::make_shared<RecordingShell>();
-        setDesktopShell(shell);
+        shell = t.shell;
         app().SaveFolder = t.paths->desktop + "/KVR-DB-SAVE";
         QDir().mkpath(app().SaveFolder);
         ResetPatientAdd();
         ASSERT_EQ(ThePatientAdd().CheckTable(), 0);
         ResetDataObjects();
         LoadClinicCode();
-    }
-    void TearDown() override {
-        setDesktopShell(nullptr);
-        MemberDbTest::TearDown();
     }
     void addPatient(int id) {
         direct()->execute("INSERT INTO TPatient (ID, Name) VALUES (?, ?)", {id, "患者" + QString::number(id)});

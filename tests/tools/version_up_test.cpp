@@ -1,7 +1,6 @@
 // The version-update tab's data: contact details in row 0 of TImage and in "Info.txt",
 // the updater's replacement by its ".new" file, and the start of the updater.
 #include "data/member_db_fixture.h"
-#include "platform/launcher.h"
 #include "tools/VersionUp.h"
 
 using namespace kvr;
@@ -21,20 +20,7 @@ void writeFile(const QString& path, const QByteArray& data) {
 
 class VersionUpTest : public test::MemberDbTest {
 protected:
-    void SetUp() override {
-        MemberDbTest::SetUp();
-        launcher().startProgram = [s = started](const QString& program, const QString&) {
-            *s << program;
-            return true;
-        };
-    }
-    void TearDown() override {
-        MemberDbTest::TearDown();
-        installDesktopLauncher();
-    }
     db::ConnectionPtr db() { return direct(); }
-
-    std::shared_ptr<QStringList> started = std::make_shared<QStringList>();
 };
 
 TEST_F(VersionUpTest, ContactRowIsAddedWhenMissingAndReadBack) {
@@ -116,18 +102,18 @@ TEST_F(VersionUpTest, VersionUpRefusesEmptyBoxesAndAMissingUpdater) {
         EXPECT_EQ(t.boxes->shown[0].title, "未入力");
         EXPECT_EQ(t.boxes->shown[0].text, "入力項目に空欄があります。入力してください。");
     }
-    EXPECT_TRUE(started->isEmpty());
+    EXPECT_TRUE(t.shell->started.isEmpty());
 
     QFile::remove(UpdaterPath());
     t.boxes->clear();
     StartVersionUp({"a", "b", "c"}); // no updater: a message, and the program goes on
     ASSERT_EQ(t.boxes->shown.size(), 1);
     EXPECT_TRUE(t.boxes->shown[0].text.contains(UpdaterPath()));
-    EXPECT_TRUE(started->isEmpty());
+    EXPECT_TRUE(t.shell->started.isEmpty());
 
     writeFile(UpdaterPath(), "x");
     EXPECT_THROW(StartVersionUp({"a", "b", "c"}), ProgramEnded);
-    EXPECT_EQ(*started, QStringList{UpdaterPath()});
+    EXPECT_EQ(t.shell->started, QStringList{UpdaterPath()});
 }
 
 } // namespace
