@@ -35,6 +35,8 @@ DEB=${1:-$(ls "$HERE"/build/kvr-chart-db_*.deb 2>/dev/null | tail -1)}
 [ "$(id -u)" = 0 ] || { echo "run as root (debootstrap, chroot, mount)"; exit 2; }
 [ -f "$DEB" ] || { echo "no package: make package first, or name the .deb"; exit 2; }
 case "$ROOT" in /|/usr*|/home|/work*|"$HERE"*) echo "refusing ROOT=$ROOT"; exit 2 ;; esac
+exec 9>"$ROOT.lock"  # one run at a time: removing the root of a finished run takes a while
+flock -n 9 || { echo "another run is using $ROOT"; exit 2; }
 mkdir -p "$LOG" "$SHOTS"
 FIGURES=$LOG/figures.txt
 : >"$FIGURES"
@@ -56,8 +58,10 @@ remove_root() {
     rm -rf --one-file-system "$ROOT"
 }
 finish() {
+    local status=$?
     unmount_all
-    [ "${KEEP:-0}" = 1 ] || remove_root
+    if [ "${KEEP:-0}" != 1 ]; then say "removing $ROOT"; remove_root; fi
+    say "end, status $status"
 }
 
 # ---------------------------------------------------------------- a fresh system
@@ -121,14 +125,15 @@ say "as $USER_NAME: desktop entry, member $MEMBER, examination saved"
 as_user python3 /opt/kvr-check/fresh_install_driver.py /opt/kvr-check/passwords.h /tmp/kvr-shots \
     2>&1 | tee "$LOG/driver.log"
 grep -q '^PASSED' "$LOG/driver.log" || exit 1
-figure "desktop entry to start screen: $(grep -o 'start screen after [0-9.]* s' "$LOG/driver.log" | grep -o '[0-9.]* s')"
+figure "desktop entry to start screen: $(sed -n 's/.*start screen after \([0-9.]* s\).*/\1/p' "$LOG/driver.log")"
 cp "$ROOT"/tmp/kvr-shots/*.png "$SHOTS/"
 
 # ---------------------------------------------------------------- removed; the data stay
-say "apt remove, apt purge"
+say "apt remove, dpkg --purge"
 in_root apt remove -y kvr-chart-db >"$LOG/apt-remove.log" 2>&1
-in_root apt purge -y kvr-chart-db >>"$LOG/apt-remove.log" 2>&1
-if in_root dpkg-query -W -f='${Status}' kvr-chart-db 2>/dev/null | grep -q installed || [ -e "$ROOT/usr/lib/kvr-chart-db" ] \
+# The package has no configuration files, so remove leaves nothing for apt purge to find.
+in_root dpkg --purge kvr-chart-db >>"$LOG/apt-remove.log" 2>&1
+if in_root dpkg-query -W -f='${Status}' kvr-chart-db 2>/dev/null | grep -q ' installed' || [ -e "$ROOT/usr/lib/kvr-chart-db" ] \
     || [ -e "$ROOT/usr/bin/kvr-chart-db" ]; then
     echo "the package is still installed"; exit 1
 fi

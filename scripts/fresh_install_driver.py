@@ -6,8 +6,8 @@ Run by scripts/fresh-install-check.sh in its chroot, next to a copy of tests/e2e
 (the private desktop and the steps of the entry are taken from there). Starts a private X
 server and the buses, launches the desktop entry with `gio launch` (or, without it, runs its
 Exec line), measures the time until the start screen shows, reads the data folder the start
-screen names, creates member 123456, enters and saves a 初診時 examination of patient 1 and
-reads the saved rows back with sqlcipher. Screenshots of the start screen and of the entry
+screen names, creates member 123456, enters and saves a 初診時 examination of patient 1,
+reads the saved rows back with sqlcipher and ends the program with 終了. Screenshots of the start screen and of the entry
 screen after the save go to SHOT_FOLDER.
 
 usage: fresh_install_driver.py PASSWORDS_HEADER SHOT_FOLDER
@@ -76,6 +76,13 @@ def run(key, shots, work):
     screenshot(env, os.path.join(shots, "fresh-install-entry-screen-saved.png"))
     e.check_saved(os.path.join(DATA, e.MEMBER, f"KVR-DB-{e.MEMBER}.MDB"), key)
 
+    # Ended as the user ends it: 終了, no backup, the compaction window closes the program.
+    e.press(e.wait_for("the end button", lambda: next(
+        (n for n in (e.find(w, desc="CmdEnd") for w in e.windows()) if n), None)))
+    e.answer_box("バックアップ確認", "データのバックアップを実行しますか", "いいえ")
+    e.wait_for("the program to end", lambda: e.the_app() is None, 60)
+    e.log(f"program ended; member folder: {sorted(os.listdir(os.path.join(DATA, e.MEMBER)))}")
+
 
 def main():
     if len(sys.argv) != 3:
@@ -96,15 +103,7 @@ def main():
         run(key, sys.argv[2], work)
         status = 0
     except e.Failure as failure:
-        print(f"FAILED: {failure}", flush=True)
-        try:
-            for w in e.windows():
-                print(f"  window {w.getRoleName()} {w.name!r} {e.description(w)[:60]!r}", flush=True)
-        except Exception:
-            pass
-        log_file = os.path.join(work, "program.log")
-        if os.path.exists(log_file):
-            print("program output:\n" + open(log_file, errors="replace").read()[-3000:], flush=True)
+        e.report_failure(failure, work)
     finally:
         signal.alarm(0)
         for p in launched:
