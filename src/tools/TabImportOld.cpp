@@ -28,6 +28,8 @@ std::function<QString(QWidget*, const QString&, const QString&, const QString&)>
 
 namespace {
 
+const QString kPathCaption = QStringLiteral("インポートする旧版KVR-ChartのDBファイル");
+
 class TabImportOld final : public ToolTabPage {
 public:
     TabImportOld() {
@@ -35,8 +37,8 @@ public:
         layout->setContentsMargins(16, 12, 16, 12);
         layout->setSpacing(8);
 
-        auto* caption = new QLabel("インポートする旧版KVR-ChartのDBファイル");
-        LblImpKVRChart = new QLabel(DefaultPreviousVersionPath());
+        auto* caption = new QLabel(kPathCaption);
+        LblImpKVRChart = new QLabel;
         LblImpKVRChart->setFrameShape(QFrame::StyledPanel);
         LblImpKVRChart->setFrameShadow(QFrame::Sunken);
         LblImpKVRChart->setAutoFillBackground(true);
@@ -45,6 +47,7 @@ public:
         LblImpKVRChart->setMinimumHeight(28);
         LblImpKVRChart->setTextInteractionFlags(Qt::TextSelectableByMouse);
         NameInput(LblImpKVRChart, "LblImpKVRChart", caption);
+        showPath(DefaultPreviousVersionPath());
         CmdPathImpKVRChart = new QPushButton("ファイル指定");
         NameControl(CmdPathImpKVRChart, "CmdPathImpKVRChart", CmdPathImpKVRChart->text());
         auto* pathRow = new QHBoxLayout;
@@ -112,12 +115,19 @@ private:
         return l;
     }
 
+    // A label offers screen readers its accessible name only, so the name carries the path
+    // after the caption: the file about to be imported can be heard before the import.
+    void showPath(const QString& path) {
+        LblImpKVRChart->setText(path);
+        LblImpKVRChart->setAccessibleName(kPathCaption + QStringLiteral("：") + path);
+    }
+
     void choosePath() {
         const QString chosen = ImportFileChooser()(this, "旧版KVR-ChartのDBファイルを選択して下さい",
                                                    PreviousVersionStartFolder() + "/VAZUZ2.MDB",
                                                    "データベース (*.mdb *.MDB)");
         if (chosen.isEmpty()) return; // cancelled: the path stays as it was
-        LblImpKVRChart->setText(chosen);
+        showPath(chosen);
         const QFileInfo fi(chosen);
         if (!fi.fileName().isEmpty() && !fi.path().isEmpty()) setForeignSource(chosen);
     }

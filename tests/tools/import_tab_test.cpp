@@ -50,7 +50,8 @@ TEST_F(ImportTabTest, ControlsCarryTheirNamesAndCaptions) {
     const struct {
         QString name, accessibleName, text;
     } controls[] = {
-        {"LblImpKVRChart", "インポートする旧版KVR-ChartのDBファイル", DefaultPreviousVersionPath()},
+        {"LblImpKVRChart", "インポートする旧版KVR-ChartのDBファイル：" + DefaultPreviousVersionPath(),
+         DefaultPreviousVersionPath()},
         {"CmdPathImpKVRChart", "ファイル指定", "ファイル指定"},
         {"OptBefore(0)", "KVR-Chart-DBの全データを削除後、インポートする。",
          "KVR-Chart-DBの全データを削除後、インポートする。"},
@@ -106,6 +107,7 @@ TEST_F(ImportTabTest, FileDialogSetsThePathAndTheForeignSource) {
     EXPECT_EQ(calls[0].proposed, PreviousVersionStartFolder() + "/VAZUZ2.MDB");
     EXPECT_TRUE(calls[0].filter.startsWith("データベース (*.mdb")) << calls[0].filter.toStdString();
     EXPECT_EQ(pathShown(), answer);
+    EXPECT_TRUE(control<QLabel>("LblImpKVRChart")->accessibleName().endsWith("：" + answer)); // heard too
     EXPECT_EQ(slot(Slot::Foreign).source, answer);
 
     answer.clear(); // cancelled
