@@ -42,8 +42,11 @@ int main(int argc, char** argv) {
     doc.setHtml(QString::fromUtf8(source.readAll()));
     // Lay the text out on the printable page in points, the unit the writer's painter
     // is scaled to below.
+    // The bottom footerHeight points of each page hold the page number.
     const QRectF page = pdf.pageLayout().paintRect(QPageLayout::Point);
-    doc.setPageSize(page.size());
+    const double footerHeight = 18;
+    const QRectF body(0, 0, page.width(), page.height() - footerHeight);
+    doc.setPageSize(body.size());
     QPainter painter(&pdf);
     const double scale = pdf.resolution() / 72.0;
     painter.scale(scale, scale);
@@ -51,12 +54,17 @@ int main(int argc, char** argv) {
     for (int i = 0; i < pages; ++i) {
         if (i > 0) pdf.newPage();
         painter.save();
-        painter.translate(0, -i * page.height());
-        doc.drawContents(&painter, QRectF(0, i * page.height(), page.width(), page.height()));
+        painter.translate(0, -i * body.height());
+        doc.drawContents(&painter, QRectF(0, i * body.height(), body.width(), body.height()));
         painter.restore();
         painter.save();
-        painter.setFont(QFont("IPAGothic", 8));
-        painter.drawText(QRectF(0, page.height() - 2, page.width(), 14), Qt::AlignHCenter,
+        // The painter's unit is the point: a pixel size of 8 is 8 points (a point size
+        // would be scaled by the writer's resolution once more).
+        QFont footer("IPAGothic");
+        footer.setPixelSize(8);
+        painter.setFont(footer);
+        painter.drawText(QRectF(0, page.height() - footerHeight + 4, page.width(), footerHeight - 4),
+                         Qt::AlignHCenter | Qt::AlignBottom,
                          QString("- %1 / %2 -").arg(i + 1).arg(pages));
         painter.restore();
     }

@@ -4,6 +4,8 @@
 #include "platform/services.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 
 namespace kvr {
 
@@ -181,6 +183,13 @@ bool runWithRetryBox(const std::function<void()>& body) {
 void closeAllConnections() {
     for (Slot s : {Slot::Member, Slot::Import, Slot::Template, Slot::Foreign})
         forcedClose(s);
+    // The engine truncates the member database's rollback journal after each commit
+    // instead of deleting it. With every connection closed an empty journal holds
+    // nothing to roll back: it goes, so that the member folder holds only the database
+    // (one with content stays, to be played back at the next open).
+    const QString journal = at(Slot::Member).source + "-journal";
+    if (!at(Slot::Member).source.isEmpty() && QFileInfo(journal).isFile() && QFileInfo(journal).size() == 0)
+        QFile::remove(journal);
 }
 
 } // namespace kvr

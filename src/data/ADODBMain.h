@@ -67,7 +67,8 @@ bool runWithRetryBox(const std::function<void()>& body);
 // The text of the "[Error:" box for an error.
 QString errorBoxText(int number, const QString& description);
 
-// Releases every connection (program end).
+// Releases every connection (program end) and removes the member database's empty
+// rollback journal.
 void closeAllConnections();
 
 } // namespace kvr

@@ -24,4 +24,14 @@ inline void NameInput(QWidget* input, const QString& name, QLabel* label) {
     NameControl(input, name, label ? label->text() : QString());
 }
 
+// Shows a value (a path, a file name) in a label named by its caption. A screen reader
+// hears a label's accessible name only, so the name carries the value after the caption.
+// The caption is the name the label had before its first value.
+inline void ShowValue(QLabel* label, const QString& value) {
+    if (!label->property("kvrCaption").isValid()) label->setProperty("kvrCaption", label->accessibleName());
+    const QString caption = label->property("kvrCaption").toString();
+    label->setText(value);
+    label->setAccessibleName(value.isEmpty() ? caption : caption + QStringLiteral("：") + value);
+}
+
 } // namespace kvr

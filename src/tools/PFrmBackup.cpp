@@ -54,7 +54,7 @@ PFrmBackup::PFrmBackup(QWidget* parent) : QDialog(parent) {
     connect(CmdBackUp, &QPushButton::clicked, this, [this] { CmdBackUp_Click(); });
     connect(CmdEnd, &QPushButton::clicked, this, &QDialog::reject);
 
-    LblPathBackUp->setText(ReadBackUpPath());
+    ShowValue(LblPathBackUp, ReadBackUpPath());
     showTarget();
 }
 
@@ -66,7 +66,7 @@ void PFrmBackup::showTarget() {
 void PFrmBackup::CmdPathBackUp_Click() {
     const QString folder = ChooseBackupFolder(this, LblPathBackUp->text());
     if (folder.isEmpty()) return;
-    LblPathBackUp->setText(folder);
+    ShowValue(LblPathBackUp, folder);
     showTarget();
 }
 

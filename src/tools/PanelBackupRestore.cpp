@@ -102,7 +102,7 @@ BackupRestorePanel::BackupRestorePanel(QWidget* parent) : QWidget(parent) {
     connect(CmdPathRestore, &QPushButton::clicked, this, [this] { CmdPathRestore_Click(); });
     connect(CmdRestore, &QPushButton::clicked, this, [this] { CmdRestore_Click(); });
 
-    LblPathBackUp->setText(ReadBackUpPath());
+    ShowValue(LblPathBackUp, ReadBackUpPath());
     resetFileName();
 }
 
@@ -117,7 +117,7 @@ void BackupRestorePanel::resetFileName() {
 
 void BackupRestorePanel::CmdPathBackUp_Click() {
     const QString folder = ChooseBackupFolder(this, LblPathBackUp->text());
-    if (!folder.isEmpty()) LblPathBackUp->setText(folder);
+    if (!folder.isEmpty()) ShowValue(LblPathBackUp, folder);
 }
 
 void BackupRestorePanel::CmdBackUp_Click() {
@@ -135,7 +135,7 @@ void BackupRestorePanel::CmdPathRestore_Click() {
     const QString chosen = desktopShell().chooseOpenFile(this, QStringLiteral("復元するファイルの指定"),
                                                          LblPathBackUp->text(),
                                                          QStringLiteral("データベースファイル (*.mdb)|*.mdb"));
-    if (!chosen.isEmpty()) LblPathRestore->setText(chosen);
+    if (!chosen.isEmpty()) ShowValue(LblPathRestore, chosen);
 }
 
 void BackupRestorePanel::CmdRestore_Click() {

@@ -89,7 +89,6 @@ SubmissionTab::SubmissionTab(QWidget* parent) : ToolTabPage(parent) {
     v->addLayout(buttons);
     v->addStretch(1);
 
-    connect(group_, &QButtonGroup::idClicked, this, [this](int i) { OptSyubetu_Click(i); });
     connect(CmdUploadKVRDB, &QPushButton::clicked, this, [this] { CmdUploadKVRDB_Click(); });
     connect(CmdLogKVRDB, &QPushButton::clicked, this, [this] { CmdLogKVRDB_Click(); });
 
@@ -98,7 +97,13 @@ SubmissionTab::SubmissionTab(QWidget* parent) : ToolTabPage(parent) {
     for (int i = 0; i < 3; ++i)
         if (TheClinicCode().ClinicCodeSub == QString::fromUtf8(kSubmissionKinds[i].letter))
             OptSyubetu[i]->setChecked(true);
-    LblUploadKVRDB->setText(app().memberDbPath());
+    ShowValue(LblUploadKVRDB, app().memberDbPath());
+    // Any way of choosing a kind stores it: a click, the arrow keys, or the toggle action
+    // of an assistive technology (which checks the button without a click). Connected
+    // after the stored kind is shown, so that opening the tab writes nothing.
+    connect(group_, &QButtonGroup::idToggled, this, [this](int i, bool checked) {
+        if (checked) OptSyubetu_Click(i);
+    });
 }
 
 int SubmissionTab::chosenKind() const {
@@ -114,7 +119,7 @@ void SubmissionTab::UpdateArchiveName() {
     if (member.isEmpty()) return;
     const int k = chosenKind();
     const QString letter = k >= 0 ? QString::fromUtf8(kSubmissionKinds[k].letter) : QString();
-    LblUploadKVRDBName->setText(app().SaveFolder + "/" + SubmissionArchiveName(letter, member, now()));
+    ShowValue(LblUploadKVRDBName, app().SaveFolder + "/" + SubmissionArchiveName(letter, member, now()));
 }
 
 void SubmissionTab::OptSyubetu_Click(int index) {

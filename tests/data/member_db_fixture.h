@@ -15,6 +15,19 @@
 
 namespace kvr::test {
 
+// Every row the queries return, one line each with its fields joined by '|'.
+inline QString rowsText(const db::ConnectionPtr& c, const QStringList& queries) {
+    QStringList lines;
+    for (const QString& sql : queries)
+        for (db::Recordset rs(c, sql); !rs.eof(); rs.moveNext()) {
+            QStringList fields;
+            for (int i = 0; i < rs.fieldCount(); ++i)
+                fields << rs.value(i).toString();
+            lines << fields.join('|');
+        }
+    return lines.join('\n');
+}
+
 class MemberDbTest : public ::testing::Test {
 protected:
     void SetUp() override {

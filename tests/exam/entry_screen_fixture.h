@@ -120,17 +120,14 @@ protected:
         EXPECT_EQ(t.boxes->shown[0].title, title);
         EXPECT_EQ(t.boxes->shown[0].icon, icon);
     }
-    QStringList boxTitles() const {
-        QStringList titles;
+    // The texts and the titles of the boxes shown since the last clear.
+    QStringList boxTexts() const { return boxField(&MsgBoxRequest::text); }
+    QStringList boxTitles() const { return boxField(&MsgBoxRequest::title); }
+    QStringList boxField(QString MsgBoxRequest::*field) const {
+        QStringList l;
         for (const auto& b : t.boxes->shown)
-            titles << b.title;
-        return titles;
-    }
-    QStringList boxTexts() const {
-        QStringList texts;
-        for (const auto& b : t.boxes->shown)
-            texts << b.text;
-        return texts;
+            l << b.*field;
+        return l;
     }
 
     std::unique_ptr<PFrmInput> screen;

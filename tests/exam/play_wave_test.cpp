@@ -1,11 +1,17 @@
-// The voice player's queue, driven by a fake sound output and a hand-ticked timer.
+// Voice guidance: the player's queue, driven by a fake sound output and a hand-ticked
+// timer; the play request; the output device choice; and the shipped wave files.
 #include "exam/PFrmPlayWave.h"
 #include "shell/AppState.h"
 #include "support/test_services.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace kvr;
 
@@ -41,15 +47,10 @@ private:
 
 class ManualTimer : public PlayTimer {
 public:
-    void start(int ms) override {
-        current = ms;
-        ++starts;
-    }
+    void start(int ms) override { current = ms, ++starts; }
     void stop() override { current = 0; }
     int interval() const override { return current; }
-    void tick() { onTimeout(); }
-    int current = 0;
-    int starts = 0;
+    int current = 0, starts = 0;
 };
 
 class PlayWaveTest : public ::testing::Test {
@@ -57,35 +58,33 @@ protected:
     void SetUp() override {
         svc = test::installTestServices();
         resetAppState();
-        state = std::make_shared<FakeOutputState>();
         auto t = std::make_unique<ManualTimer>();
         timer = t.get();
         player = std::make_unique<PFrmPlayWave>(std::make_unique<FakeOutput>(state), std::move(t));
+        player->SetDirectSound();
     }
     void TearDown() override {
         resetPlayWave();
         setSoundOutputFactory(nullptr);
     }
+    void tick() { timer->onTimeout(); }
     // Ends the file now playing.
     void finishCurrent() {
         ASSERT_TRUE(state->pending);
-        auto done = std::move(state->pending);
-        state->pending = nullptr;
-        done();
+        std::exchange(state->pending, nullptr)();
     }
-    void stock(std::initializer_list<QString> paths) {
+    void stock(const QStringList& paths) {
         for (const QString& p : paths)
             player->StockWaveFile(p);
     }
-    // Ticks once and lets every queued file play to its end.
     void playAll() {
-        timer->tick();
+        tick();
         while (state->pending)
             finishCurrent();
     }
 
     test::TestServices svc;
-    std::shared_ptr<FakeOutputState> state;
+    std::shared_ptr<FakeOutputState> state = std::make_shared<FakeOutputState>();
     ManualTimer* timer = nullptr;
     std::unique_ptr<PFrmPlayWave> player;
 };
@@ -97,95 +96,85 @@ QString nth(int i) {
 } // namespace
 
 TEST_F(PlayWaveTest, QuickRequestsPlayOneAfterAnotherInOrder) {
-    player->SetDirectSound();
-    player->StockWaveFile("/w/3.wav");
+    stock({"/w/3.wav", "/w/12.wav", "/w/click1.wav"});
     EXPECT_EQ(timer->interval(), PFrmPlayWave::kStartIntervalMs);
-    stock({"/w/12.wav", "/w/click1.wav"});
     EXPECT_EQ(timer->starts, 1); // the running timer is not restarted
-    EXPECT_EQ(player->count(), 3);
-
-    timer->tick();
-    EXPECT_TRUE(player->busy());
-    EXPECT_FALSE(player->timerRunning());
+    tick();
     EXPECT_EQ(state->played, QStringList{"/w/3.wav"}); // waits for the first to end
-
     // A request while a file plays restarts the timer, but its tick does not re-enter.
     player->StockWaveFile("/w/phone1.wav");
-    EXPECT_TRUE(player->timerRunning());
-    timer->tick();
+    tick();
     EXPECT_EQ(state->played.size(), 1);
-
     for (int i = 0; i < 4; ++i)
         finishCurrent();
     EXPECT_EQ(state->played, (QStringList{"/w/3.wav", "/w/12.wav", "/w/click1.wav", "/w/phone1.wav"}));
     EXPECT_FALSE(player->busy());
-    EXPECT_EQ(player->count(), 0);
-
-    // The tick left over from the last request finds the queue empty and goes idle.
-    timer->tick();
+    tick(); // the tick left over finds the queue empty and goes idle
     EXPECT_FALSE(player->timerRunning());
     EXPECT_EQ(state->played.size(), 4);
 }
 
 TEST_F(PlayWaveTest, PositionsWrapAroundAndAFullRingDropsFurtherRequests) {
-    player->SetDirectSound();
     state->endAtOnce = true;
     for (int i = 0; i < 100; ++i)
         player->StockWaveFile(nth(i));
     playAll();
-    EXPECT_EQ(player->readPosition(), 100);
-    EXPECT_EQ(player->writePosition(), 100);
-
     // The next requests go to the last position, then on from 0, until the ring is full.
     for (int i = 100; i < 205; ++i)
         player->StockWaveFile(nth(i));
-    EXPECT_EQ(player->pathAt(100), nth(100));
     EXPECT_EQ(player->pathAt(0), nth(101));
     EXPECT_EQ(player->count(), PFrmPlayWave::kCapacity + 1);
-    EXPECT_EQ(player->writePosition(), 100);
     playAll();
     ASSERT_EQ(state->played.size(), 201);
     EXPECT_EQ(state->played.mid(99, 3), (QStringList{nth(99), nth(100), nth(101)}));
     EXPECT_EQ(state->played.last(), nth(200)); // the requests after the 101st were dropped
-    EXPECT_EQ(player->readPosition(), 100);
     EXPECT_EQ(player->count(), 0);
-    EXPECT_FALSE(player->busy());
 }
 
 TEST_F(PlayWaveTest, OnlyWaveNamesArePlayedAndFailingFilesAreSkipped) {
-    player->SetDirectSound();
     stock({"/w/readme.txt", "/w/UPPER.WAV", "/w/wav", "/w/broken.wav", "/w/last.Wav"});
-    timer->tick();
+    tick();
     EXPECT_EQ(state->played, QStringList{"/w/UPPER.WAV"});
-    // Files that fail at once do not hold up the rest.
-    state->endAtOnce = true;
+    state->endAtOnce = true; // files that fail at once do not hold up the rest
     finishCurrent();
     EXPECT_EQ(state->played, (QStringList{"/w/UPPER.WAV", "/w/broken.wav", "/w/last.Wav"}));
-    EXPECT_EQ(player->count(), 0);
     EXPECT_FALSE(player->busy());
 }
 
 TEST_F(PlayWaveTest, ClearStopsPlaybackAndIgnoresTheLateEnd) {
-    player->SetDirectSound();
     stock({"/w/1.wav", "/w/2.wav"});
-    timer->tick();
+    tick();
     auto lateEnd = state->pending;
     player->ClearWaveFile();
     EXPECT_EQ(state->stops, 1);
     EXPECT_EQ(player->count(), 0);
-    EXPECT_FALSE(player->busy());
     EXPECT_FALSE(player->timerRunning());
     lateEnd(); // the output reports the stopped file after all: nothing more plays
     EXPECT_EQ(state->played, QStringList{"/w/1.wav"});
-
     player->StockWaveFile("/w/3.wav");
     playAll();
     EXPECT_EQ(state->played, (QStringList{"/w/1.wav", "/w/3.wav"}));
 }
 
-TEST_F(PlayWaveTest, WithoutADeviceTheErrorIsShownOnceAndNothingIsQueued) {
-    state->devices = 0;
+TEST_F(PlayWaveTest, PlayRequestsFollowTheVoiceSettingAndTheDevice) {
     setSoundOutputFactory([this] { return std::make_unique<FakeOutput>(state); });
+    app().VoiceOn = false;
+    PlayWave("click1.wav");
+    app().VoiceOn = true;
+    PlayWave("");
+    EXPECT_EQ(playWavePlayer().count(), 0);
+    // The real timer plays from the program's wave folder shortly after the request.
+    PlayWave("無.wav");
+    QElapsedTimer clock;
+    clock.start();
+    while (state->played.isEmpty() && clock.elapsed() < 2000)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(state->played, QStringList{svc.paths->app + "/wave/無.wav"});
+    EXPECT_TRUE(svc.boxes->shown.isEmpty());
+
+    // Without a device the error is shown once and nothing is queued.
+    resetPlayWave();
+    state->devices = 0;
     PlayWave("click1.wav");
     PlayWave("3.wav");
     ASSERT_EQ(svc.boxes->shown.size(), 1);
@@ -193,30 +182,6 @@ TEST_F(PlayWaveTest, WithoutADeviceTheErrorIsShownOnceAndNothingIsQueued) {
               "音声ミキサーをオープンできません。|エラー");
     EXPECT_EQ(svc.boxes->shown[0].icon, MsgIcon::Critical);
     EXPECT_EQ(playWavePlayer().count(), 0);
-    EXPECT_FALSE(playWavePlayer().timerRunning());
-    EXPECT_TRUE(state->played.isEmpty());
-}
-
-TEST_F(PlayWaveTest, PlayRequestsFollowTheVoiceSettingAndUseTheWaveFolder) {
-    setSoundOutputFactory([this] { return std::make_unique<FakeOutput>(state); });
-    app().VoiceOn = false;
-    PlayWave("click1.wav");
-    EXPECT_EQ(playWavePlayer().count(), 0);
-
-    app().VoiceOn = true;
-    PlayWave("");
-    EXPECT_EQ(playWavePlayer().count(), 0);
-    PlayWave("無.wav");
-    ASSERT_EQ(playWavePlayer().count(), 1);
-    EXPECT_EQ(playWavePlayer().pathAt(0), svc.paths->app + "/wave/無.wav");
-    EXPECT_TRUE(svc.boxes->shown.isEmpty());
-
-    // The real timer starts playback shortly after the request.
-    QElapsedTimer clock;
-    clock.start();
-    while (state->played.isEmpty() && clock.elapsed() < 2000)
-        QCoreApplication::processEvents();
-    EXPECT_EQ(state->played, QStringList{svc.paths->app + "/wave/無.wav"});
 }
 
 TEST(SoundOutputTest, SpeakersArePreferredAndAMissingFileEndsLaterWithoutPlaying) {
@@ -230,16 +195,56 @@ TEST(SoundOutputTest, SpeakersArePreferredAndAMissingFileEndsLaterWithoutPlaying
     int ends = 0;
     output->play("/no/such/folder/x.wav", [&] { ++ends; });
     EXPECT_EQ(ends, 0); // never from inside play()
-    QElapsedTimer clock;
-    clock.start();
-    while (ends == 0 && clock.elapsed() < 2000)
-        QCoreApplication::processEvents();
-    EXPECT_EQ(ends, 1);
-
-    // A stopped request never reports.
+    EXPECT_TRUE(test::waitUntil([&] { return ends == 1; }, 2000));
     output->play("/no/such/folder/y.wav", [&] { ++ends; });
-    output->stop();
+    output->stop(); // a stopped request never reports
     for (int i = 0; i < 20; ++i)
         QCoreApplication::processEvents();
     EXPECT_EQ(ends, 1);
+}
+
+// Every sound the program requests ships in assets/wave/ and in the program folder as a
+// short mono 16-bit PCM wave, not clipped, all at the same loudness (RMS -20 dBFS).
+TEST(WaveFilesTest, EveryRequestedSoundIsAShortAudiblePcmWaveInTheProgramFolder) {
+    QStringList names{"click1.wav", "phone1.wav", "warp.wav", "subeteari.wav", "subetenashi.wav", "無.wav"};
+    for (int value = 0; value <= 16; ++value)
+        names << QString::number(value) + ".wav";
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_TRUE(QFileInfo(test::builtAppFolder() + "/wave/" + name).isFile());
+        QFile f(QStringLiteral(KVR_SOURCE_DIR) + "/assets/wave/" + name);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray b = f.readAll();
+        auto u32 = [&](qsizetype at) { return qFromLittleEndian<quint32>(b.constData() + at); };
+        auto u16 = [&](qsizetype at) { return qFromLittleEndian<quint16>(b.constData() + at); };
+        ASSERT_TRUE(b.size() > 12 && b.startsWith("RIFF") && b.mid(8, 4) == "WAVE");
+        EXPECT_EQ(u32(4) + 8, quint32(b.size()));
+        int channels = 0, rate = 0;
+        QByteArray samples;
+        for (qsizetype at = 12; at + 8 <= b.size(); at += 8 + u32(at + 4) + (u32(at + 4) & 1)) {
+            ASSERT_LE(at + 8 + qsizetype(u32(at + 4)), b.size()) << "chunk runs past the end";
+            if (b.mid(at, 4) == "fmt ") {
+                ASSERT_EQ(u16(at + 8), 1) << "PCM";
+                ASSERT_EQ(u16(at + 22), 16) << "bits";
+                channels = u16(at + 10);
+                rate = int(u32(at + 12));
+            } else if (b.mid(at, 4) == "data") {
+                samples = b.mid(at + 8, u32(at + 4));
+            }
+        }
+        EXPECT_EQ(channels, 1);
+        EXPECT_TRUE(rate == 22050 || rate == 44100) << rate;
+        const qsizetype n = samples.size() / 2;
+        ASSERT_GT(n, 0);
+        double peak = 0, sum = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            const double s = qFromLittleEndian<qint16>(samples.constData() + 2 * i) / 32768.0;
+            peak = std::max(peak, std::abs(s));
+            sum += s * s;
+        }
+        EXPECT_GT(double(n) / rate, 0.02);
+        EXPECT_LT(double(n) / rate, 0.8);
+        EXPECT_LT(peak, 0.99);
+        EXPECT_NEAR(10 * std::log10(sum / double(n)), -20.0, 1.0);
+    }
 }

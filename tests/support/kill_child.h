@@ -3,15 +3,24 @@
 // statement or by the parent a given time after the child reports "READY".
 #pragma once
 
+#include "support/test_services.h"
+
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QString>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sqlcipher/sqlite3.h>
 
 #include <csignal>
+#include <cstdio>
 #include <unistd.h>
 
 namespace kvr::test {
@@ -36,6 +45,18 @@ inline int KillingTrace(unsigned, void*, void*, void*) {
 // Counts the statements of a connection and kills the process at statement gKillAt.
 inline void TraceStatements(sqlite3* db) {
     sqlite3_trace_v2(db, SQLITE_TRACE_STMT, KillingTrace, nullptr);
+}
+
+// The child's reports: ready to start the job (the parent's clock starts), and the end
+// of the job with its result, its statements and its length.
+inline void ReportReady(QElapsedTimer& timer) {
+    std::printf("READY\n");
+    std::fflush(stdout);
+    timer.start();
+}
+inline void ReportDone(int result, const QElapsedTimer& timer) {
+    std::printf("DONE %d statements %d us %lld\n", result, gStatements, timer.nsecsElapsed() / 1000);
+    std::fflush(stdout);
 }
 
 // ------------------------------------------------------------------ the parent
@@ -66,6 +87,64 @@ inline ChildRun RunChild(const QString& filter, const QProcessEnvironment& extra
     out += p.readAllStandardOutput();
     if (withErrors) out += p.readAllStandardError();
     return {p.exitStatus() == QProcess::CrashExit, QString::fromUtf8(out)};
+}
+
+// The child's "DONE" report; result -1 when there is none.
+struct DoneReport {
+    int result = -1, statements = 0, us = 0;
+};
+inline DoneReport ParseDone(const ChildRun& run) {
+    const QRegularExpressionMatch m = QRegularExpression("DONE (-?\\d+) statements (\\d+) us (\\d+)").match(run.output);
+    if (!m.hasMatch()) return {};
+    return {m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()};
+}
+
+// count kill delays spread over [0, max(floorUs, spanUs)), the same for every run of the test.
+inline QList<int> RandomDelays(quint32 seed, int count, int spanUs, int floorUs = 1000) {
+    QRandomGenerator rng(seed);
+    QList<int> delays;
+    for (int i = 0; i < count; ++i)
+        delays << int(rng.bounded(qMax(floorUs, spanUs)));
+    return delays;
+}
+
+// The parent of a kill test: every run of the child works on a fresh copy (work) of the
+// prepared data (pristine, a file or a folder) and gets the copy's path in kWorkVar.
+inline const char* const kWorkVar = "KVR_KILL_TEST_WORK";
+
+class KillTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        t = installTestServices();
+        ASSERT_TRUE(dir.isValid());
+        pristine = dir.filePath("pristine");
+        work = dir.filePath("work");
+    }
+    ChildRun run(const QString& filter, int delayUs, QProcessEnvironment env = {}) {
+        QDir(work).removeRecursively();
+        QFile::remove(work);
+        QFile::remove(work + "-journal");
+        EXPECT_EQ(QProcess::execute("cp", {"-a", pristine, work}), 0);
+        env.insert(kWorkVar, work);
+        return RunChild(filter, env, delayUs, true);
+    }
+    // A run to the end: its report, checked for a result of 0 or 1.
+    DoneReport fullRun(const QString& filter, QProcessEnvironment env = {}) {
+        const ChildRun r = run(filter, -1, env);
+        const DoneReport d = ParseDone(r);
+        EXPECT_FALSE(r.crashed) << r.output.toStdString();
+        EXPECT_TRUE(d.result == 0 || d.result == 1) << r.output.toStdString();
+        return d;
+    }
+
+    TestServices t;
+    QTemporaryDir dir;
+    QString pristine, work;
+};
+
+// The child's side of the same: the copy to work on, or empty in a normal test run.
+inline QString KillWork() {
+    return qEnvironmentVariable(kWorkVar);
 }
 
 } // namespace kvr::test

@@ -2,18 +2,10 @@
 // each option deletes, what is copied and converted, the refusals before anything is
 // deleted, the messages, the compaction and the import marker, and the all-or-nothing
 // copy when a row cannot be written.
-#include "data/ADODBMain.h"
-#include "data/CClinicCode.h"
-#include "data/CPatient.h"
-#include "data/DataObjects.h"
 #include "data/member_db_fixture.h"
 #include "support/previous_version_files.h"
 #include "tools/ImportKVRChart.h"
 
-#include <QDir>
-#include <QFile>
-#include <QRegularExpression>
-#include <gtest/gtest.h>
 
 using namespace kvr;
 
@@ -65,18 +57,8 @@ protected:
     QString clinicName() { return scalar("SELECT ClinicName FROM TClinicCode WHERE ID=0").toString(); }
     // Every row of the tables the import touches, as text.
     QString memberRows() {
-        QStringList lines;
-        for (const char* sql : {"SELECT * FROM TPatient ORDER BY ID", "SELECT * FROM TExamData ORDER BY ID",
-                                "SELECT * FROM TNextAutoNumber", "SELECT * FROM TClinicCode"}) {
-            db::Recordset rs(direct(), sql);
-            for (; !rs.eof(); rs.moveNext()) {
-                QStringList f;
-                for (int i = 0; i < rs.fieldCount(); ++i)
-                    f << rs.value(i).toString();
-                lines << f.join('|');
-            }
-        }
-        return lines.join('\n');
+        return test::rowsText(direct(), {"SELECT * FROM TPatient ORDER BY ID", "SELECT * FROM TExamData ORDER BY ID",
+                                         "SELECT * FROM TNextAutoNumber", "SELECT * FROM TClinicCode"});
     }
     ImportOutcome runImport(ImportMode mode, const QString& path) {
         t.boxes->answer(MsgResult::Yes);
@@ -97,11 +79,13 @@ struct OptionCase {
 
 class ImportOptionTest : public ImportTest, public ::testing::WithParamInterface<OptionCase> {};
 
-// Previous patients 1-3, member patients 1-5.
+// Previous patients 1-3 and 31, 98 (neither deleted nor copied), member patients 1-5.
 TEST_P(ImportOptionTest, OptionDecidesWhichMemberCasePatientsRemain) {
     const OptionCase& c = GetParam();
     addMemberPatients({1, 2, 3, 4, 5});
-    previous({1, 2, 3})->close();
+    previous({1, 2, 3, 31, 98})->close();
+    const QString samples = test::rowsText(direct(), {"SELECT * FROM TPatient WHERE ID>30 ORDER BY ID",
+                                                      "SELECT * FROM TExamData WHERE PatientID>30 ORDER BY ID"});
     ASSERT_EQ(runImport(c.mode, prevPath), ImportOutcome::Completed);
     EXPECT_EQ(ints("SELECT ID FROM TPatient ORDER BY ID"), c.patients);
     EXPECT_EQ(ints("SELECT PatientID FROM TExamData WHERE ID BETWEEN 900000 AND 999999 ORDER BY ID"),
@@ -109,30 +93,14 @@ TEST_P(ImportOptionTest, OptionDecidesWhichMemberCasePatientsRemain) {
     // Patients 1-3 now hold the previous version's three rows each, and their names.
     EXPECT_EQ(ints("SELECT COUNT(*) FROM TExamData WHERE PatientID<=3")[0], 9);
     EXPECT_EQ(scalar("SELECT Name FROM TPatient WHERE ID=2").toString(), "患者2");
-    // The sample patients keep their examinations.
-    EXPECT_EQ(ints("SELECT DISTINCT PatientID FROM TExamData WHERE PatientID>30 ORDER BY PatientID"),
-              (QList<int>{98, 99}));
+    EXPECT_EQ(test::rowsText(direct(), {"SELECT * FROM TPatient WHERE ID>30 ORDER BY ID",
+                                        "SELECT * FROM TExamData WHERE PatientID>30 ORDER BY ID"}),
+              samples);
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, ImportOptionTest,
                          ::testing::Values(OptionCase{ReplaceAllCases, {1, 2, 3, 98, 99}, {}},
                                            OptionCase{ReplaceSameNumbers, {1, 2, 3, 4, 5, 98, 99}, {4, 4, 5, 5}}));
-
-TEST_F(ImportTest, PatientsAboveThirtyAreNeitherDeletedNorCopied) {
-    auto prev = previous({1, 31, 98, 99});
-    prev->close();
-    auto samples = [&] {
-        return memberRows().split('\n').filter(QRegularExpression("^(98|99)\\|")).join('\n');
-    };
-    const QString samplePatientsBefore = samples();
-    const QList<int> sampleExamsBefore = ints("SELECT ID FROM TExamData WHERE PatientID>30 ORDER BY ID");
-    for (ImportMode mode : {ReplaceAllCases, ReplaceSameNumbers}) {
-        ASSERT_EQ(runImport(mode, prevPath), ImportOutcome::Completed);
-        EXPECT_EQ(ints("SELECT ID FROM TPatient ORDER BY ID"), (QList<int>{1, 98, 99}));
-        EXPECT_EQ(samples(), samplePatientsBefore);
-        EXPECT_EQ(ints("SELECT ID FROM TExamData WHERE PatientID>30 ORDER BY ID"), sampleExamsBefore);
-    }
-}
 
 TEST_F(ImportTest, FilesThatCannotBeImportedAreRefusedBeforeAnyDeletion) {
     addMemberPatients({1, 2});
@@ -229,44 +197,23 @@ TEST_F(ImportTest, PatientAndExaminationValuesSurviveTheTrip) {
     direct()->execute("UPDATE TNextAutoNumber SET ExamData=41 WHERE ID=0");
     ASSERT_EQ(runImport(ReplaceSameNumbers, prevPath), ImportOutcome::Completed);
 
-    CPatient p;
-    {
-        db::Recordset rs(direct(), "SELECT * FROM TPatient WHERE ID=7");
-        ASSERT_FALSE(rs.eof());
-        p.RecSetGet(rs);
-    }
-    EXPECT_EQ(p.Name, "山田　花子");
-    EXPECT_EQ(p.Ruby, "ヤマダ　ハナコ");
-    EXPECT_EQ(p.BirthDay, "1948/02/29");
-    EXPECT_EQ(p.Sex, 0);
-    EXPECT_EQ(p.KalteNumber, "P-7");
-    EXPECT_EQ(p.TEL, ""); // Null text arrives as the empty string
-    EXPECT_EQ(p.Address1, "東京都千代田区");
-    EXPECT_EQ(p.NextExamDate, QDateTime(QDate(2020, 5, 1), QTime(9, 0)));
-    EXPECT_EQ(p.LastExamDate, QDateTime(QDate(2020, 4, 1), QTime(10, 30)));
-    EXPECT_EQ(p.AppName, "KVR-Chart");
-    EXPECT_EQ(p.UpDate, t.clock->current);
-
-    // New keys drawn one by one from the counter; every other column as it was.
+    // Every column as it was (Null text as the empty string), the patient's UpDate now;
+    // the examinations get new keys drawn one by one from the counter.
+    const QString patientColumns = "SELECT ClinicCode, KalteNumber, Ruby, Name, BirthDay, Sex, TEL, Post, "
+                                   "Address1, Address2, NextExamDate, LastExamDate, Lock, AppName FROM TPatient";
+    EXPECT_EQ(test::rowsText(direct(), {patientColumns + " WHERE ID=7"}),
+              test::rowsText(db::Connection::open(prevPath, kPreviousVersionPassword), {patientColumns}));
+    EXPECT_EQ(scalar("SELECT typeof(TEL) FROM TPatient WHERE ID=7").toString(), "text");
+    EXPECT_EQ(scalar("SELECT \"UpDate\" FROM TPatient WHERE ID=7").toDateTime(), t.clock->current);
     EXPECT_EQ(ints("SELECT ID FROM TExamData WHERE PatientID=7 ORDER BY ID"),
               (QList<int>{10000041, 10000042, 10000043, 10000044, 10000045}));
     EXPECT_EQ(scalar("SELECT ExamData FROM TNextAutoNumber WHERE ID=0").toInt(), 46);
-    auto columnsOf = [](const db::ConnectionPtr& c, const QString& where) {
-        QStringList rows;
-        db::Recordset rs(c, "SELECT PatientID, ExamDate, Row, Examination, SubExam, PocketFree, StartTime, "
-                            "EndTime, ChargeID, IsPrinted, CommentID, Comment, Data1, Data2, Data3, Data4, "
-                            "Bui FROM TExamData WHERE " + where + " ORDER BY ExamDate");
-        for (; !rs.eof(); rs.moveNext()) {
-            QStringList f;
-            for (int i = 0; i < rs.fieldCount(); ++i)
-                f << rs.value(i).toString();
-            rows << f.join('|');
-        }
-        return rows;
-    };
-    const QStringList copied = columnsOf(direct(), "PatientID=7");
-    EXPECT_EQ(copied, columnsOf(db::Connection::open(prevPath, kPreviousVersionPassword), "PatientID=7"));
-    EXPECT_TRUE(copied[1].contains("|基本治療終了時|")) << copied[1].toStdString();
+    const QString examColumns = "SELECT PatientID, ExamDate, Row, Examination, SubExam, PocketFree, StartTime, EndTime, "
+                                "ChargeID, IsPrinted, CommentID, Comment, Data1, Data2, Data3, Data4, Bui FROM TExamData "
+                                "WHERE PatientID=7 ORDER BY ExamDate";
+    EXPECT_EQ(test::rowsText(direct(), {examColumns}),
+              test::rowsText(db::Connection::open(prevPath, kPreviousVersionPassword), {examColumns}));
+    EXPECT_TRUE(test::rowsText(direct(), {examColumns}).contains("|基本治療終了時|"));
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM TExamData WHERE PatientID=7 AND \"UpDate\"=?", {t.clock->current}).toInt(),
               5);
 }

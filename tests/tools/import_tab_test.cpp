@@ -47,32 +47,24 @@ protected:
 };
 
 TEST_F(ImportTabTest, ControlsCarryTheirNamesAndCaptions) {
-    const struct {
-        QString name, accessibleName, text;
-    } controls[] = {
-        {"LblImpKVRChart", "インポートする旧版KVR-ChartのDBファイル：" + DefaultPreviousVersionPath(),
-         DefaultPreviousVersionPath()},
-        {"CmdPathImpKVRChart", "ファイル指定", "ファイル指定"},
-        {"OptBefore(0)", "KVR-Chart-DBの全データを削除後、インポートする。",
-         "KVR-Chart-DBの全データを削除後、インポートする。"},
-        {"OptBefore(1)",
-         "旧版KVR-Chartに存在する患者番号と同じ患者番号のデータをKVR-Chart-DBから削除後、インポートする。",
-         "旧版KVR-Chartに存在する患者番号と同じ患者番号のデータをKVR-Chart-DBから削除後、インポートする。"},
-        {"CmdImpKVRChart", "インポート実行", "インポート実行"},
-        {"FraBefore", "KVR-Chartからインポートする時の処理方法", ""},
+    // Name, caption (also the accessible name; the path label's name is its caption and the path).
+    const std::pair<QString, QString> controls[] = {
+        {"LblImpKVRChart", "インポートする旧版KVR-ChartのDBファイル：" + DefaultPreviousVersionPath()},
+        {"CmdPathImpKVRChart", "ファイル指定"},
+        {"OptBefore(0)", "KVR-Chart-DBの全データを削除後、インポートする。"},
+        {"OptBefore(1)", "旧版KVR-Chartに存在する患者番号と同じ患者番号のデータをKVR-Chart-DBから削除後、インポートする。"},
+        {"CmdImpKVRChart", "インポート実行"},
+        {"FraBefore", "KVR-Chartからインポートする時の処理方法"},
     };
-    for (const auto& c : controls) {
-        QWidget* w = control<QWidget>(c.name);
+    for (const auto& [name, caption] : controls) {
+        QWidget* w = control<QWidget>(name);
         ASSERT_NE(w, nullptr);
-        EXPECT_EQ(w->accessibleDescription(), c.name);
-        EXPECT_EQ(w->accessibleName(), c.accessibleName) << c.name.toStdString();
-        EXPECT_TRUE(w->isVisible()) << c.name.toStdString();
-        if (auto* l = qobject_cast<QLabel*>(w)) {
-            EXPECT_EQ(l->text(), c.text);
-        } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-            EXPECT_EQ(b->text(), c.text);
-        }
+        EXPECT_EQ(w->accessibleDescription(), name);
+        EXPECT_EQ(w->accessibleName(), caption) << name.toStdString();
+        EXPECT_TRUE(w->isVisible()) << name.toStdString();
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) EXPECT_EQ(b->text(), caption);
     }
+    EXPECT_EQ(pathShown(), DefaultPreviousVersionPath());
     EXPECT_EQ(control<QGroupBox>("FraBefore")->title(), "KVR-Chartからインポートする時の処理方法");
     EXPECT_TRUE(control<QRadioButton>("OptBefore(0)")->isChecked());
     control<QRadioButton>("OptBefore(1)")->click();

