@@ -19,7 +19,7 @@ PACKAGES=(
   p7zip-full
   mdbtools mdbtools-dev
   imagemagick librsvg2-bin
-  desktop-file-utils appstream lintian
+  desktop-file-utils appstream lintian debootstrap
 )
 
 missing=()

@@ -263,19 +263,21 @@ def focused(node, desc):
 
 # ------------------------------------------------------------------ the run
 
-def run(program_folder, key, work):
-    env = {k: v for k, v in os.environ.items() if not k.startswith(("DBUS_", "AT_SPI", "XDG_", "QT_"))}
-    home = os.path.join(work, "home")
+def start_desktop(work, home=None):
+    """The private desktop in the folder work: X server, session and accessibility buses, a
+    fresh HOME (or the given one), XDG_RUNTIME_DIR and TMPDIR; returns its environment, None
+    without X server."""
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("DBUS_", "AT_SPI", "XDG_", "QT_", "KVR_"))}
+    home = home or os.path.join(work, "home")
     runtime = os.path.join(work, "runtime")
     tmp = os.path.join(work, "tmp")
     for d in (home, runtime, tmp):
-        os.makedirs(d, mode=0o700)
+        os.makedirs(d, mode=0o700, exist_ok=d == home)
     env.update(HOME=home, XDG_RUNTIME_DIR=runtime, TMPDIR=tmp, LANG="C.UTF-8")
 
     display = start_x(env)
     if display is None:
-        print("SKIPPED: no X server could be started (Xvfb missing or failing)", flush=True)
-        return SKIP
+        return None
     env["DISPLAY"] = display
     desktop_env.update(env)
     with open(os.path.join(work, "display"), "w") as f:
@@ -288,13 +290,33 @@ def run(program_folder, key, work):
     # The driver's own connection to the buses.
     os.environ.update({k: env[k] for k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "HOME", "XDG_RUNTIME_DIR")})
     import pyatspi  # noqa: F401  (connects on import)
+    return env
 
+
+def program_env(env):
+    """The desktop's environment as the program gets it: accessibility on, drawn on X."""
+    return dict(env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", QT_QPA_PLATFORM="xcb")
+
+
+def run(program_folder, key, work):
+    env = start_desktop(work)
+    if env is None:
+        print("SKIPPED: no X server could be started (Xvfb missing or failing)", flush=True)
+        return SKIP
     app_folder = os.path.join(work, "app")
     shutil.copytree(program_folder, app_folder)
-    app_env = dict(env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", QT_QPA_PLATFORM="xcb")
-    program = start([os.path.join(app_folder, "KVRChartDB")], app_env, cwd=work,
+    program = start([os.path.join(app_folder, "KVRChartDB")], program_env(env), cwd=work,
                     stdout=open(os.path.join(work, "program.log"), "w"), stderr=subprocess.STDOUT)
+    enter_and_save(env)
+    check_saved(os.path.join(app_folder, MEMBER, f"KVR-DB-{MEMBER}.MDB"), key)
+    if program.poll() is not None:
+        raise Failure("the program ended on its own")
+    return 0
 
+
+def enter_and_save(env):
+    """From the start screen of a program without members: member MEMBER made, patient 1,
+    a new 初診時 examination with the depths of the first two teeth, saved."""
     # The start screen: the member number, OK, the new-member question.
     splash = window_named(TITLE)
     log("start screen shown")
@@ -354,8 +376,9 @@ def run(program_folder, key, work):
     done = answer_box("正常終了", "正常に保存されました。", "OK")
     log(f"saved: {done.splitlines()[0]}")
 
-    # The member database holds the examination.
-    database = os.path.join(app_folder, MEMBER, f"KVR-DB-{MEMBER}.MDB")
+
+def check_saved(database, key):
+    """The member database holds the examination enter_and_save typed."""
     sql = (f"PRAGMA key='{key}';\n"
            "PRAGMA cipher_page_size=4096;\n"
            "SELECT \"Row\", CommentID, Comment, ExamDate, substr(Data1, 1, 36) FROM TExamData "
@@ -376,9 +399,19 @@ def run(program_folder, key, work):
     if [i for i, b in enumerate(bleeding) if b != 128] != [depths.index(5)] or 1 not in bleeding:
         raise Failure(f"bleeding of the first teeth stored as {rows['9'][4]!r}")
     log("database checked")
-    if program.poll() is not None:
-        raise Failure("the program ended on its own")
-    return 0
+
+
+def report_failure(failure, work):
+    """What failed, the program's windows and the end of its output (work/program.log)."""
+    print(f"FAILED: {failure}", flush=True)
+    try:
+        for w in windows():
+            print(f"  window {w.getRoleName()} {w.name!r} {description(w)[:60]!r}", flush=True)
+    except Exception:
+        pass
+    log_file = os.path.join(work, "program.log")
+    if os.path.exists(log_file):
+        print("program output:\n" + open(log_file, errors="replace").read()[-3000:], flush=True)
 
 
 def sweep_stale_runs():
@@ -438,15 +471,7 @@ def main():
     try:
         status = run(program_folder, key, work)
     except Failure as e:
-        print(f"FAILED: {e}", flush=True)
-        try:
-            for w in windows():
-                print(f"  window {w.getRoleName()} {w.name!r} {description(w)[:60]!r}", flush=True)
-        except Exception:
-            pass
-        log_file = os.path.join(work, "program.log")
-        if os.path.exists(log_file):
-            print("program output:\n" + open(log_file, errors="replace").read()[-3000:], flush=True)
+        report_failure(e, work)
     finally:
         signal.alarm(0)
         shot = os.environ.get("KVR_E2E_SCREENSHOT")  # where to keep a picture of the screen

@@ -47,7 +47,7 @@ def unpack(build, work):
         raise e.Failure(f"cpack made {debs}: {out.stdout[-1500:]} {out.stderr[-1500:]}")
     deb = os.path.join(work, "pkg", debs[0])
     fields = subprocess.run(["dpkg-deb", "-f", deb, "Depends"], capture_output=True, text=True).stdout
-    for needed in ("fonts-ipafont", "libqt6widgets6", "libsqlcipher"):
+    for needed in ("fonts-ipafont", "qt6-translations-l10n", "libqt6widgets6", "libsqlcipher"):
         if needed not in fields:
             raise e.Failure(f"the package does not depend on {needed}: {fields!r}")
     root = os.path.join(work, "root")
@@ -88,31 +88,17 @@ def run(build, work):
     lib = os.path.join(root, "usr/lib/kvr-chart-db")
     before = snapshot(lib)
 
-    env = {k: v for k, v in os.environ.items() if not k.startswith(("DBUS_", "AT_SPI", "XDG_", "QT_", "KVR_"))}
-    home, runtime, tmp = (os.path.join(work, d) for d in ("home", "runtime", "tmp"))
-    for d in (home, runtime, tmp):
-        os.makedirs(d, mode=0o700)
-    env.update(HOME=home, XDG_RUNTIME_DIR=runtime, TMPDIR=tmp, LANG="C.UTF-8")
-    display = e.start_x(env)
-    if display is None:
+    env = e.start_desktop(work)
+    if env is None:
         print("SKIPPED: no X server could be started (Xvfb missing or failing)", flush=True)
         return SKIP
-    env["DISPLAY"] = display
-    with open(os.path.join(work, "display"), "w") as f:
-        f.write(display[1:])
-    env["DBUS_SESSION_BUS_ADDRESS"] = e.start_session_bus(env, work)
-    e.start_accessibility_bus(env)
-    os.environ.update({k: env[k] for k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "HOME", "XDG_RUNTIME_DIR")})
-    import pyatspi  # noqa: F401  (connects on import)
 
     # The tests run as root, who may write into the unpacked tree: the program is told to
     # behave as for a normal user of an installed package.
-    app_env = dict(env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", QT_QPA_PLATFORM="xcb",
-                   KVR_CHART_DB_USER_DATA="1")
-    e.start([os.path.join(lib, "KVRChartDB")], app_env, cwd=work,
+    e.start([os.path.join(lib, "KVRChartDB")], dict(e.program_env(env), KVR_CHART_DB_USER_DATA="1"), cwd=work,
             stdout=open(os.path.join(work, "program.log"), "w"), stderr=subprocess.STDOUT)
 
-    data = os.path.join(home, ".local/share/KVR-Chart-DB")
+    data = os.path.join(env["HOME"], ".local/share/KVR-Chart-DB")
     splash = e.window_named(e.TITLE)
     shown = e.wait_for("the folder line of the explanation panel",
                        lambda: e.find(splash, name="フォルダ", role="label", prefix=True)).name
@@ -154,10 +140,7 @@ def main():
     try:
         status = run(sys.argv[1], work)
     except e.Failure as failure:
-        print(f"FAILED: {failure}", flush=True)
-        log_file = os.path.join(work, "program.log")
-        if os.path.exists(log_file):
-            print("program output:\n" + open(log_file, errors="replace").read()[-3000:], flush=True)
+        e.report_failure(failure, work)
     finally:
         signal.alarm(0)
         e.stop_all()
