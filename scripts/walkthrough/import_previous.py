@@ -36,22 +36,17 @@ Exit status 0 when every step went as expected, 1 when one did not.
 import os
 import re
 import shutil
-import signal
 import subprocess
 import sys
-import tempfile
 import time
 
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
-import entry_flow as e  # noqa: E402  (the private desktop and the control finders)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import steps as s  # noqa: E402
+from steps import e, MAIN_TITLE, TOOLS_TITLE  # noqa: E402
 
 MEMBER = "135790"
-MAIN_TITLE = e.TITLE + " (ヴェルダ学会 専門医・認定医・認定歯科衛生士用)"
-TOOLS_TITLE = "追加情報／ツール"
 CHART_TITLE = "チャート表示・印刷"
 DIALOG_TITLE = "旧版KVR-ChartのDBファイルを選択して下さい"
-SHOTS = os.path.join(REPO, "docs", "screenshots")
 SHARED_TESTDATA = os.environ.get("KVR_SHARED_TESTDATA", "/work/shared/testdata")  # as the tests' CMake cache
 LARGE = os.environ.get("KVR_WALK_LARGE") == "1"  # 30 patients, 200 rows each for 4-30
 
@@ -66,16 +61,7 @@ PATIENTS = [
 
 
 def constant(name):
-    text = open(os.path.join(REPO, "src/platform/passwords.h"), encoding="utf-8").read()
-    return re.search(name + r'\s*=\s*"([^"]*)"', text).group(1)
-
-
-def sqlcipher(database, key, statements):
-    script = f"PRAGMA key='{key}';\nPRAGMA cipher_page_size=4096;\n{statements}\n"
-    out = subprocess.run(["sqlcipher", database], input=script, capture_output=True, text=True, timeout=60)
-    if out.returncode != 0 or "Error" in out.stderr:
-        raise e.Failure(f"sqlcipher on {database}: {out.stderr.strip()}")
-    return [line.split("|") for line in out.stdout.splitlines() if line and line != "ok"]
+    return s.constant("src/platform/passwords.h", name)
 
 
 def write_previous_file(path, template):
@@ -118,70 +104,25 @@ INSERT INTO TPatient (ID, KalteNumber, Name, Ruby, BirthDay, Sex) VALUES (98, 'S
   '1950/01/01', 0);
 COMMIT;
 SELECT PatientID, count(*) FROM TExamData GROUP BY PatientID;"""
-    counts = sqlcipher(path, constant("kPreviousVersionPassword"), sql)
+    counts = s.sql(path, sql, constant("kPreviousVersionPassword"))
     e.log(f"previous version's file {path}: examination rows per patient {counts}")
     return {int(p): int(n) for p, n in counts}
 
 
-class Walk:
+class Walk(s.Desktop):
     def __init__(self, program_folder, work):
-        self.work = work
-        env = {k: v for k, v in os.environ.items() if not k.startswith(("DBUS_", "AT_SPI", "XDG_", "QT_", "KVR_"))}
-        self.home = os.path.join(work, "home")
-        for d in (self.home, os.path.join(work, "runtime"), os.path.join(work, "tmp")):
-            os.makedirs(d, mode=0o700)
-        env.update(HOME=self.home, XDG_RUNTIME_DIR=os.path.join(work, "runtime"), TMPDIR=os.path.join(work, "tmp"),
-                   LANG="C.UTF-8")
-        display = e.start_x(env)
-        if display is None:
-            raise e.Failure("no X server could be started (Xvfb missing or failing)")
-        env["DISPLAY"] = display
-        with open(os.path.join(work, "display"), "w") as f:
-            f.write(display[1:])
-        env["DBUS_SESSION_BUS_ADDRESS"] = e.start_session_bus(env, work)
-        e.start_accessibility_bus(env)
-        e.desktop_env.update(env)
-        os.environ.update({k: env[k] for k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "HOME", "XDG_RUNTIME_DIR")})
-        import pyatspi  # noqa: F401  (connects on import)
-        self.env = env
-        self.app = os.path.join(work, "app")
-        shutil.copytree(program_folder, self.app)
-        self.shots = work if os.environ.get("KVR_WALK_SHOTS") == "0" else SHOTS
+        super().__init__(program_folder, work)
         self.findings = []
-        e.log(f"private desktop on {display}, program folder {self.app}")
 
     def note(self, text):
         self.findings.append(text)
         e.log(text)
 
-    def shot(self, title, name, docs=True):
-        """The program's window of this title, cropped to the window; into the work folder
-        only when not docs."""
-        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^" + re.escape(title) + "$"],
-                               env=self.env, capture_output=True, text=True, timeout=10).stdout.split()
-        if not found:
-            raise e.Failure(f"no X window named {title!r} to photograph")
-        out = os.path.join(self.shots if docs else self.work, name)
-        time.sleep(0.5)  # the last repaint
-        subprocess.run(["import", "-window", found[-1], "-strip", "-define", "png:compression-level=9", out],
-                       env=self.env, check=True, timeout=30)
-        e.log(f"screenshot {out}")
-        return out
-
     def choose_file(self, tools, path):
         """CmdPathImpKVRChart, then Qt's own file dialog (there is no desktop environment):
         the path typed into its file-name box and the dialog accepted."""
-        import pyatspi
         e.press(e.find(tools, desc="CmdPathImpKVRChart"))
-        dialog = e.window_named(DIALOG_TITLE)
-        edit = e.wait_for("the dialog's file name box", lambda: next(
-            (n for n in e.walk(dialog) if n.getRoleName() == "text" and n.getState().contains(pyatspi.STATE_EDITABLE)),
-            None))
-        edit.queryEditableText().setTextContents(path)
-        e.press(e.wait_for("the dialog's open button", lambda: e.find(dialog, name="開く", role="push button",
-                                                                        prefix=True)
-                           or e.find(dialog, name="Open", role="push button", prefix=True)))
-        e.wait_for("the dialog to close", lambda: not any(w.name == DIALOG_TITLE for w in e.windows()), 10)
+        s.choose_in_file_dialog(self, DIALOG_TITLE, path, "開く")
         shown = e.wait_for("the chosen path", lambda: path_shown(tools) == path and path)
         e.log(f"file chosen: {shown}")
 
@@ -194,23 +135,9 @@ class Walk:
         shutil.copy(os.path.join(SHARED_TESTDATA, "DateTestDatabase.mdb"), access_file)
         os.chmod(access_file, 0o600)
 
-        app_env = dict(self.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", QT_QPA_PLATFORM="xcb")
-        self.program = e.start([os.path.join(self.app, "KVRChartDB")], app_env, cwd=self.work,
-                               stdout=open(os.path.join(self.work, "program.log"), "w"), stderr=subprocess.STDOUT)
-
         # 1. A new member; the entry screen's import offer accepted.
-        splash = e.window_named(e.TITLE)
-        number = e.wait_for("the member number box", lambda: e.find(splash, name="会員番号を入力してください。", role="text"))
-        number.queryEditableText().setTextContents(MEMBER)
-        e.press(e.find(splash, name="OK", role="push button"))
-        e.answer_box("確認", "新規の会員番号", "はい")
-        first = e.wait_for("the entry screen or the sound box", lambda: next(
-            (w for w in e.windows() if w.name == MAIN_TITLE or "音声ミキサー" in e.description(w)), None), 30)
-        if first.name != MAIN_TITLE:
-            e.answer_box("エラー", "音声ミキサーをオープンできません。", "OK")
-        main = e.window_named(MAIN_TITLE)
-        offer = e.answer_box("インポート確認", "旧版KVR-Chartインポート", "はい")
-        self.note(f"import offer accepted: {offer.splitlines()[0]}")
+        main = self.start(MEMBER, new=True, import_offer="はい")
+        self.note(f"import offer accepted: {self.offer.splitlines()[0]}")
         # No patient is chosen yet, so the tools screen says its information tab is hidden.
         text = e.answer_box("確認", "追加情報は表示されません", "OK")
         self.note(f"then: {text.strip()}")
@@ -267,7 +194,7 @@ class Walk:
             e.press(e.wait_for(f"the button {button}", lambda: e.find(chart, desc=button)))
             text = e.answer_box("完了", "プリンタへの出力が完了しました。", "OK", timeout=60)
             self.note(f"{button}: {text.strip()}")
-        self.shot(CHART_TITLE, "import-walkthrough-chart-screen.png", docs=False)
+        self.shot(CHART_TITLE, "import-walkthrough-chart-screen.png", folder=self.work)
         self.check_pdfs()
         e.press(e.find(chart, name="入力画面に戻る", role="push button"))
         e.wait_for("the chart screen to close", lambda: not any(w.name == CHART_TITLE for w in e.windows()), 15)
@@ -323,7 +250,8 @@ class Walk:
                       f"{sorted({f.split()[0].split('+')[-1] for f in fonts})} all embedded: {embedded}; "
                       f"text {' '.join(text.split())[:160]!r}")
             chart = "_C_" in name  # the chart sheet's page goes into the docs, the data sheet's stays
-            out = os.path.join(self.shots if chart else self.work,
+            docs = s.SCREENSHOTS if os.environ.get("KVR_WALK_SHOTS") != "0" else self.work
+            out = os.path.join(docs if chart else self.work,
                                "import-walkthrough-" + ("chart-sheet" if chart else "data-sheet"))
             subprocess.run(["pdftoppm", "-r", "60", "-png", "-f", "1", "-l", "1", "-singlefile", path, out],
                            check=True, timeout=60)
@@ -332,8 +260,7 @@ class Walk:
                 raise e.Failure(f"{name} has fonts that are not embedded")
 
     def member_sql(self, statements):
-        return sqlcipher(os.path.join(self.app, MEMBER, f"KVR-DB-{MEMBER}.MDB"), constant("kProgramPassword"),
-                         statements)
+        return s.sql(self.member_db(MEMBER), statements)
 
     def patients(self):
         return self.member_sql("SELECT ID, Name, BirthDay FROM TPatient ORDER BY ID;")
@@ -374,52 +301,12 @@ def combo_items(combo):
     return []
 
 
-def main():
-    if len(sys.argv) != 2:
-        print(__doc__)
-        return 2
-
-    def on_signal(signum, frame):
-        raise e.Failure(f"stopped by signal {signum}")
-
-    signal.signal(signal.SIGTERM, on_signal)
-    signal.signal(signal.SIGALRM, on_signal)
-    signal.alarm(240)
-    e.sweep_stale_runs()
-    work = tempfile.mkdtemp(prefix="kvr-e2e-")  # the harness's sweep knows this prefix
-    with open(os.path.join(work, "driver.pid"), "w") as f:
-        f.write(str(os.getpid()))
-    status = 1
-    walk = None
+def walk(desk):
     try:
-        walk = Walk(os.path.abspath(sys.argv[1]), work)
-        walk.run()
-        status = 0
-    except e.Failure as failure:
-        print(f"FAILED: {failure}", flush=True)
-        try:
-            for w in e.windows():
-                print(f"  window {w.getRoleName()} {w.name!r} {e.description(w)[:100]!r}", flush=True)
-        except Exception:
-            pass
-        log_file = os.path.join(work, "program.log")
-        if os.path.exists(log_file):
-            print("program output:\n" + open(log_file, errors="replace").read()[-3000:], flush=True)
+        desk.run()
     finally:
-        signal.alarm(0)
-        if status and e.desktop_env:
-            subprocess.run(["import", "-window", "root", os.path.join(work, "failure.png")], env=e.desktop_env,
-                           timeout=20)
-        e.stop_all()
-        if os.environ.get("KVR_WALK_KEEP"):
-            print(f"work folder kept: {work}", flush=True)
-        else:
-            shutil.rmtree(work, ignore_errors=True)
-    if walk:
-        print("\nwhat was seen:\n" + "\n".join("  " + f for f in walk.findings), flush=True)
-    print("DONE" if status == 0 else "FAILED", flush=True)
-    return status
+        print("\nwhat was seen:\n" + "\n".join("  " + f for f in desk.findings), flush=True)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(s.run_main(__doc__, walk, 240, Walk))

@@ -87,10 +87,11 @@ class Desktop:
     def member_db(self, member):
         return os.path.join(self.app, member, f"KVR-DB-{member}.MDB")
 
-    def start(self, member, new, shots=False):
+    def start(self, member, new, shots=False, import_offer="いいえ"):
         """Starts the program, gives the member number and returns the entry screen. A new
-        member is offered the import of the previous version once: declined. With shots,
-        the start screen is photographed (and the new-member question over it)."""
+        member is offered the import of the previous version once: answered with
+        import_offer (the offer's text is kept in self.offer). With shots, the start screen
+        is photographed (and the new-member question over it)."""
         self.runs += 1
         app_env = dict(self.env, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1", QT_QPA_PLATFORM="xcb")
         self.program = e.start([os.path.join(self.app, "KVRChartDB")], app_env, cwd=self.work,
@@ -114,7 +115,7 @@ class Desktop:
             e.answer_box("エラー", "音声ミキサーをオープンできません。", "OK")
         main = e.window_named(MAIN_TITLE)
         if new:
-            e.answer_box("インポート確認", "旧版KVR-Chartインポート", "いいえ")
+            self.offer = e.answer_box("インポート確認", "旧版KVR-Chartインポート", import_offer)
         log(f"member {member}: entry screen after {time.monotonic() - t0:.1f} s")
         return main
 
@@ -128,10 +129,10 @@ class Desktop:
     def activate(self, title):
         e.activate(self.env, title)
 
-    def shot(self, title, name):
+    def shot(self, title, name, folder=None):
         """The screen within the program's window of this title (with any box or list
         open over it), as docs/screenshots/NAME (into the work folder instead when
-        KVR_WALK_SHOTS is 0)."""
+        KVR_WALK_SHOTS is 0, into folder when given)."""
         found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^" + re.escape(title) + "$"],
                                env=self.env, capture_output=True, text=True, timeout=10).stdout.split()
         if not found:
@@ -140,7 +141,7 @@ class Desktop:
             ["xdotool", "getwindowgeometry", "--shell", found[-1]], env=self.env, capture_output=True, text=True,
             timeout=10).stdout.split())
         crop = f"{geometry['WIDTH']}x{geometry['HEIGHT']}+{geometry['X']}+{geometry['Y']}"
-        folder = self.work if os.environ.get("KVR_WALK_SHOTS") == "0" else SCREENSHOTS
+        folder = folder or (self.work if os.environ.get("KVR_WALK_SHOTS") == "0" else SCREENSHOTS)
         out = os.path.join(folder, name)
         time.sleep(0.4)  # the last repaint
         subprocess.run(["import", "-window", "root", "-crop", crop, "+repage", "-strip", "-define",
@@ -149,10 +150,10 @@ class Desktop:
         return out
 
 
-def sql(database, statements):
-    """Rows of the statements on a file of the program (key and page size of its files),
-    each row a list of columns."""
-    script = f"PRAGMA key='{DB_KEY}';\nPRAGMA cipher_page_size=4096;\n.mode list\n{statements}\n"
+def sql(database, statements, key=DB_KEY):
+    """Rows of the statements on a file of the program (key and page size of its files,
+    or another key), each row a list of columns."""
+    script = f"PRAGMA key='{key}';\nPRAGMA cipher_page_size=4096;\n.mode list\n{statements}\n"
     out = subprocess.run(["sqlcipher", database], input=script, capture_output=True, text=True, timeout=60)
     if out.returncode != 0 or "Error" in out.stderr:
         raise Failure(f"sqlcipher on {database}: {out.stderr.strip()}")
@@ -294,8 +295,9 @@ def choose_in_file_dialog(desk, title, path, button_prefix):
 
 # ------------------------------------------------------------------ running a walkthrough
 
-def run_main(doc, body, timeout):
-    """The command line of a walkthrough: PROGRAM_FOLDER; body(desktop) does the work.
+def run_main(doc, body, timeout, desktop=Desktop):
+    """The command line of a walkthrough: PROGRAM_FOLDER; body(desktop) does the work on
+    a desktop of the given class.
     Exit status 0 when it went through, 1 when a step failed (the program's windows and
     output are shown)."""
     if len(sys.argv) != 2:
@@ -314,7 +316,7 @@ def run_main(doc, body, timeout):
         f.write(str(os.getpid()))
     status = 1
     try:
-        body(Desktop(os.path.abspath(sys.argv[1]), work))
+        body(desktop(os.path.abspath(sys.argv[1]), work))
         status = 0
     except Failure as failure:
         print(f"FAILED: {failure}", flush=True)
