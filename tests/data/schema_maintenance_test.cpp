@@ -306,10 +306,11 @@ TEST_F(MaintenanceTest, ItemThreeUpgradeFindsEveryRowThatNeedsWork) {
     for (db::Recordset rs(c, "SELECT * FROM TExamData WHERE SubExam=3"); !rs.eof(); rs.moveNext()) {
         CExamData e;
         e.RecSetGet(rs);
-        if (e.ID == 500) // first cell, second cell: implant, examined tooth, unexamined tooth, pontic
+        if (e.ID == 500) { // first cell, second cell: implant, examined tooth, unexamined tooth, pontic
             EXPECT_EQ(QList<int>({e.bData(5), e.bData(5 + 48), e.bData(6), e.bData(6 + 48), e.bData(7 + 48),
                                   e.bData(8 + 48)}),
                       QList<int>({kNoValue, 15, 2, 0, 15, 15}));
+        }
         for (int t = 0; t < kTeeth; ++t) {
             ASSERT_NE(e.bData(t + 48), kNoValue) << "row " << e.ID << " tooth " << t;
             ASSERT_FALSE((e.nBui(t) & (kImplant | kPontic)) && e.bData(t) != kNoValue) << "row " << e.ID;

@@ -142,8 +142,8 @@ TEST_F(ExamSessionTest, ItemAndStaffRecordsReadTheirDefaultsAndRoundTrip) {
     pocket.setSubName(2, "sub");
     const CSubExam back = roundTrip(pocket, "SELECT * FROM TSubExam WHERE ID=50");
     EXPECT_TRUE(back.CEJFlag);
-    EXPECT_EQ(QList<int>({back.CEJ, back.BtnVal(9), back.ValueColor(3)}),
-              QList<int>({3, 16, pocket.ValueColor(3)}));
+    EXPECT_EQ(QList<qint64>({back.CEJ, back.BtnVal(9), back.ValueColor(3)}),
+              QList<qint64>({3, 16, pocket.ValueColor(3)}));
     EXPECT_EQ(back.SubName(2) + back.Name, "sub" + pocket.Name);
     direct()->execute("UPDATE TSubExam SET CEJ=7 WHERE ID=2");
     EXPECT_EQ(CSubExam::GetPairExam(), 7);
@@ -256,7 +256,9 @@ TEST_P(MoveOntoTakenDate, AnswersDecideBetweenMoveCopyAndNothing) {
     EXPECT_EQ(pocketData(99, k99Stage3), c.newDateHasOldCells ? oldCells : stage3Cells);
     EXPECT_EQ(count("PatientID=99 AND CommentID=2"), 6); // the moved or copied rows keep stage 2
     EXPECT_EQ(count("PatientID=99 AND CommentID=3"), c.action == kSaveNone ? 6 : 0);
-    if (c.action == kSaveNone) EXPECT_EQ(count("1"), before);
+    if (c.action == kSaveNone) {
+        EXPECT_EQ(count("1"), before);
+    }
 
     const MsgBoxRequest& change = t.boxes->shown.at(0);
     EXPECT_EQ(change.text,
@@ -456,7 +458,9 @@ TEST_F(ExamSessionTest, RepairKeepsAGoodStageTableRebuildsABadOneAndRelabelsTheR
     for (int i = 0; i < int(std::size(odd)); ++i) {
         const QVariant comment = scalar(QString("SELECT Comment FROM TExamData WHERE ID=%1").arg(40 + i));
         EXPECT_EQ(comment.isNull(), odd[i].second == nullptr) << odd[i].first;
-        if (odd[i].second) EXPECT_EQ(comment.toString(), QString(odd[i].second)) << odd[i].first;
+        if (odd[i].second) {
+            EXPECT_EQ(comment.toString(), QString(odd[i].second)) << odd[i].first;
+        }
     }
     // Only the rows that were wrong got a new time: the 13 relabelled stage-1 rows and 5 odd ones.
     EXPECT_EQ(count("\"UpDate\"=?", {stamp}), 13 + 5);

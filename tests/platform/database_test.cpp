@@ -186,8 +186,9 @@ TEST(DatabaseDates, StoredFormsReadAsLocalTimes) {
     for (const Case& c : cases) {
         EXPECT_EQ(dateFromDb(QString::fromLatin1(c.text)), c.expected) << c.text;
         EXPECT_EQ(dateFromDb(c.text, int(strlen(c.text))), c.expected) << c.text;
-        if (c.expected.isValid())
+        if (c.expected.isValid()) {
             EXPECT_EQ(dateFromDb(c.text, int(strlen(c.text))).timeSpec(), Qt::LocalTime);
+        }
     }
 }
 
@@ -223,7 +224,7 @@ TEST(SingleInstanceTest, OnlyALiveHolderOfTheSameFolderRefusesAStart) {
     const QString name = SingleInstance::lockNameFor("/opt/kvr-a");
     EXPECT_EQ(name, SingleInstance::lockNameFor("/opt/kvr-a/"));
     // Files left by killed copies: empty, a dead process number, garbage.
-    for (const QByteArray content : {QByteArray(), QByteArray("999999\n"), QByteArray("\x01\x02 junk")}) {
+    for (const QByteArray& content : {QByteArray(), QByteArray("999999\n"), QByteArray("\x01\x02 junk")}) {
         QFile f(dir.filePath(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(content);

@@ -9,6 +9,7 @@
 // Two cases: the first start of a new member number (next to an existing member), and a
 // start of the existing member.
 #include "data/ADODBMain.h"
+#include "data/member_db_fixture.h"
 #include "exam/ExamObjects.h"
 #include "exam/PFrmInput.h"
 #include "platform/passwords.h"
@@ -39,16 +40,8 @@ const char* const kMemberVar = "KVR_STARTUP_KILL_MEMBER";
 
 // Every examination row and the clinic code of a member database, as text.
 QString snapshot(const QString& path) {
-    db::ConnectionPtr c = db::Connection::open(path, kProgramPassword);
-    QStringList lines;
-    for (const char* sql : {"SELECT * FROM TExamData ORDER BY ID", "SELECT ClinicCode FROM TClinicCode"})
-        for (db::Recordset rs(c, sql); !rs.eof(); rs.moveNext()) {
-            QStringList fields;
-            for (int i = 0; i < rs.fieldCount(); ++i)
-                fields << rs.value(i).toString();
-            lines << fields.join('|');
-        }
-    return lines.join('\n');
+    return test::rowsText(db::Connection::open(path, kProgramPassword),
+                          {"SELECT * FROM TExamData ORDER BY ID", "SELECT ClinicCode FROM TClinicCode"});
 }
 
 // A normal start in the program folder of t with the member number typed in (a new

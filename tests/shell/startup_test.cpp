@@ -247,8 +247,12 @@ TEST_F(StartupTest, AMemberFolderLeftWithoutItsDatabaseIsFinished) {
         if (left == OtherFiles) QFile::copy(base, folder + "/KVR.INI");
         EXPECT_EQ(RepairMemberFolder(folder, db, base), expected) << name;
         EXPECT_FALSE(QFile::exists(folder + db + ".kvrtmp") && left != OtherFiles) << name;
-        if (expected == MemberFolderResult::Ready) EXPECT_EQ(readFile(folder + db), baseBytes) << name;
-        if (left == OtherFiles) EXPECT_FALSE(QFile::exists(folder + db)) << name;
+        if (expected == MemberFolderResult::Ready) {
+            EXPECT_EQ(readFile(folder + db), baseBytes) << name;
+        }
+        if (left == OtherFiles) {
+            EXPECT_FALSE(QFile::exists(folder + db)) << name;
+        }
     }
     // A start of that number finishes the folder without a question, and the database
     // gets its clinic code.
