@@ -21,11 +21,6 @@ protected:
         QFile f(MemberSettingsPath());
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : "<none>";
     }
-    void writeSettings(const QString& text) {
-        QFile f(MemberSettingsPath());
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text.toUtf8());
-    }
     int patients(const QString& path) {
         return db::Connection::open(path, kProgramPassword)->scalar("SELECT COUNT(*) FROM TPatient").toInt();
     }
@@ -50,7 +45,7 @@ TEST_F(BackupTest, SettingsFileIsCreatedReadAndCorrected) {
     };
     for (const Case& c : cases) {
         QFile::remove(MemberSettingsPath());
-        if (!c.file.isEmpty()) writeSettings(c.file);
+        if (!c.file.isEmpty()) test::writeFile(MemberSettingsPath(), c.file.toUtf8());
         EXPECT_EQ(ReadBackUpPath(), c.folder) << c.name;
         EXPECT_EQ(settings(), c.afterwards.isEmpty() ? c.file : c.afterwards) << c.name;
     }
@@ -70,9 +65,7 @@ TEST_F(BackupTest, TabBackupLandsInTheFolderAndRefusesTheDatabaseItself) {
 
     panel.TxtFile->setText("KVR-DB-123456.MDB");
     panel.CmdBackUp->click();
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("コピー元とコピー先が同じです。処理を中止します。"));
-    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("指定エラー"));
+    test::expectBox(t, "コピー元とコピー先が同じです。処理を中止します。", "指定エラー", MsgIcon::Critical);
     EXPECT_TRUE(panel.LblResultBackUp->text().isEmpty());
     EXPECT_TRUE(IsProgramDatabase(memberPath()));
 
@@ -105,10 +98,8 @@ TEST_F(BackupTest, RestoreReplacesTheDatabaseAfterASafetyCopyAndRefusesTheSameMi
     EXPECT_EQ(panel.LblPathRestore->text(), backup);
     t.boxes->answer(MsgResult::Yes);
     panel.CmdRestore->click();
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_EQ(t.boxes->shown[0].text,
-              QStringLiteral("現在のデータはバックアップ後、上書きされます。\r\n\r\n復元を実行してもよろしいですか？"));
-    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("復元確認"));
+    test::expectBox(t, "現在のデータはバックアップ後、上書きされます。\r\n\r\n復元を実行してもよろしいですか？", "復元確認",
+                    MsgIcon::Exclamation);
     const QString safety = memberFolder() + "/KVR-DB-123456_20240814_1630.MDB";
     EXPECT_EQ(panel.LblDesRestoreBackup->text(), QStringLiteral("復元先バックアップ：") + safety);
     EXPECT_EQ(patients(memberPath()), withSeven - 1);
@@ -125,10 +116,8 @@ TEST_F(BackupTest, RestoreReplacesTheDatabaseAfterASafetyCopyAndRefusesTheSameMi
         t.boxes->answer(MsgResult::Yes);
         panel.LblPathRestore->setText(source);
         panel.CmdRestore->click();
-        ASSERT_EQ(t.boxes->shown.size(), 2);
-        EXPECT_EQ(t.boxes->shown[1].text, QStringLiteral("復元元とバックアップが同じです。処理を中止します。\r\n\r\n"
-                                                         "１分以上経過後に再度実行してください。"));
-        EXPECT_EQ(t.boxes->shown[1].title, QStringLiteral("再実行"));
+        test::expectBox(t, "復元元とバックアップが同じです。処理を中止します。\r\n\r\n１分以上経過後に再度実行してください。",
+                        "再実行", MsgIcon::Critical, 1);
         EXPECT_TRUE(panel.LblDesRestoreBackup->text().isEmpty());
     }
     EXPECT_EQ(patients(safety), withSeven);
@@ -147,10 +136,7 @@ TEST_F(BackupTest, RestoreReplacesTheDatabaseAfterASafetyCopyAndRefusesTheSameMi
 TEST_F(BackupTest, RestoreRefusalsLeaveTheDatabaseAlone) {
     const QByteArray before = hashOf(memberPath());
     const QString text = memberFolder() + "/notes.MDB";
-    QFile f(text);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("not a database at all");
-    f.close();
+    test::writeFile(text, "not a database at all");
     const QString otherKey = memberFolder() + "/other.MDB";
     db::Connection::create(otherKey, "another password")->execute("CREATE TABLE TVersion (ID INTEGER)");
     const QString noVersion = memberFolder() + "/noversion.MDB";
@@ -198,9 +184,7 @@ TEST_F(BackupTest, BackupWindowOfTheProgramEnd) {
     QTemporaryDir usb;
     shell->folder = usb.path();
     empty.CmdBackUp->click();
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("バックアップデータを保存するフォルダを指定してください。"));
-    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("フォルダ指定"));
+    test::expectBox(t, "バックアップデータを保存するフォルダを指定してください。", "フォルダ指定", MsgIcon::Critical);
     EXPECT_EQ(empty.LblPathBackUp->text(), usb.path());
     EXPECT_EQ(empty.LblDesBackUp->text(),
               QStringLiteral("バックアップ先：") + usb.path() + "/KVR-DB-123456_20240814_1632.MDB");

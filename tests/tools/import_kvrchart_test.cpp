@@ -2,7 +2,7 @@
 // each option deletes, what is copied and converted, the refusals before anything is
 // deleted, the messages, the compaction and the import marker, and the all-or-nothing
 // copy when a row cannot be written.
-#include "data/member_db_fixture.h"
+#include "tools_fixture.h"
 #include "support/previous_version_files.h"
 #include "tools/ImportKVRChart.h"
 
@@ -110,10 +110,7 @@ TEST_F(ImportTest, FilesThatCannotBeImportedAreRefusedBeforeAnyDeletion) {
         test::PreviousVersionFile noExams(t.paths->app + "/no-exams.MDB");
         noExams.conn()->execute("DROP TABLE TExamData");
     }
-    QFile text(t.paths->app + "/notes.MDB");
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("これはデータベースではありません");
-    text.close();
+    test::writeFile(t.paths->app + "/notes.MDB", "これはデータベースではありません");
     const QString dateTest = t.paths->app + "/DateTest.MDB";
     const bool haveAccess = test::copyDateTestFile(dateTest);
 
@@ -153,11 +150,8 @@ TEST_F(ImportTest, NoToTheQuestionChangesNothing) {
     const QString before = memberRows();
     t.boxes->answer(MsgResult::No);
     EXPECT_EQ(ImportKVRChart(prevPath, ReplaceAllCases), ImportOutcome::Declined);
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_EQ(t.boxes->shown[0].text, "インポートを開始します。\r\n\r\nよろしいですか？");
-    EXPECT_EQ(t.boxes->shown[0].title, "確認");
+    test::expectBox(t, "インポートを開始します。\r\n\r\nよろしいですか？", "確認", MsgIcon::Exclamation);
     EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
-    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(t.boxes->shown[0].defaultButton, 1); // No
     EXPECT_EQ(memberRows(), before);
     EXPECT_EQ(compactions, 0);
@@ -173,10 +167,7 @@ TEST_F(ImportTest, CompletedImportCompactsAndSetsTheMarker) {
     ASSERT_TRUE(OpenMemberDbHold()); // as the entry screen holds it
     ASSERT_EQ(runImport(ReplaceAllCases, prevPath), ImportOutcome::Completed);
 
-    ASSERT_EQ(t.boxes->shown.size(), 2);
-    EXPECT_EQ(t.boxes->shown[1].text, "旧版KVR-Chartからのインポートが完了しました。");
-    EXPECT_EQ(t.boxes->shown[1].title, "完了");
-    EXPECT_EQ(t.boxes->shown[1].icon, MsgIcon::Information);
+    test::expectBox(t, "旧版KVR-Chartからのインポートが完了しました。", "完了", MsgIcon::Information, 1);
     EXPECT_EQ(nameAtCompletionBox, "5");
     EXPECT_EQ(clinicName(), "1");
     EXPECT_EQ(scalar("SELECT ClinicCode FROM TClinicCode WHERE ID=0").toString(), "123456");

@@ -1,7 +1,7 @@
 // The manual and FAQ buttons: which file or page they open, and what a user sees when
 // it is missing or cannot be opened.
-#include "support/test_services.h"
 #include "tools/ManualFaq.h"
+#include "tools_fixture.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,13 +9,9 @@
 
 using namespace kvr;
 
-namespace {
+using test::writeFile;
 
-void writeFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
+namespace {
 
 class ManualFaqTest : public ::testing::Test {
 protected:

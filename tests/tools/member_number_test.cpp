@@ -3,13 +3,13 @@
 // are complete under the old number or the new one and the program starts with each
 // number that is there, showing the entry screen on the member's whole data.
 #include "data/CClinicCode.h"
-#include "data/member_db_fixture.h"
 #include "exam/PFrmInput.h"
 #include "platform/single_instance.h"
 #include "shell/startup/PFrmSplash.h"
 #include "shell/startup/startup.h"
 #include "support/kill_child.h"
 #include "tools/MemberNumberChange.h"
+#include "tools_fixture.h"
 
 #include <QApplication>
 #include <QDirIterator>
@@ -76,12 +76,8 @@ void makeProgramFolder(const QString& app) {
         c->execute("INSERT INTO TExamData SELECT * FROM E");
     }
     c->execute("UPDATE TClinicCode SET ClinicCode=?", {kOld});
-    QFile ini(app + "/" + kOld + "/KVR-DB.ini");
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[Setting]\nStartTab=3\n");
-    QFile report(app + "/" + kOld + "/report/sheet.pdf");
-    ASSERT_TRUE(report.open(QIODevice::WriteOnly));
-    report.write(QByteArray(3 << 20, 'r')); // a large file widens the copying window
+    test::writeFile(app + "/" + kOld + "/KVR-DB.ini", "[Setting]\nStartTab=3\n");
+    test::writeFile(app + "/" + kOld + "/report/sheet.pdf", QByteArray(3 << 20, 'r')); // widens the copying window
 }
 
 // The running program works on member kOld in its program folder, whose database the
@@ -131,9 +127,7 @@ TEST_F(MemberNumberChangeTest, RefusedNumbersTouchNothing) {
         SCOPED_TRACE(c.input.toStdString());
         t.boxes->clear();
         EXPECT_EQ(ChangeMemberNumber(c.input), c.result);
-        ASSERT_EQ(t.boxes->shown.size(), 1);
-        EXPECT_EQ(t.boxes->shown[0].title, c.title);
-        EXPECT_EQ(t.boxes->shown[0].text, c.text);
+        test::expectBox(t, c.text, c.title, MsgIcon::Exclamation);
         EXPECT_EQ(folders(appFolder()), QStringList({kOld, "222222"}));
         EXPECT_EQ(app().MemberNo, kOld);
     }
@@ -155,10 +149,8 @@ TEST_F(MemberNumberChangeTest, FullWidthNumberMovesTheDatabaseAndKeepsTheOldFold
     EXPECT_EQ(clinicCodeOf(dbOf(appFolder(), kNew)), kNew);
 
     EXPECT_THROW(FinishMemberNumberChange(), ProgramEnded);
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_EQ(t.boxes->shown[0].title, "完了");
-    EXPECT_EQ(t.boxes->shown[0].text,
-              "会員番号の変更が完了しました。\r\n\r\nプログラムを終了しますので、プログラムを再起動してください。");
+    test::expectBox(t, "会員番号の変更が完了しました。\r\n\r\nプログラムを終了しますので、プログラムを再起動してください。",
+                    "完了", MsgIcon::Information);
 }
 
 // ------------------------------------------------------------------ killed changes

@@ -123,10 +123,7 @@ TEST_F(SubmissionTest, ReportHasOneLinePerFindingAndIsOpenedInsteadOfTheArchive)
     twelve.Sex = -9;
     twelve.SmokingHistory = 7;
     store(twelve);
-    QFile old(SubmissionReportPath());
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("an older report that must go\r\n");
-    old.close();
+    test::writeFile(SubmissionReportPath(), "an older report that must go\r\n");
 
     EXPECT_FALSE(CheckSubmissionData());
     EXPECT_EQ(reportText(), QStringLiteral("患者番号:5  追加情報が入力されていません。\r\n"
@@ -161,9 +158,7 @@ TEST_F(SubmissionTabTest, NoKindExaminesNothingAndWritesNothing) {
     EXPECT_EQ(tab->LblUploadKVRDB->text(), memberPath());
     EXPECT_EQ(tab->LblUploadKVRDBName->text(), app().SaveFolder + "/_123456_20230401_0930_KVR-DB.zip");
     tab->CmdUploadKVRDB->click();
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("区分が指定されていません。"));
-    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("未指定"));
+    test::expectBox(t, "区分が指定されていません。", "未指定", MsgIcon::Critical);
     EXPECT_FALSE(QFileInfo::exists(SubmissionReportPath()));
     EXPECT_TRUE(saveFolderFiles().isEmpty());
 }
@@ -201,9 +196,7 @@ TEST_F(SubmissionTabTest, ArchiveOpensWith7ZipAndItsDatabaseWithTheSqlcipherComm
     tab->TxtClinicCode->setText(" 123456 ");
     tab->OptSyubetu[1]->click();
     tab->CmdUploadKVRDB->click();
-    ASSERT_EQ(t.boxes->shown.size(), 1) << t.boxes->shown[0].text.toStdString();
-    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("ファイル作成が完了しました。"));
-    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("完了"));
+    test::expectBox(t, "ファイル作成が完了しました。", "完了", MsgIcon::Information);
     EXPECT_EQ(tab->TxtClinicCode->text(), "123456");
     EXPECT_FALSE(QFileInfo::exists(SubmissionReportPath()));
     const QString name = "N_123456_20230401_0930_KVR-DB";
@@ -233,11 +226,8 @@ TEST_F(SubmissionTabTest, ArchiveOpensWith7ZipAndItsDatabaseWithTheSqlcipherComm
 TEST_F(SubmissionTabTest, UploadLogIsOpenedOrReportedMissing) {
     const QString log = appFolder() + "/Log_KVRDB_Upload.txt";
     tab->CmdLogKVRDB->click();
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("ログファイルが見つかりません。\r\n\r\n") + log);
-    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("ファイルなし"));
-    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Exclamation);
-    QFile(log).open(QIODevice::WriteOnly);
+    test::expectBox(t, "ログファイルが見つかりません。\r\n\r\n" + log, "ファイルなし", MsgIcon::Exclamation);
+    test::writeFile(log, "");
     tab->CmdLogKVRDB->click();
     EXPECT_EQ(shell->opened, QStringList{log});
 }
@@ -249,9 +239,7 @@ TEST_F(SubmissionTabTest, MissingMemberNumberKeepsTheNameAndRefusesTheArchive) {
     tab->UpdateArchiveName();
     EXPECT_EQ(tab->LblUploadKVRDBName->text(), before);
     tab->CmdUploadKVRDB->click();
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("ファイル作成はできません。\r\n会員番号が指定されていません。"));
-    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("未入力"));
+    test::expectBox(t, "ファイル作成はできません。\r\n会員番号が指定されていません。", "未入力", MsgIcon::Critical);
     EXPECT_TRUE(saveFolderFiles().isEmpty());
 }
 

@@ -8,6 +8,22 @@
 
 namespace kvr::test {
 
+inline void writeFile(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+// Expects the boxes shown since the last clear to be this one alone (the last one when
+// earlier questions were answered: expectBox(t, ..., 1)).
+inline void expectBox(const TestServices& t, const QString& text, const QString& title, MsgIcon icon,
+                      int index = 0) {
+    ASSERT_EQ(t.boxes->shown.size(), index + 1) << text.toStdString();
+    const MsgBoxRequest& b = t.boxes->shown[index];
+    EXPECT_EQ(b.title + ": " + b.text, title + ": " + text);
+    EXPECT_EQ(b.icon, icon) << text.toStdString();
+}
+
 class ToolsTest : public MemberDbTest {
 protected:
     void SetUp() override {

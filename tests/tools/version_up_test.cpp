@@ -1,21 +1,17 @@
 // The version-update tab's data: contact details in row 0 of TImage and in "Info.txt",
 // the updater's replacement by its ".new" file, and the start of the updater.
-#include "data/member_db_fixture.h"
 #include "tools/VersionUp.h"
+#include "tools_fixture.h"
 
 using namespace kvr;
+
+using test::writeFile;
 
 namespace {
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
 }
 
 class VersionUpTest : public test::MemberDbTest {
