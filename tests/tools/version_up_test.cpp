@@ -94,9 +94,7 @@ TEST_F(VersionUpTest, VersionUpRefusesEmptyBoxesAndAMissingUpdater) {
     for (const ContactInfo& info : blanks) {
         t.boxes->clear();
         StartVersionUp(info);
-        ASSERT_EQ(t.boxes->shown.size(), 1);
-        EXPECT_EQ(t.boxes->shown[0].title, "未入力");
-        EXPECT_EQ(t.boxes->shown[0].text, "入力項目に空欄があります。入力してください。");
+        test::expectBox(t, "入力項目に空欄があります。入力してください。", "未入力", MsgIcon::Exclamation);
     }
     EXPECT_TRUE(t.shell->started.isEmpty());
 
