@@ -1,8 +1,7 @@
 // The additional-information record: its layout against the template database, the
 // cleared record, the legacy conversions on reading, and the start-up check that
 // creates the table or rebuilds an older layout with its rows.
-#include "data/member_db_fixture.h"
-#include "tools/CPatientAdd.h"
+#include "tools_fixture.h"
 
 #include <QRegularExpression>
 
@@ -26,15 +25,6 @@ protected:
         for (int i = 0; i < rs.fieldCount(); ++i)
             out << rs.fieldName(i) + "=" + (rs.value(i).isNull() ? "NULL" : rs.value(i).toString());
         return out;
-    }
-    void put(const CPatientAdd& r) {
-        OpenMemberDb();
-        db::Recordset rs(memberConn(), "SELECT * FROM TPatientAdd WHERE ID=?", {r.ID}, db::OpenMode::Write);
-        if (rs.eof()) rs.addNew();
-        r.RecSetPut(rs);
-        rs.update();
-        rs.close();
-        CloseMemberDb();
     }
     CPatientAdd get(int id) {
         OpenMemberDb();
@@ -121,7 +111,7 @@ TEST_F(PatientAddTest, ClearedRecordStoresNotAnsweredAndZeroFlagStrings) {
     CPatientAdd r;
     r.ClearBuffer();
     r.ID = 3;
-    put(r);
+    test::storePatientAdd(r);
     // Answers -9 ("not answered"), flag strings zeros, texts empty.
     const QMap<QString, QString> notMinusNine = {
         {"ID", "3"}, {"UpDateTime", "2024-08-14T00:00:00.000"}, {"ChiefComplaint2", QString(10, '0')},
@@ -159,7 +149,7 @@ TEST_F(PatientAddTest, EveryFieldReadsBackAsWritten) {
     r.ID = 12;
     r.ChiefComplaint = 0; // kept as it is: not a legacy single answer
     r.Malocclusion = 0;
-    put(r);
+    test::storePatientAdd(r);
     const CPatientAdd back = get(12);
     for (const CPatientAdd::Column& c : CPatientAdd::columns())
         std::visit([&](auto m) { EXPECT_EQ(back.*m, r.*m) << c.name; }, c.field);

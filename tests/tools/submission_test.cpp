@@ -45,15 +45,6 @@ protected:
         r.PerioSurgeryTreatment = 0;
         return r;
     }
-    void store(const CPatientAdd& r) {
-        OpenMemberDb();
-        db::Recordset rs(memberConn(), "SELECT * FROM TPatientAdd WHERE ID=?", {r.ID}, db::OpenMode::Write);
-        if (rs.eof()) rs.addNew();
-        r.RecSetPut(rs);
-        rs.update();
-        rs.close();
-        CloseMemberDb();
-    }
     QStringList saveFolderFiles() { return QDir(app().SaveFolder).entryList(QDir::Files, QDir::Name); }
 };
 
@@ -118,11 +109,11 @@ TEST_F(SubmissionTest, EachRuleReportsItsOwnLineInOrder) {
 TEST_F(SubmissionTest, ReportHasOneLinePerFindingAndIsOpenedInsteadOfTheArchive) {
     for (int id : {3, 5, 12, 31})
         addPatient(id);
-    store(complete(3));
+    test::storePatientAdd(complete(3));
     CPatientAdd twelve = complete(12);
     twelve.Sex = -9;
     twelve.SmokingHistory = 7;
-    store(twelve);
+    test::storePatientAdd(twelve);
     test::writeFile(SubmissionReportPath(), "an older report that must go\r\n");
 
     EXPECT_FALSE(CheckSubmissionData());
@@ -132,8 +123,8 @@ TEST_F(SubmissionTest, ReportHasOneLinePerFindingAndIsOpenedInsteadOfTheArchive)
     EXPECT_EQ(shell->opened, QStringList{SubmissionReportPath()});
 
     // Everything filled in: the report is written empty and not opened.
-    store(complete(5));
-    store(complete(12));
+    test::storePatientAdd(complete(5));
+    test::storePatientAdd(complete(12));
     shell->opened.clear();
     EXPECT_TRUE(CheckSubmissionData());
     EXPECT_EQ(reportText(), QString());

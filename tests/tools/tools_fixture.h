@@ -14,6 +14,17 @@ inline void writeFile(const QString& path, const QByteArray& data) {
     f.write(data);
 }
 
+// Writes the additional information r into the member database (a new row or over its row).
+inline void storePatientAdd(const CPatientAdd& r) {
+    OpenMemberDb();
+    db::Recordset rs(memberConn(), "SELECT * FROM TPatientAdd WHERE ID=?", {r.ID}, db::OpenMode::Write);
+    if (rs.eof()) rs.addNew();
+    r.RecSetPut(rs);
+    rs.update();
+    rs.close();
+    CloseMemberDb();
+}
+
 // Expects the boxes shown since the last clear to be this one alone (the last one when
 // earlier questions were answered: expectBox(t, ..., 1)).
 inline void expectBox(const TestServices& t, const QString& text, const QString& title, MsgIcon icon,
