@@ -136,40 +136,32 @@ TEST_F(StartupTest, SecondCopyIsRefusedAndCancelEndsTheProgram) {
     EXPECT_TRUE(app().StartCancelled);
 }
 
-TEST_F(StartupTest, MemberNumbersAreValidated) {
-    provideBaseDb();
-    PFrmSplash s;
-    for (const char* no : {"12345", "1234567", "12a456", "+12345", "1.2345"}) {
-        s.TxtKVRCode->setText(no);
-        s.CmdOK_Click();
-        ASSERT_FALSE(t.boxes->shown.isEmpty());
-        EXPECT_EQ(last().title + "|" + last().text, "エラー|会員番号を正しく入力してください。") << no;
-        EXPECT_EQ(last().icon, MsgIcon::Exclamation);
-    }
-    s.TxtKVRCode->setText("　 ");
-    s.CmdOK_Click();
-    EXPECT_EQ(last().title + "|" + last().text, "未入力|未入力です。入力してください。");
-    EXPECT_FALSE(QFile::exists(t.paths->app + "/Log_Access.txt"));
-}
-
-TEST_F(StartupTest, NoToTheFolderQuestionKeepsTheScreenAndTheNumber) {
+// Bad numbers are refused before anything is written; No to the folder question keeps the
+// screen and the number; a file in the folder's place (the folder cannot be made, as root
+// too) ends the program.
+TEST_F(StartupTest, StartScreenRefusalsAndAFolderThatCannotBeMade) {
     provideBaseDb();
     PFrmSplash s;
     s.show();
+    for (const char* no : {"12345", "1234567", "12a456", "+12345", "1.2345", "　 "}) {
+        s.TxtKVRCode->setText(no);
+        s.CmdOK_Click();
+        ASSERT_FALSE(t.boxes->shown.isEmpty());
+        EXPECT_EQ(last().title + "|" + last().text, no[0] == '\xe3' ? "未入力|未入力です。入力してください。"
+                                                                     : "エラー|会員番号を正しく入力してください。")
+            << no;
+        EXPECT_EQ(last().icon, MsgIcon::Exclamation);
+    }
+    EXPECT_FALSE(QFile::exists(t.paths->app + "/Log_Access.txt"));
+
     s.TxtKVRCode->setText("654321");
     t.boxes->answer(MsgResult::No);
     s.CmdOK_Click();
     EXPECT_TRUE(s.isVisible());
     EXPECT_EQ(s.TxtKVRCode->text(), "654321");
     EXPECT_FALSE(QFileInfo(t.paths->app + "/654321").exists());
-    // The log line of the attempt stays.
-    EXPECT_EQ(readFile(t.paths->app + "/Log_Access.txt"), "2024/08/14 16:30  654321\r\n");
-}
+    EXPECT_EQ(readFile(t.paths->app + "/Log_Access.txt"), "2024/08/14 16:30  654321\r\n"); // the attempt stays
 
-// A file in the folder's place: the folder cannot be created (as root too).
-TEST_F(StartupTest, FolderThatCannotBeMadeEndsTheProgram) {
-    PFrmSplash s;
-    provideBaseDb();
     QFile blocker(t.paths->app + "/111111");
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
@@ -179,9 +171,8 @@ TEST_F(StartupTest, FolderThatCannotBeMadeEndsTheProgram) {
     const QList<MsgBoxRequest>& shown = t.boxes->shown;
     ASSERT_GE(shown.size(), 2);
     EXPECT_TRUE(shown[shown.size() - 2].text.startsWith("フォルダ作成(MakeFolder)でエラーが発生しました。"));
-    EXPECT_EQ(last().title, "フォルダ作成エラー");
-    EXPECT_EQ(last().text, "会員番号フォルダを作成できません。\r\n\r\n会員番号フォルダ：" + t.paths->app +
-                               "/111111\r\n\r\nプログラムを終了します。");
+    EXPECT_EQ(last().title + "|" + last().text, "フォルダ作成エラー|会員番号フォルダを作成できません。\r\n\r\n会員番号フォルダ：" +
+                                                    t.paths->app + "/111111\r\n\r\nプログラムを終了します。");
 }
 
 TEST_F(StartupTest, PanelMarkerFileFollowsTheCheckBox) {
