@@ -23,8 +23,8 @@ new user goes:
    98 untouched, the import marker.
 
 Screenshots are written to docs/screenshots/ (import-walkthrough-*.png: the import tab
-filled in, the entry screen with imported patient 1, the chart sheet's PDF page); the
-chart screen and the data sheet's page go into the work folder. With KVR_WALK_SHOTS=0 all
+filled in, the entry screen with imported patient 1, the first pages of the chart sheet's
+and the data sheet's PDF files); the chart screen goes into the work folder. With KVR_WALK_SHOTS=0 all
 stay in the work folder, which KVR_WALK_KEEP=1 keeps. KVR_WALK_LARGE=1 adds patients 4-30
 with 200 examination rows each to the previous version's file, to time a full import.
 This is a tool to run by hand after `make build`, not a test:
@@ -249,9 +249,9 @@ class Walk(s.Desktop):
             self.note(f"{name}: {pages} page(s), {os.path.getsize(path) // 1024} kB, fonts "
                       f"{sorted({f.split()[0].split('+')[-1] for f in fonts})} all embedded: {embedded}; "
                       f"text {' '.join(text.split())[:160]!r}")
-            chart = "_C_" in name  # the chart sheet's page goes into the docs, the data sheet's stays
+            chart = "_C_" in name
             docs = s.SCREENSHOTS if os.environ.get("KVR_WALK_SHOTS") != "0" else self.work
-            out = os.path.join(docs if chart else self.work,
+            out = os.path.join(docs,
                                "import-walkthrough-" + ("chart-sheet" if chart else "data-sheet"))
             subprocess.run(["pdftoppm", "-r", "60", "-png", "-f", "1", "-l", "1", "-singlefile", path, out],
                            check=True, timeout=60)
