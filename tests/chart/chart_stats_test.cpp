@@ -107,21 +107,11 @@ TEST_F(ChartStatsTest, PlaqueControlRecord) {
 }
 
 // PESA and PISA worked by hand. Every tooth below has x = 2 (its capped depths sum
-// to 12 over six), so PESA = 2c1 + 4c2 + 8c3 + 16c4 + 32c5 + 64c6:
-//  1 upper 2nd molar     50.8530 + 18.4964 - 24.6296 + 15.32384 - 3.49536 + 0.2616064 = 56.8098864
-// 13 upper 1st molar     33.7670 - 2.2752 + 12.3464 - 1.04304 - 0.46528 + 0.0577216   = 42.3876016
-//  3 upper 2nd premolar  78.5362 - 29.2452 + 9.872 - 1.95072 + 0.20032 - 0.008064     = 57.404536
-// 11 upper 1st premolar  43.7236 - 9.2124 + 4.264 - 0.652 + 0.01984 + 0.0007616       = 38.1438016
-//  5 upper canine        33.0738 + 6.404 - 1.9952 + 0.17392 + 0.00672 - 0.0011648     = 37.6620752
-//  9 upper lat. incisor  37.5142 - 6.5884 + 4.2064 - 1.264 + 0.18848 - 0.011872       = 34.044808
-//  7 upper cen. incisor  24.781 + 0.5496 + 5.3736 - 2.32576 + 0.36032 - 0.0197312     = 28.7190288
-// 30 lower 2nd molar     93.2296 - 172.6232 + 134.06224 - 39.81728 + 5.17568 - 0.2487872 = 19.7782528
-// 18 lower 1st molar     38.2458 - 49.0264 + 44.6 - 12.5032 + 1.46112 - 0.0621504     = 22.7151696
-// 28 lower 2nd premolar  26.341 + 20.3832 - 8.7912 + 1.73824 - 0.17888 + 0.0075456    = 39.4999056
-// 20 lower 1st premolar  49.3732 - 19.4124 + 11.1936 - 2.88448 + 0.33184 - 0.0142656  = 38.5874944
-// 26 lower canine        49.3984 - 14.3472 + 5.5224 - 0.92784 + 0.06048 - 0.0009088  = 39.7053312
-// 22 lower lat. incisor  32.879 - 4.1348 + 3.3168 - 0.91376 + 0.08224 - 0.0013504     = 31.2281296
-// 24 lower cen. incisor  42.92 - 26.7552 + 19.7104 - 6.25504 + 0.87776 - 0.0455424    = 30.4523776
+// to 12 over six), so PESA = 2c1 + 4c2 + 8c3 + 16c4 + 32c5 + 64c6 with the tooth's
+// coefficients, for example:
+//  1 upper 2nd molar  50.8530 + 18.4964 - 24.6296 + 15.32384 - 3.49536 + 0.2616064       = 56.8098864
+// 30 lower 2nd molar  93.2296 - 172.6232 + 134.06224 - 39.81728 + 5.17568 - 0.2487872   = 19.7782528
+// and likewise for one tooth of every other kind, both jaws.
 // Third molar 0: depths 3 x 6 -> x = 3 = PESA. Tooth 2 has no depth: 0.
 // PISA = (bleeding measured sites / 6) * PESA: bleeding marked at an unmeasured site is ignored.
 TEST_F(ChartStatsTest, PisaAndPesaAgainstHandWorkedValues) {
