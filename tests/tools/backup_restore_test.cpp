@@ -160,7 +160,9 @@ TEST_F(BackupTest, RestoreRefusalsLeaveTheDatabaseAlone) {
         EXPECT_FALSE(out.restored) << c.source.toStdString();
         EXPECT_FALSE(out.safetyCopied) << c.source.toStdString();
         ASSERT_EQ(t.boxes->shown.size(), c.title.isEmpty() ? 1 : 2) << c.source.toStdString();
-        if (!c.title.isEmpty()) EXPECT_EQ(t.boxes->shown[1].title, c.title);
+        if (!c.title.isEmpty()) {
+            EXPECT_EQ(t.boxes->shown[1].title, c.title);
+        }
     }
     EXPECT_TRUE(t.boxes->shown[1].text.startsWith(
         QStringLiteral("復元元のファイルはKVR-DBのデータベースではないか、壊れています。処理を中止します。")));

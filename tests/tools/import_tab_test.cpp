@@ -61,7 +61,9 @@ TEST_F(ImportTabTest, ControlsCarryTheirNamesAndCaptions) {
         EXPECT_EQ(w->accessibleDescription(), name);
         EXPECT_EQ(w->accessibleName(), caption) << name.toStdString();
         EXPECT_TRUE(w->isVisible()) << name.toStdString();
-        if (auto* b = qobject_cast<QAbstractButton*>(w)) EXPECT_EQ(b->text(), caption);
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            EXPECT_EQ(b->text(), caption);
+        }
     }
     EXPECT_EQ(pathShown(), DefaultPreviousVersionPath());
     EXPECT_TRUE(control<QRadioButton>("OptBefore(0)")->isChecked());

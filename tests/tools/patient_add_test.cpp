@@ -122,8 +122,9 @@ TEST_F(PatientAddTest, ClearedRecordStoresNotAnsweredAndZeroFlagStrings) {
     ASSERT_EQ(stored.size(), 61);
     EXPECT_EQ(stored.filter(QRegularExpression("=-9$")).size(), 61 - 4 - 8 - 10 - 2);
     for (const QString& field : stored)
-        if (notMinusNine.contains(field.section('=', 0, 0)))
+        if (notMinusNine.contains(field.section('=', 0, 0))) {
             EXPECT_EQ(field.section('=', 1), notMinusNine[field.section('=', 0, 0)]) << field.toStdString();
+        }
 }
 
 TEST_F(PatientAddTest, EveryFieldReadsBackAsWritten) {

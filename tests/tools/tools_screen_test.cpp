@@ -97,8 +97,9 @@ TEST_F(ToolsScreenTest, TabsStartAndSaveButtonFollowThePatientAndTheStartTab) {
         EXPECT_EQ(g.SSTabTool->isTabVisible(0), c.infoVisible);
         EXPECT_EQ(g.CmdSave->isVisible(), c.current == 0);
         EXPECT_EQ(t.boxes->shown.size(), c.infoVisible ? 0 : 1);
-        if (!c.infoVisible)
+        if (!c.infoVisible) {
             EXPECT_EQ(boxTexts()[0], "確認: 患者番号が指定されていないため追加情報は表示されません。");
+        }
         g.SSTabTool->setCurrentIndex(0 + (c.infoVisible ? 0 : 5));
         EXPECT_EQ(g.CmdSave->isVisible(), c.infoVisible);
         // Without a patient the other tabs close the window without questions.
@@ -443,7 +444,9 @@ TEST_F(ToolsScreenTest, OnePatientFilledWithTheKeyboardAloneIsStoredAndShownAgai
     EXPECT_EQ(boxTexts(), QStringList{"保存: 患者追加情報は保存されました。"});
     for (const Step& s : steps) {
         EXPECT_TRUE(visited.contains(s.control)) << s.control.toStdString() << " was not reached";
-        if (!s.column.isEmpty()) EXPECT_EQ(stored(s.column, 3), s.stored) << s.column.toStdString();
+        if (!s.column.isEmpty()) {
+            EXPECT_EQ(stored(s.column, 3), s.stored) << s.column.toStdString();
+        }
     }
     EXPECT_EQ(stored("UpDateTime", 3), "2024-08-14T00:00:00.000");
 
