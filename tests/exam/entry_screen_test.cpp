@@ -154,18 +154,21 @@ TEST_F(EntryScreenTest, PostSaveCheckCountsTheEmptyPositionsOfAHalfEnteredExamin
     screen->CmdVal[0]->click(); // "あり" on the first pass of the first plaque tooth
     t.boxes->answer(MsgResult::Yes);
     screen->CmdMT->click(); // the second plaque tooth (tooth 1) is missing
+    ASSERT_EQ(screen->cursorTooth(), 2);
+    screen->CmdPontic->click(); // and the third (tooth 2, a molar) is a pontic
     setDate("2024", "8", "14", 1);
     t.boxes->clear();
     ASSERT_TRUE(screen->save());
     ASSERT_EQ(boxTitles(), (QStringList{QStringLiteral("チェック"), QStringLiteral("正常終了")}));
-    // PPD: 31 remaining teeth x 6 less the 9 depths on them (tooth 1's three do not count);
-    // mobility 31 - 1; furcation 38 sites less the missing molar's 3; PCR: 30 untouched
-    // teeth x 4 + the 2 open surfaces of tooth 0.
+    // The 12 depths went on the buccal sites of teeth 0-3. PPD: 30 remaining teeth x 6 less
+    // the 6 depths on teeth 0 and 3 (neither the missing tooth's nor the pontic's count);
+    // mobility 32 less the missing tooth and the pontic; furcation 38 sites less the two
+    // molars' 3 each; PCR: 29 untouched teeth x 4 + the 2 open surfaces of tooth 0.
     EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("■以下の検査で未検査があります。\r\n"
-                                                     "ＰＰＤ：177ヶ所\r\n"
-                                                     "動揺度：30ヶ所\r\n"
-                                                     "根分岐部病変：35ヶ所\r\n"
-                                                     "ＰＣＲ：122ヶ所\r\n"
+                                                     "ＰＰＤ：174ヶ所\r\n"
+                                                     "動揺度：29ヶ所\r\n"
+                                                     "根分岐部病変：32ヶ所\r\n"
+                                                     "ＰＣＲ：118ヶ所\r\n"
                                                      "\r\n■初診時の症例は以下の通りです。\r\n"
                                                      "歯周ポケット４mm以上の部位が 100.0％\r\n"
                                                      "６mm以上の歯周ポケットが 0ヶ所\r\n"));
