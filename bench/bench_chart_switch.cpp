@@ -9,6 +9,7 @@
 #include "exam/ExamSession.h"
 #include "shell/AppState.h"
 #include "support/test_services.h"
+#include "held_member.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,22 +21,8 @@ using namespace kvr;
 
 namespace {
 
-struct Database {
-    test::TestServices t = test::installTestServices();
-    Database() {
-        app().MemberFolder = t.paths->app + "/123456";
-        app().MemberDbFile = "/KVR-DB-123456.MDB";
-        QDir().mkpath(app().MemberFolder);
-        QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", app().memberDbPath());
-        QFile::setPermissions(app().memberDbPath(), QFile::ReadOwner | QFile::WriteOwner);
-        closeAllConnections();
-        setMemberSource(app().memberDbPath());
-        OpenMemberDbHold();
-        LoadStageLabels();
-        LoadSubExamRows();
-        BuildToothPictureTable(test::builtAppFolder() + "/BMP");
-    }
-    ~Database() { closeAllConnections(); }
+struct Database : bench::HeldTemplateMember {
+    Database() { BuildToothPictureTable(test::builtAppFolder() + "/BMP"); }
 };
 
 // One switch between the two sample patients, painted before the next one.
@@ -91,12 +78,3 @@ void BM_OpenChartScreen(benchmark::State& state) {
 BENCHMARK(BM_OpenChartScreen)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication a(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

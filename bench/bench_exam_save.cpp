@@ -5,6 +5,7 @@
 #include "exam/ExamSession.h"
 #include "shell/AppState.h"
 #include "support/test_services.h"
+#include "held_member.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,22 +19,8 @@ namespace {
 const QDate kStage2(2023, 8, 21);
 
 // A member folder with a fresh template copy, opened and held.
-struct Database {
-    test::TestServices t = test::installTestServices();
-    Database() {
-        app().MemberFolder = t.paths->app + "/123456";
-        app().MemberDbFile = "/KVR-DB-123456.MDB";
-        QDir().mkpath(app().MemberFolder);
-        QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", app().memberDbPath());
-        QFile::setPermissions(app().memberDbPath(), QFile::ReadOwner | QFile::WriteOwner);
-        closeAllConnections();
-        setMemberSource(app().memberDbPath());
-        OpenMemberDbHold();
-        LoadStageLabels();
-        LoadSubExamRows();
-        LoadCharge(1);
-    }
-    ~Database() { closeAllConnections(); }
+struct Database : bench::HeldTemplateMember {
+    Database() { LoadCharge(1); }
 };
 
 // Saves patient 99's stage-2 examination on its own date (save action 2: the stage is
@@ -86,12 +73,3 @@ void BM_LoadExamination(benchmark::State& state) {
 BENCHMARK(BM_LoadExamination)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication a(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

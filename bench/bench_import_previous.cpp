@@ -75,12 +75,3 @@ void BM_ReadPrevious30x200(benchmark::State& state) {
 BENCHMARK(BM_ReadPrevious30x200)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication a(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

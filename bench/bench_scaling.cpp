@@ -243,12 +243,3 @@ BENCHMARK(BM_ChartStages)->Apply(sizes);
 BENCHMARK(BM_ReadAllExaminationRows)->Apply(sizes)->Iterations(3);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication a(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

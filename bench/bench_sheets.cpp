@@ -50,12 +50,3 @@ BENCHMARK(BM_ChartSheetPdf)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DataSheetPdf)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication a(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

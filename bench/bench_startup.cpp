@@ -45,11 +45,3 @@ static void BM_StartupDatabaseSteps(benchmark::State& state) {
     state.counters["database_opens"] = opens;
 }
 BENCHMARK(BM_StartupDatabaseSteps)->Unit(benchmark::kMillisecond)->Iterations(5);
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication a(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}

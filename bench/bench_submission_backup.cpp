@@ -143,12 +143,3 @@ void BM_Backup(benchmark::State& state) {
 BENCHMARK(BM_Backup)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication a(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -6,6 +6,7 @@
 #include "chart/SheetPainter.h"
 #include "data/ADODBMain.h"
 #include "data/RecordUtil.h"
+#include "platform/disk.h"
 #include "platform/printing.h"
 #include "platform/services.h"
 #include "shell/AppState.h"
@@ -106,21 +107,6 @@ void a4Portrait(QPagedPaintDevice& device) {
                                      QPageLayout::Millimeter));
 }
 
-bool syncFile(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-void syncFolder(const QString& folder) {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 void pdfError(const QString& what) {
     msgBox(what + "\r\n\r\n" + kCannotPdf, QStringLiteral("エラー"), MsgButtons::Ok, MsgIcon::Critical);
 }
@@ -183,11 +169,11 @@ void printToPdf(QWidget* parent, SheetKind sheet, const SheetSource& source, App
     if (GetLegacyDefaultPrinterMode() == 0) SetLegacyDefaultPrinterMode(1);
 
     run.setTitle(caseId);
-    bool ok = WriteSheetPdf(temp, sheet, source, kind, period) && syncFile(temp);
+    bool ok = WriteSheetPdf(temp, sheet, source, kind, period) && SyncToDisk(temp);
     if (ok) {
         QFile::remove(target);
         ok = QFile::rename(temp, target);
-        syncFolder(folder);
+        SyncToDisk(folder, true);
     }
     status->close();
     status.reset();

@@ -44,12 +44,4 @@ bool IsProgramDatabase(const QString& path, QString* description) {
     }
 }
 
-bool SyncToDisk(const QString& path, bool folder) {
-    const int fd = ::open(QFile::encodeName(path).constData(), folder ? O_RDONLY | O_DIRECTORY : O_RDONLY);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
 } // namespace kvr

@@ -9,6 +9,8 @@
 // announces the new content through memberDbReplaced().
 #pragma once
 
+#include "platform/disk.h"
+
 #include <QObject>
 
 namespace kvr {
@@ -41,7 +43,5 @@ inline void announceMemberDbReplaced() {
 // database of this program. description receives the engine's reason otherwise.
 bool IsProgramDatabase(const QString& path, QString* description = nullptr);
 
-// Flushes a file or a folder to disk.
-bool SyncToDisk(const QString& path, bool folder = false);
 
 } // namespace kvr

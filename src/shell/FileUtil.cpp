@@ -1,5 +1,6 @@
 #include "FileUtil.h"
 
+#include "platform/disk.h"
 #include "platform/services.h"
 
 #include <QDir>
@@ -44,14 +45,6 @@ QString stripSlash(QString p) {
     return p;
 }
 
-bool fsyncPath(const QString& path, bool directory) {
-    int fd = ::open(QFile::encodeName(path).constData(), directory ? O_RDONLY | O_DIRECTORY : O_RDONLY);
-    if (fd < 0) return false;
-    bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
 // Copies source to a temporary file beside target, flushes it to disk and renames it
 // over target, so that target is always either the old file or the complete new one.
 int copyAtomically(const QString& source, const QString& target) {
@@ -94,7 +87,7 @@ int copyAtomically(const QString& source, const QString& target) {
         ::unlink(QFile::encodeName(tmp).constData());
         return err;
     }
-    fsyncPath(QFileInfo(target).absolutePath(), true);
+    SyncToDisk(QFileInfo(target).absolutePath(), true);
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include "data/ADODBMain.h"
 #include "data/CClinicCode.h"
 #include "data/DataObjects.h"
+#include "platform/disk.h"
 #include "platform/services.h"
 #include "shell/AppState.h"
 #include "shell/FileUtil.h"
@@ -19,23 +20,15 @@ namespace kvr {
 
 namespace {
 
-// Flushes a folder's entries (new, renamed or removed names) to disk.
-void syncFolder(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 // Renames a finished folder into place and makes the new name durable.
 bool renameFolder(const QString& from, const QString& to) {
-    syncFolder(from);
+    SyncToDisk(from, true);
     if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
         msgBox("フォルダ名を変更できません。\r\n\r\n" + from + "\r\n→ " + to, "エラー", MsgButtons::Ok,
                MsgIcon::Critical);
         return false;
     }
-    syncFolder(QFileInfo(to).absolutePath());
+    SyncToDisk(QFileInfo(to).absolutePath(), true);
     return true;
 }
 
@@ -47,7 +40,7 @@ bool removeFolderAtOnce(const QString& folder, const QString& stamp) {
     const QString doomed = parent + "/." + fi.fileName() + "_" + stamp + ".removing";
     if (::rename(QFile::encodeName(folder).constData(), QFile::encodeName(doomed).constData()) != 0)
         return DeleteFolder(folder);
-    syncFolder(parent);
+    SyncToDisk(parent, true);
     DeleteFolder(doomed);
     return true;
 }

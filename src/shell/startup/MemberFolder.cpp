@@ -1,6 +1,7 @@
 #include "MemberFolder.h"
 
 #include "platform/database.h"
+#include "platform/disk.h"
 #include "platform/passwords.h"
 #include "platform/services.h"
 #include "shell/FileUtil.h"
@@ -19,13 +20,6 @@ namespace {
 
 // The copy routine's temporary name beside its target.
 const char* const kCopyTemporarySuffix = ".kvrtmp";
-
-void syncFolder(const QString& folder) {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
 
 bool renamePath(const QString& from, const QString& to) {
     return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
@@ -63,12 +57,12 @@ MemberFolderResult CreateMemberFolder(const QString& memberFolder, const QString
     }
     waitMs(1000);
     if (prepare) prepare(staging + dbFile);
-    syncFolder(staging);
+    SyncToDisk(staging, true);
     if (!renamePath(staging, memberFolder)) {
         QDir(staging).removeRecursively();
         return MemberFolderResult::FolderFailed;
     }
-    syncFolder(QFileInfo(memberFolder).absolutePath());
+    SyncToDisk(QFileInfo(memberFolder).absolutePath(), true);
     return MemberFolderResult::Ready;
 }
 
@@ -85,7 +79,7 @@ MemberFolderResult RepairMemberFolder(const QString& memberFolder, const QString
         const bool sameSize =
             !QFileInfo(baseDb).isFile() || QFileInfo(baseDb).size() == QFileInfo(temporary).size();
         if (sameSize && IsCompleteDatabase(temporary) && renamePath(temporary, database)) {
-            syncFolder(memberFolder);
+            SyncToDisk(memberFolder, true);
             return MemberFolderResult::Ready;
         }
         QFile::remove(temporary);

@@ -1,0 +1,18 @@
+#include "platform/disk.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kvr {
+
+bool SyncToDisk(const QString& path, bool folder) {
+    const int fd = ::open(QFile::encodeName(path).constData(), folder ? O_RDONLY | O_DIRECTORY : O_RDONLY);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+} // namespace kvr
