@@ -119,8 +119,7 @@ protected:
         ASSERT_TRUE(dir.isValid());
         pristine = dir.filePath("pristine.MDB");
         work = dir.filePath("work.MDB");
-        ASSERT_TRUE(QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", pristine));
-        QFile::setPermissions(pristine, QFile::ReadOwner | QFile::WriteOwner);
+        ASSERT_TRUE(test::CopyTemplateTo(pristine));
     }
 
     // Runs the child on a fresh copy; with delayUs >= 0 it is killed that long after it

@@ -1,10 +1,11 @@
 #include "test_services.h"
 
 #include "exam/PFrmPlayWave.h"
-#include <QCoreApplication>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QThread>
 #include <QTimer>
 
@@ -74,6 +75,11 @@ bool waitUntil(const std::function<bool()>& cond, int timeoutMs) {
 
 QString builtAppFolder() {
     return QStringLiteral(KVR_BUILT_APP_DIR);
+}
+
+bool CopyTemplateTo(const QString& path) {
+    return QFile::copy(builtAppFolder() + "/KVR-DB_ORG.MDB", path) &&
+           QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
 }
 
 } // namespace kvr::test

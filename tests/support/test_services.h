@@ -133,4 +133,7 @@ bool waitUntil(const std::function<bool()>& cond, int timeoutMs = 3000);
 // The source folder of test data files and the built program folder (for the template).
 QString builtAppFolder();
 
+// A writable copy of the built template database at path; false when it cannot be made.
+bool CopyTemplateTo(const QString& path);
+
 } // namespace kvr::test

@@ -68,8 +68,7 @@ class ImportCrash : public test::KillTest {
 protected:
     void SetUp() override {
         KillTest::SetUp();
-        ASSERT_TRUE(QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", pristine));
-        QFile::setPermissions(pristine, QFile::ReadOwner | QFile::WriteOwner);
+        ASSERT_TRUE(test::CopyTemplateTo(pristine));
         db::ConnectionPtr c = db::Connection::open(pristine, kProgramPassword);
         c->execute("UPDATE TClinicCode SET ClinicName='0' WHERE ID=0");
         for (int id : {1, 2, 4, 5}) {

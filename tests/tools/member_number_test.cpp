@@ -64,8 +64,7 @@ QStringList folders(const QString& app) {
 void makeProgramFolder(const QString& app) {
     QDir().mkpath(app + "/" + kOld + "/report");
     const QString db = dbOf(app, kOld);
-    ASSERT_TRUE(QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", db));
-    QFile::setPermissions(db, QFile::ReadOwner | QFile::WriteOwner);
+    ASSERT_TRUE(test::CopyTemplateTo(db));
     db::ConnectionPtr c = db::Connection::open(db, kProgramPassword);
     c->execute("CREATE TEMP TABLE P AS SELECT * FROM TPatient WHERE ID=98");
     c->execute("CREATE TEMP TABLE E AS SELECT * FROM TExamData WHERE PatientID=98");

@@ -42,8 +42,7 @@ class RebuildCrash : public test::KillTest {
 protected:
     void SetUp() override {
         KillTest::SetUp();
-        ASSERT_TRUE(QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", pristine));
-        QFile::setPermissions(pristine, QFile::ReadOwner | QFile::WriteOwner);
+        ASSERT_TRUE(test::CopyTemplateTo(pristine));
         // An older layout with thirty filled rows.
         db::ConnectionPtr c = db::Connection::open(pristine, kProgramPassword);
         c->execute("DROP TABLE TPatientAdd");

@@ -64,8 +64,7 @@ protected:
         QDir().mkpath(pristine + "/123456");
         QDir().mkpath(pristine + "/save");
         const QString member = pristine + "/123456/KVR-DB-123456.MDB";
-        ASSERT_TRUE(QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", member));
-        QFile::setPermissions(member, QFile::ReadOwner | QFile::WriteOwner);
+        ASSERT_TRUE(test::CopyTemplateTo(member));
         {
             auto c = db::Connection::open(member, kProgramPassword);
             c->execute("CREATE TABLE TScratch (ID INTEGER, Body TEXT)");
