@@ -429,7 +429,9 @@ bool PFrmChartDR::eventFilter(QObject* watched, QEvent* event) {
                 if (ok) focusNextChild();
                 return true;
             }
-        } else if (event->type() == QEvent::FocusOut && watched == CmbOutNo->lineEdit()) {
+        } else if (event->type() == QEvent::FocusOut) {
+            // The line edit's focus proxy is the combo box, which hands focus events to the line
+            // edit directly, so leaving the box shows up on either object: check once per leave.
             auto* fe = static_cast<QFocusEvent*>(event);
             const bool toPopup = fe->reason() == Qt::PopupFocusReason;
             if (!toPopup && !selecting_) {

@@ -3,6 +3,7 @@
 #include "chart/PFrmChartDR.h"
 #include "exam/entry_screen_fixture.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTest>
 
 using namespace kvr;
 using namespace kvr::test;
@@ -95,6 +97,43 @@ TEST_F(ChartScreenTest, TypedPatientNumberIsCheckedAgainstTheList) {
             EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
         }
     }
+}
+
+// A keyboard user after the six PDF runs: click into the box, select, type 3 1, Tab. Keys go
+// through the focused widget of the shown, active window as real key presses do; the combo box
+// (not its line edit) is the widget that loses the focus then.
+TEST_F(ChartScreenTest, TypedNumberLeftWithTabIsCheckedAfterThePdfRuns) {
+    open(99);
+    screen->show();
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    for (int i = 3; i < 6; ++i) {
+        screen->BtnPrintChart[i]->click();
+        screen->BtnPrintData[i]->click();
+    }
+    // The completion boxes took the activation; the user's click brings the window back.
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    QTest::mouseClick(screen->CmbOutNo->lineEdit(), Qt::LeftButton);
+    QApplication::processEvents();
+    auto keys = [](auto&& send) {
+        QWidget* w = QApplication::focusWidget();
+        ASSERT_NE(w, nullptr);
+        send(w);
+        QApplication::processEvents();
+    };
+    keys([](QWidget* w) { QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier); });
+    keys([](QWidget* w) { QTest::keyClick(w, Qt::Key_3); });
+    keys([](QWidget* w) { QTest::keyClick(w, Qt::Key_1); });
+    EXPECT_EQ(screen->CmbOutNo->currentText(), "31");
+    t.boxes->clear();
+    keys([](QWidget* w) { QTest::keyClick(w, Qt::Key_Tab); });
+    QApplication::processEvents();
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].title + "|" + t.boxes->shown[0].text,
+              "範囲外エラー|患者番号が範囲外です。再入力してください。");
+    EXPECT_EQ(QApplication::focusWidget(), screen->CmbOutNo);
+    EXPECT_EQ(screen->patient(), 99);
 }
 
 TEST_F(ChartScreenTest, PatientBoxOffersCasesAndSamplesAndOpensOnTheCurrentPatient) {
