@@ -1,6 +1,7 @@
 // The entry screen on a copy of the template database: keys and what they refuse, the
 // Tab path, status toggles and the cursor, the bleeding bulk mode, saving and the
 // post-save check, and a whole examination typed on the keyboard and read back.
+#include <functional>
 #include "entry_screen_fixture.h"
 
 #include <QPushButton>
@@ -47,6 +48,47 @@ TEST_F(EntryScreenTest, KeysEnterDepthsAndMarksAndEachRowRefusesForeignKeys) {
     EXPECT_EQ(sounds(), QStringList(3, "phone1.wav"));
     for (int t = 0; t < 32; ++t)
         EXPECT_FALSE(screen->cell(3, t)->hasPlaqueInput());
+}
+
+// After each kind of earlier action, a number typed into the patient list with real keys and
+// left with Tab is checked: not in the list, the box appears and the focus stays.
+TEST_F(EntryScreenTest, TypedNumberLeftWithTabIsCheckedAfterEarlierActions) {
+    struct Case {
+        const char* name;
+        std::function<void()> action;
+    };
+    const Case cases[] = {
+        {"none", [] {}},
+        {"save", [&] { screen->CmdSave->click(); }},
+        {"next stage", [&] { screen->CmdNextStage->click(); }},
+        {"previous stage", [&] { screen->CmdPrevStage->click(); }},
+        {"stage list", [&] { screen->CmbStage->setCurrentIndex(1); }},
+        {"delete examination", [&] { screen->CmdDelExamData->click(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        showActive();
+        pickPatient(5);
+        c.action();
+        screen->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+        QTest::mouseClick(screen->CmbOutNo->lineEdit(), Qt::LeftButton);
+        QApplication::processEvents();
+        for (auto [k, m] : {std::pair{Qt::Key_A, Qt::ControlModifier}, std::pair{Qt::Key_3, Qt::NoModifier},
+                            std::pair{Qt::Key_1, Qt::NoModifier}}) {
+            ASSERT_NE(QApplication::focusWidget(), nullptr);
+            QTest::keyClick(QApplication::focusWidget(), k, m);
+        }
+        EXPECT_EQ(screen->CmbOutNo->currentText(), "31");
+        t.boxes->clear();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QApplication::processEvents();
+        QApplication::processEvents();
+        ASSERT_EQ(t.boxes->shown.size(), 1);
+        EXPECT_EQ(t.boxes->shown[0].text, "患者番号が範囲外です。再入力してください。");
+        EXPECT_TRUE(hasFocusIn(screen->CmbOutNo));
+        screen->CmbOutNo->setEditText(PatientListText(5));
+    }
 }
 
 TEST_F(EntryScreenTest, TabLeadsFromTheDateToTheStageAndIntoTheGrid) {
