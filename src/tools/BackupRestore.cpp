@@ -126,6 +126,11 @@ RestoreOutcome RestoreMemberDb(const QString& source) {
     }
     {
         MemberDbClosed closed;
+        // A journal left with content would be rolled back into the restored file.
+        if (QFileInfo(destination + "-journal").size() > 0) {
+            refuse("データベースが使用中です。処理を中止します。\r\n\r\n" + destination, "復元エラー");
+            return out;
+        }
         // No safety copy, no restore: the current data stay as they are.
         out.safetyCopied = CopyFile(destination, out.safetyCopy);
         if (out.safetyCopied) out.restored = CopyFile(source, destination);

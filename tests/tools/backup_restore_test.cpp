@@ -168,6 +168,26 @@ TEST_F(BackupTest, RestoreStopsWhenTheSafetyCopyCannotBeMade) {
     EXPECT_FALSE(QFileInfo::exists(safety));
 }
 
+TEST_F(BackupTest, RestoreRefusesADatabaseWithAJournalBesideIt) {
+    const QString backup = memberFolder() + "/KVR-DB-123456_20240801_0900.MDB";
+    ASSERT_TRUE(QFile::copy(memberPath(), backup));
+    addPatient(7);
+    const QByteArray before = hashOf(memberPath());
+    {
+        QFile journal(memberPath() + "-journal");
+        ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
+        journal.write(QByteArray(512, 'j'));
+    }
+    t.boxes->answer(MsgResult::Yes);
+    const RestoreOutcome out = RestoreMemberDb(backup);
+    EXPECT_FALSE(out.restored);
+    EXPECT_FALSE(out.safetyCopied);
+    ASSERT_FALSE(t.boxes->shown.isEmpty());
+    EXPECT_EQ(t.boxes->shown.last().text, "データベースが使用中です。処理を中止します。\r\n\r\n" + memberPath());
+    EXPECT_EQ(hashOf(memberPath()), before);
+    QFile::remove(memberPath() + "-journal");
+}
+
 TEST_F(BackupTest, RestoreRefusalsLeaveTheDatabaseAlone) {
     const QByteArray before = hashOf(memberPath());
     const QString text = memberFolder() + "/notes.MDB";
