@@ -82,6 +82,14 @@ bool BackupMemberDb(const QString& target) {
         refuse("コピー元とコピー先が同じです。処理を中止します。", "指定エラー");
         return false;
     }
+    // A backup never replaces a file it did not make: an older backup or the safety copy
+    // of a restore under the same dated name stays as it is.
+    if (QFileInfo::exists(target)) {
+        refuse("同じ名前のファイルが既にあります。処理を中止します。\r\n\r\n" + target +
+                   "\r\n\r\n１分以上経過後に再度実行するか、別の名前を指定してください。",
+               "指定エラー");
+        return false;
+    }
     if (!CopyFile(source, target)) return false;
     QString why;
     if (!IsProgramDatabase(target, &why)) {
@@ -118,9 +126,19 @@ RestoreOutcome RestoreMemberDb(const QString& source) {
     }
     {
         MemberDbClosed closed;
-        CopyFile(destination, out.safetyCopy);
-        out.safetyCopied = true;
-        out.restored = CopyFile(source, destination);
+        // A journal left with content would be rolled back into the restored file.
+        if (QFileInfo(destination + "-journal").size() > 0) {
+            refuse("データベースが使用中です。処理を中止します。\r\n\r\n" + destination, "復元エラー");
+            return out;
+        }
+        // No safety copy, no restore: the current data stay as they are.
+        out.safetyCopied = CopyFile(destination, out.safetyCopy);
+        if (out.safetyCopied) out.restored = CopyFile(source, destination);
+    }
+    if (!out.safetyCopied) {
+        refuse("現在のデータのバックアップを作成できませんでした。復元を中止します。\r\n\r\n" + out.safetyCopy,
+               "バックアップエラー");
+        return out;
     }
     if (out.restored) announceMemberDbReplaced();
     return out;

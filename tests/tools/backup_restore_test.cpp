@@ -6,6 +6,7 @@
 #include "tools/PanelBackupRestore.h"
 #include "tools_fixture.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -62,6 +63,22 @@ TEST_F(BackupTest, TabBackupLandsInTheFolderAndRefusesTheDatabaseItself) {
     EXPECT_TRUE(t.boxes->shown.isEmpty());
     EXPECT_EQ(panel.LblDesBackUp->text(), QStringLiteral("コピー先：") + target);
     EXPECT_EQ(hashOf(target), hashOf(memberPath()));
+
+    // A second backup in the same minute (or onto a restore's safety copy) keeps the file there.
+    {
+        QFile older(target);
+        ASSERT_TRUE(older.open(QIODevice::WriteOnly));
+        older.write("older backup");
+    }
+    panel.CmdBackUp->click();
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_TRUE(t.boxes->shown.last().text.startsWith("同じ名前のファイルが既にあります。処理を中止します。"));
+    t.boxes->shown.clear();
+    {
+        QFile older(target);
+        ASSERT_TRUE(older.open(QIODevice::ReadOnly));
+        EXPECT_EQ(older.readAll(), QByteArray("older backup"));
+    }
 
     panel.TxtFile->setText("KVR-DB-123456.MDB");
     panel.CmdBackUp->click();
@@ -131,6 +148,44 @@ TEST_F(BackupTest, RestoreReplacesTheDatabaseAfterASafetyCopyAndRefusesTheSameMi
     EXPECT_EQ(t.boxes->shown.size(), 1);
     EXPECT_EQ(patients(memberPath()), withSeven);
     EXPECT_EQ(reloads.count(), 2);
+}
+
+TEST_F(BackupTest, RestoreStopsWhenTheSafetyCopyCannotBeMade) {
+    const QString backup = memberFolder() + "/KVR-DB-123456_20240801_0900.MDB";
+    ASSERT_TRUE(QFile::copy(memberPath(), backup));
+    addPatient(7);
+    const QByteArray before = hashOf(memberPath());
+    const QString safety = memberFolder() + "/KVR-DB-123456_20240814_1630.MDB";
+    ASSERT_TRUE(QDir().mkdir(safety + ".kvrtmp")); // the copy's staging file cannot be opened
+    t.boxes->answer(MsgResult::Yes);
+    const RestoreOutcome out = RestoreMemberDb(backup);
+    EXPECT_FALSE(out.safetyCopied);
+    EXPECT_FALSE(out.restored);
+    ASSERT_FALSE(t.boxes->shown.isEmpty());
+    EXPECT_EQ(t.boxes->shown.last().text,
+              "現在のデータのバックアップを作成できませんでした。復元を中止します。\r\n\r\n" + safety);
+    EXPECT_EQ(hashOf(memberPath()), before);
+    EXPECT_FALSE(QFileInfo::exists(safety));
+}
+
+TEST_F(BackupTest, RestoreRefusesADatabaseWithAJournalBesideIt) {
+    const QString backup = memberFolder() + "/KVR-DB-123456_20240801_0900.MDB";
+    ASSERT_TRUE(QFile::copy(memberPath(), backup));
+    addPatient(7);
+    const QByteArray before = hashOf(memberPath());
+    {
+        QFile journal(memberPath() + "-journal");
+        ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
+        journal.write(QByteArray(512, 'j'));
+    }
+    t.boxes->answer(MsgResult::Yes);
+    const RestoreOutcome out = RestoreMemberDb(backup);
+    EXPECT_FALSE(out.restored);
+    EXPECT_FALSE(out.safetyCopied);
+    ASSERT_FALSE(t.boxes->shown.isEmpty());
+    EXPECT_EQ(t.boxes->shown.last().text, "データベースが使用中です。処理を中止します。\r\n\r\n" + memberPath());
+    EXPECT_EQ(hashOf(memberPath()), before);
+    QFile::remove(memberPath() + "-journal");
 }
 
 TEST_F(BackupTest, RestoreRefusalsLeaveTheDatabaseAlone) {
