@@ -24,7 +24,10 @@ void connect(ConnSlot& s) {
         s.conn = s.previous->connection();
         return;
     }
-    s.conn = db::Connection::open(s.source, s.password.isEmpty() ? QString(kProgramPassword) : s.password);
+    const QString password = s.password.isEmpty() ? QString(kProgramPassword) : s.password;
+    // The import source is somebody's file to read from: it is never written.
+    s.conn = &s == &at(Slot::Import) ? db::Connection::openReadOnly(s.source, password)
+                                     : db::Connection::open(s.source, password);
 }
 
 // Cancel while opening is fatal: the slot is marked closed and the program ends.

@@ -39,8 +39,9 @@ inline void announceMemberDbReplaced() {
     emit MemberDbEvents::instance().replaced();
 }
 
-// Opens path with the program's key and reads its version row: true when it is a
-// database of this program. description receives the engine's reason otherwise.
+// Opens path read-only with the program's key, reads its version row and checks every
+// page: true when it is a whole database of this program. description receives the
+// engine's reason otherwise.
 bool IsProgramDatabase(const QString& path, QString* description = nullptr);
 
 

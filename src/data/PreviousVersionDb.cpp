@@ -80,7 +80,7 @@ std::shared_ptr<PreviousVersionDb> openPreviousVersionDb(const QString& path) {
         break;
     }
     try {
-        return std::make_shared<SqlCipherFile>(db::Connection::open(path, kPreviousVersionPassword));
+        return std::make_shared<SqlCipherFile>(db::Connection::openReadOnly(path, kPreviousVersionPassword));
     } catch (const RuntimeError& e) {
         throw RuntimeError(kPreviousNotADatabase,
                            "旧版KVR-Chartのデータベースファイルとして開けません。\r\n" + e.description);

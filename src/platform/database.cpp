@@ -432,33 +432,37 @@ int hotJournalPageSize(const QString& path) {
 
 } // namespace
 
-std::shared_ptr<Connection> Connection::openFile(const QString& path, const QString& password, bool create) {
+std::shared_ptr<Connection> Connection::openFile(const QString& path, const QString& password, Mode mode) {
     settleLocalTimeZone();
-    if (create) return openWithPageSize(path, password, true, kNewDatabasePageSize);
+    if (mode == Mode::Create) return openWithPageSize(path, password, mode, kNewDatabasePageSize);
+    if (mode == Mode::Read && fileSize(path + "-journal") > 0)
+        throw RuntimeError(SQLITE_BUSY, describeError(SQLITE_BUSY, "database is in use or was interrupted: " + path));
     // Files made by this program have 4 KiB pages; files of older versions 1 KiB pages.
     // The page size is not readable without the key: a file whose size is no multiple of
     // 4 KiB has small pages, any other is tried with large pages first.
     const int journalPages = hotJournalPageSize(path);
-    if (journalPages) return openWithPageSize(path, password, false, journalPages);
+    if (journalPages) return openWithPageSize(path, password, mode, journalPages);
     const qint64 size = fileSize(path);
     if (size > 0 && size % kNewDatabasePageSize == 0) {
         try {
-            return openWithPageSize(path, password, false, kNewDatabasePageSize);
+            return openWithPageSize(path, password, mode, kNewDatabasePageSize);
         } catch (const RuntimeError& e) {
             if ((e.number & 0xFF) != SQLITE_NOTADB) throw;
         }
     }
-    return openWithPageSize(path, password, false, 1024);
+    return openWithPageSize(path, password, mode, 1024);
 }
 
-std::shared_ptr<Connection> Connection::openWithPageSize(const QString& path, const QString& password,
-                                                         bool create, int pageSize) {
+std::shared_ptr<Connection> Connection::openWithPageSize(const QString& path, const QString& password, Mode mode,
+                                                         int pageSize) {
     ++gOpenCount;
     std::shared_ptr<Connection> c(new Connection());
     c->path_ = path;
+    const bool create = mode == Mode::Create;
     if (create && QFileInfo::exists(path)) throw RuntimeError(SQLITE_CANTOPEN, "file exists: " + path);
     QByteArray p = QFileInfo(path).absoluteFilePath().toUtf8();
-    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    const int flags = mode == Mode::Read ? SQLITE_OPEN_READONLY
+                                         : SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(p.constData(), &c->db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         QString msg = c->db_ ? QString::fromUtf8(sqlite3_errmsg(c->db_)) : QString("out of memory");
@@ -479,6 +483,7 @@ std::shared_ptr<Connection> Connection::openWithPageSize(const QString& path, co
         c->close();
         throw;
     }
+    if (mode == Mode::Read) return c;
     // A truncated (not deleted) rollback journal keeps every commit all-or-nothing and
     // durable while sparing the folder sync of each commit. 8 MiB of page cache holds the
     // examination table's indexes of a large member database.
@@ -488,11 +493,15 @@ std::shared_ptr<Connection> Connection::openWithPageSize(const QString& path, co
 }
 
 std::shared_ptr<Connection> Connection::open(const QString& path, const QString& password) {
-    return openFile(path, password, false);
+    return openFile(path, password, Mode::Write);
 }
 
 std::shared_ptr<Connection> Connection::create(const QString& path, const QString& password) {
-    return openFile(path, password, true);
+    return openFile(path, password, Mode::Create);
+}
+
+std::shared_ptr<Connection> Connection::openReadOnly(const QString& path, const QString& password) {
+    return openFile(path, password, Mode::Read);
 }
 
 Connection::~Connection() {

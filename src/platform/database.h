@@ -84,6 +84,11 @@ public:
     static std::shared_ptr<Connection> open(const QString& path, const QString& password);
     // Creates a new keyed database file (fails when it exists).
     static std::shared_ptr<Connection> create(const QString& path, const QString& password);
+    // Opens an existing keyed database file that is only read (a backup or another
+    // program's file): nothing is ever written into it or beside it. A file with a
+    // rollback journal beside it (an interrupted change) is refused, since reading it
+    // without playing the journal back would show a half-made change.
+    static std::shared_ptr<Connection> openReadOnly(const QString& path, const QString& password);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -124,9 +129,10 @@ public:
 private:
     friend class Recordset;
     Connection();
-    static std::shared_ptr<Connection> openFile(const QString& path, const QString& password, bool create);
-    static std::shared_ptr<Connection> openWithPageSize(const QString& path, const QString& password,
-                                                        bool create, int pageSize);
+    enum class Mode { Write, Create, Read };
+    static std::shared_ptr<Connection> openFile(const QString& path, const QString& password, Mode mode);
+    static std::shared_ptr<Connection> openWithPageSize(const QString& path, const QString& password, Mode mode,
+                                                        int pageSize);
     sqlite3* db_ = nullptr;
     QString path_;
     std::unique_ptr<StatementCache> cache_;

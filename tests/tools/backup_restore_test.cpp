@@ -196,6 +196,32 @@ TEST_F(BackupTest, RestoreRefusalsLeaveTheDatabaseAlone) {
     db::Connection::create(otherKey, "another password")->execute("CREATE TABLE TVersion (ID INTEGER)");
     const QString noVersion = memberFolder() + "/noversion.MDB";
     db::Connection::create(noVersion, kProgramPassword)->execute("CREATE TABLE TPatient (ID INTEGER)");
+    // A backup with one page in the middle overwritten: its first pages read well.
+    const QString damaged = memberFolder() + "/damaged.MDB";
+    ASSERT_TRUE(QFile::copy(memberPath(), damaged));
+    {
+        QFile f(damaged);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_GE(f.size(), 8 * 4096);
+        f.seek(f.size() / 4096 / 2 * 4096);
+        f.write(QByteArray(4096, '\x5a'));
+    }
+    const QString empty = memberFolder() + "/empty.MDB";
+    test::writeFile(empty, "");
+    const QString half = memberFolder() + "/half.MDB";
+    {
+        QFile f(memberPath());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        test::writeFile(half, f.read(f.size() / 2));
+    }
+    const QString plain = memberFolder() + "/plain.MDB";
+    db::Connection::create(plain, "")->execute("CREATE TABLE TVersion (ID INTEGER)");
+    // A whole backup with an interrupted change's journal beside it: reading it would
+    // mean playing the journal back into the user's file.
+    const QString withJournal = memberFolder() + "/journal.MDB";
+    ASSERT_TRUE(QFile::copy(memberPath(), withJournal));
+    test::writeFile(withJournal + "-journal", QByteArray(512, 'j'));
+    const QByteArray journalBefore = hashOf(withJournal + "-journal"), sourceBefore = hashOf(withJournal);
     struct Case {
         QString source;
         MsgResult answer;
@@ -207,6 +233,11 @@ TEST_F(BackupTest, RestoreRefusalsLeaveTheDatabaseAlone) {
         {text, MsgResult::Yes, "指定エラー"},
         {otherKey, MsgResult::Yes, "指定エラー"},
         {noVersion, MsgResult::Yes, "指定エラー"},
+        {damaged, MsgResult::Yes, "指定エラー"},
+        {empty, MsgResult::Yes, "指定エラー"},
+        {half, MsgResult::Yes, "指定エラー"},
+        {plain, MsgResult::Yes, "指定エラー"},
+        {withJournal, MsgResult::Yes, "指定エラー"},
     };
     for (const Case& c : cases) {
         t.boxes->clear();
@@ -223,6 +254,26 @@ TEST_F(BackupTest, RestoreRefusalsLeaveTheDatabaseAlone) {
         QStringLiteral("復元元のファイルはKVR-DBのデータベースではないか、壊れています。処理を中止します。")));
     EXPECT_EQ(hashOf(memberPath()), before);
     EXPECT_FALSE(QFileInfo::exists(memberFolder() + "/KVR-DB-123456_20240814_1630.MDB"));
+    EXPECT_EQ(hashOf(withJournal + "-journal"), journalBefore);
+    EXPECT_EQ(hashOf(withJournal), sourceBefore);
+}
+
+TEST_F(BackupTest, RestoreReadsAReadOnlyBackupWithoutWritingBesideIt) {
+    const QString folder = memberFolder() + "/locked";
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString backup = folder + "/KVR-DB-123456_20240801_0900.MDB";
+    ASSERT_TRUE(QFile::copy(memberPath(), backup));
+    const QByteArray backupHash = hashOf(backup);
+    addPatient(7);
+    QFile::setPermissions(backup, QFile::ReadOwner);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+    t.boxes->answer(MsgResult::Yes);
+    const RestoreOutcome out = RestoreMemberDb(backup);
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_TRUE(out.restored);
+    EXPECT_EQ(hashOf(backup), backupHash);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(backup).fileName()});
+    EXPECT_EQ(hashOf(memberPath()), backupHash);
 }
 
 TEST_F(BackupTest, BackupWindowOfTheProgramEnd) {
