@@ -46,4 +46,8 @@ public:
     bool ImportOldDatabase(const QString& path);
 };
 
+// Where the old-format conversion builds the new member database (in the member folder)
+// before renaming it over the old one.
+QString ConversionStagingPath();
+
 } // namespace kvr

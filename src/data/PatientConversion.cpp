@@ -1,20 +1,28 @@
 // Conversion of an old-format member database (TPatient with a date "BirthDay" and a
 // boolean "Sex") into the current format: the old file is kept under a dated name,
-// the member database starts again from the template, and patients 1-30 with their
-// examinations are imported from the dated copy.
+// a copy of the template beside the member database receives patients 1-30 with their
+// examinations from the dated copy, and then replaces the member database in one rename.
 #include "CPatient.h"
 
 #include "CNextAutoNumber.h"
 #include "SchemaMaintenance.h"
 #include "data/ADODBMain.h"
+#include "platform/disk.h"
 #include "platform/passwords.h"
 #include "platform/services.h"
 #include "shell/AppState.h"
 #include "shell/FileUtil.h"
 
+#include <QFile>
 #include <QFileInfo>
 
+#include <cstdio>
+
 namespace kvr {
+
+QString ConversionStagingPath() {
+    return app().MemberFolder + "/.KVR-DB-converting.MDB";
+}
 
 bool CPatient::CheckOldFormat() {
     if (!QFileInfo::exists(app().MemberFolder + "/KVR-DB.MDB")) return false;
@@ -37,21 +45,27 @@ int CPatient::CheckTable() {
         app().MemberFolder + "/" + "KVR-DB" + "_" + now().toString("yyyyMMdd_HHmm") + ".mdb";
     const QString templateDb = deliveredFolder() + "/KVR-DB_ORG.MDB";
 
-    // The files are swapped with the member connection closed.
+    // The files are swapped with the member connection closed. The new database is made
+    // beside the old one from the template, filled, and only then renamed over it: until
+    // that rename the member database is the old file, untouched.
     CloseMemberDbForce();
+    const QString staging = ConversionStagingPath();
+    DeleteFile(staging + "-journal");
+    DeleteFile(staging);
     if (QFileInfo::exists(oldCopy)) DeleteFile(oldCopy);
-    // Without the dated copy the member database is not touched at all.
-    const bool copied = CopyFile(memberDb, oldCopy);
-    bool ok = false;
-    if (copied) {
-        DeleteFile(memberDb);
-        if (CopyFile(templateDb, memberDb)) ok = ImportOldDatabase(oldCopy);
+    bool ok = CopyFile(memberDb, oldCopy) && CopyFile(templateDb, staging);
+    if (ok) {
+        setMemberSource(staging);
+        ok = ImportOldDatabase(oldCopy);
+        setMemberSource(memberDb);
     }
+    ok = ok && ::rename(QFile::encodeName(staging).constData(), QFile::encodeName(memberDb).constData()) == 0;
+    if (ok) SyncToDisk(app().MemberFolder, true);
+    DeleteFile(staging + "-journal");
     if (!ok) {
         CloseMemberDbForce();
         CloseImportDbForce();
-        waitMs(1000);
-        if (copied) CopyFile(oldCopy, memberDb);
+        DeleteFile(staging);
         msgBox("旧形式のデータベースを最新形式に変換できませんでした。\r\n\r\nヴェルダ学会事務局へ連絡をお願"
                "いします。",
                "変換エラー", MsgButtons::Ok, MsgIcon::Critical);

@@ -4,6 +4,7 @@
 #include "data/SchemaMaintenance.h"
 #include "exam/CExamData.h"
 #include "member_db_fixture.h"
+#include "support/kill_child.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -150,30 +151,34 @@ TEST_F(MaintenanceTest, FailingStatementRetriesSilentlyThenShowsTheLabelledBox) 
 
 // ------------------------------------------------------------------ old-format conversion
 
+// An old-format member database (date BirthDay, boolean Sex) at path.
+void writeOldFormatDb(const QString& path, bool withExams) {
+    auto c = db::Connection::create(path, kProgramPassword);
+    c->execute("CREATE TABLE TPatient (ID INTEGER NOT NULL PRIMARY KEY, KalteNumber VARCHAR(50), Name "
+               "VARCHAR(100), BirthDay DATETIME, Sex BIT, TEL VARCHAR(50), \"UpDate\" DATETIME)");
+    c->execute("INSERT INTO TPatient VALUES (1, 'A-1', '旧　一郎', '1960-05-06 00:00:00', 1, NULL, NULL), "
+               "(2, 'A-2', '旧　花子', NULL, 0, '03', NULL), "
+               "(31, 'A-31', '対象外', '1970-01-01 00:00:00', 1, '', NULL)");
+    if (withExams) {
+        c->execute("CREATE TABLE TExamData (ID INTEGER NOT NULL PRIMARY KEY, PatientID INTEGER, ExamDate "
+                   "DATETIME, \"Row\" INTEGER, Examination INTEGER, SubExam INTEGER, CommentID SMALLINT, "
+                   "Comment VARCHAR(100), Data1 VARCHAR(144), Bui VARCHAR(192))");
+        c->execute("INSERT INTO TExamData VALUES "
+                   "(5, 1, '2010-04-01 00:00:00', 0, 2, 2, 2, 'old', '  3  4', '-32768'), "
+                   "(6, 1, '2010-05-01 00:00:00', 0, 2, 2, 7, 'x', '', ''), "
+                   "(7, 31, '2010-04-01 00:00:00', 0, 2, 2, 1, '', '', '')");
+    }
+    c->close();
+}
+
 class ConversionTest : public MaintenanceTest {
 protected:
-    // Replaces the member database with an old-format one (date BirthDay, boolean Sex)
-    // and puts the previous base database beside it.
+    // Replaces the member database with an old-format one and puts the previous base
+    // database beside it.
     void makeOldFormatMember(bool withExams) {
         closeAllConnections();
         QFile::remove(memberPath());
-        auto c = db::Connection::create(memberPath(), kProgramPassword);
-        c->execute("CREATE TABLE TPatient (ID INTEGER NOT NULL PRIMARY KEY, KalteNumber VARCHAR(50), Name "
-                   "VARCHAR(100), BirthDay DATETIME, Sex BIT, TEL VARCHAR(50), \"UpDate\" DATETIME)");
-        c->execute(
-            "INSERT INTO TPatient VALUES (1, 'A-1', '旧　一郎', '1960-05-06 00:00:00', 1, NULL, NULL), "
-            "(2, 'A-2', '旧　花子', NULL, 0, '03', NULL), "
-            "(31, 'A-31', '対象外', '1970-01-01 00:00:00', 1, '', NULL)");
-        if (withExams) {
-            c->execute("CREATE TABLE TExamData (ID INTEGER NOT NULL PRIMARY KEY, PatientID INTEGER, ExamDate "
-                       "DATETIME, \"Row\" INTEGER, Examination INTEGER, SubExam INTEGER, CommentID SMALLINT, "
-                       "Comment VARCHAR(100), Data1 VARCHAR(144), Bui VARCHAR(192))");
-            c->execute("INSERT INTO TExamData VALUES "
-                       "(5, 1, '2010-04-01 00:00:00', 0, 2, 2, 2, 'old', '  3  4', '-32768'), "
-                       "(6, 1, '2010-05-01 00:00:00', 0, 2, 2, 7, 'x', '', ''), "
-                       "(7, 31, '2010-04-01 00:00:00', 0, 2, 2, 1, '', '', '')");
-        }
-        c->close();
+        writeOldFormatDb(memberPath(), withExams);
         writeText(baseFile(), "previous base database");
     }
 };
@@ -225,6 +230,71 @@ TEST_F(ConversionTest, FailedConversionRestoresTheOldFileByteForByte) {
     EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
     EXPECT_EQ(slot(Slot::Member).open, 0);
     EXPECT_EQ(slot(Slot::Import).open, 0);
+}
+
+// The conversion killed at each of its file operations: the member database is always
+// there, whole, and is either the old file as it was (and the next start converts it) or
+// the converted one with every patient and examination.
+TEST(ConversionKillChild, Convert) {
+    const QString work = test::KillWork();
+    if (work.isEmpty()) GTEST_SKIP() << "runs only as the child of ConversionKill";
+    test::TestServices t = test::installTestServices();
+    t.paths->app = work;
+    closeAllConnections();
+    resetAppState();
+    ResetDataObjects();
+    app().MemberNo = "123456";
+    app().MemberFolder = work + "/123456";
+    app().MemberDbFile = "/KVR-DB-123456.MDB";
+    setMemberSource(app().memberDbPath());
+    QElapsedTimer timer;
+    test::ReportReady(timer);
+    const int result = ThePatient().CheckTable();
+    test::ReportDone(result, timer);
+}
+
+class ConversionKill : public test::KillTest {
+protected:
+    static QByteArray hashOf(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+                                           : QByteArray();
+    }
+};
+
+TEST_F(ConversionKill, AKilledConversionLeavesTheOldOrTheConvertedDatabase) {
+    const QString member = "/123456/KVR-DB-123456.MDB";
+    ASSERT_TRUE(QDir().mkpath(pristine + "/123456"));
+    writeOldFormatDb(pristine + member, true);
+    writeText(pristine + "/123456/KVR-DB.MDB", "previous base database");
+    ASSERT_TRUE(QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", pristine + "/KVR-DB_ORG.MDB"));
+    const QByteArray oldHash = hashOf(pristine + member);
+    const test::DoneReport whole = fullRun("ConversionKillChild.Convert");
+    ASSERT_EQ(whole.result, 0);
+    const QList<int> kills = test::FileOpKills(whole.fileOps);
+    ASSERT_GE(kills.size(), 5) << whole.fileOps.toStdString();
+    int oldKept = 0, converted = 0;
+    for (int k : kills) {
+        QProcessEnvironment env;
+        env.insert(test::kKillAtFileOpVar, QString::number(k));
+        ASSERT_TRUE(run("ConversionKillChild.Convert", -1, env).crashed) << k;
+        ASSERT_TRUE(QFileInfo(work + member).isFile()) << "killed at " << k;
+        if (hashOf(work + member) == oldHash) {
+            ++oldKept;
+            // The next start converts it.
+            QProcessEnvironment again;
+            again.insert(test::kWorkVar, work);
+            EXPECT_EQ(test::ParseDone(test::RunChild("ConversionKillChild.Convert", again, -1)).result, 0) << k;
+        } else {
+            ++converted;
+        }
+        auto c = db::Connection::open(work + member, kProgramPassword);
+        EXPECT_EQ(c->scalar("PRAGMA integrity_check").toString(), "ok") << k;
+        EXPECT_EQ(c->scalar("SELECT count(*) FROM TPatient WHERE ID IN (1, 2, 98, 99)").toInt(), 4) << k;
+        EXPECT_EQ(c->scalar("SELECT count(*) FROM TExamData WHERE PatientID=1").toInt(), 2) << k;
+    }
+    EXPECT_GT(oldKept, 0);
+    EXPECT_GT(converted, 0);
 }
 
 // ------------------------------------------------------------------ item-3 upgrade
