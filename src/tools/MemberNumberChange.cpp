@@ -20,20 +20,32 @@ namespace kvr {
 
 namespace {
 
-// Renames a finished folder into place and makes the new name durable.
+void folderError(const QString& text) {
+    msgBox(text, "エラー", MsgButtons::Ok, MsgIcon::Critical);
+}
+
+// Renames a finished folder into place and makes the new name durable; false (with its
+// box) when the folder's content or its new name cannot be flushed to disk.
 bool renameFolder(const QString& from, const QString& to) {
-    SyncToDisk(from, true);
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
-        msgBox("フォルダ名を変更できません。\r\n\r\n" + from + "\r\n→ " + to, "エラー", MsgButtons::Ok,
-               MsgIcon::Critical);
+    if (!SyncToDisk(from, true)) {
+        folderError("フォルダの内容をディスクに書き込めません。\r\n\r\n" + from);
         return false;
     }
-    SyncToDisk(QFileInfo(to).absolutePath(), true);
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+        folderError("フォルダ名を変更できません。\r\n\r\n" + from + "\r\n→ " + to);
+        return false;
+    }
+    if (!SyncToDisk(QFileInfo(to).absolutePath(), true)) {
+        folderError("フォルダ名の変更をディスクに書き込めません。\r\n\r\n" + to);
+        return false;
+    }
     return true;
 }
 
 // Removes a folder so that it is gone in one step: renamed to a hidden name first,
 // then deleted. An interruption leaves the hidden folder, never half of the old one.
+// (A folder flush that fails here is harmless: the folder's data exist twice until the
+// removal, under the new number and in the set-aside copy.)
 bool removeFolderAtOnce(const QString& folder, const QString& stamp) {
     const QFileInfo fi(folder);
     const QString parent = fi.absolutePath();
@@ -92,19 +104,34 @@ MemberNoChange ChangeMemberNumber(const QString& newNoText, const std::function<
     const QString setAsideWork = appFolder() + "/." + QFileInfo(setAside).fileName() + ".copying";
     DeleteFolder(newWork);
     DeleteFolder(setAsideWork);
+    // Both are complete before either becomes visible; a failure on the way leaves
+    // neither, and a retry starts clean.
+    auto abandon = [&] {
+        DeleteFolder(newWork);
+        DeleteFolder(setAsideWork);
+        return MemberNoChange::Failed;
+    };
     step(1);
-    if (!MakeFolder(newWork)) return MemberNoChange::Failed;
+    if (!MakeFolder(newWork)) return abandon();
     const QString newDbFile = "/KVR-DB-" + newNo + ".MDB";
     step(2);
     // CopyFile writes a temporary file, flushes it and renames it into place.
-    if (!CopyFile(a.memberDbPath(), newWork + newDbFile)) return MemberNoChange::Failed;
+    if (!CopyFile(a.memberDbPath(), newWork + newDbFile)) return abandon();
     // The copy carries the new number as its clinic code before it becomes visible, so
     // a power cut after the rename never leaves the new folder naming the old member.
-    if (!stampClinicCode(newWork + newDbFile, newNo, a.memberDbPath())) return MemberNoChange::Failed;
-    if (!renameFolder(newWork, newFolder)) return MemberNoChange::Failed;
+    if (!stampClinicCode(newWork + newDbFile, newNo, a.memberDbPath())) return abandon();
+    if (!CopyFolder(a.MemberFolder, setAsideWork, 0)) return abandon();
     step(3);
-    if (!CopyFolder(a.MemberFolder, setAsideWork, 0)) return MemberNoChange::Failed;
-    if (!renameFolder(setAsideWork, setAside)) return MemberNoChange::Failed;
+    if (!renameFolder(newWork, newFolder)) {
+        if (QFileInfo::exists(newFolder)) removeFolderAtOnce(newFolder, stamp);
+        return abandon();
+    }
+    if (!renameFolder(setAsideWork, setAside)) {
+        // The new folder goes again: the change happens whole or not at all.
+        removeFolderAtOnce(newFolder, stamp);
+        if (QFileInfo::exists(setAside)) removeFolderAtOnce(setAside, stamp);
+        return abandon();
+    }
     step(4);
     if (!removeFolderAtOnce(a.MemberFolder, stamp)) return MemberNoChange::Failed;
     step(5);

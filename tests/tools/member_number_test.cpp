@@ -152,6 +152,25 @@ TEST_F(MemberNumberChangeTest, FullWidthNumberMovesTheDatabaseAndKeepsTheOldFold
                     "完了", MsgIcon::Information);
 }
 
+TEST_F(MemberNumberChangeTest, AFailedSetAsideCopyLeavesNoNewFolderAndARetrySucceeds) {
+    // Something in the way of the set-aside copy's work folder (a disk full, say).
+    const QString blocker = appFolder() + "/." + kOld + "_20240814_163000.copying";
+    test::writeFile(blocker, "in the way");
+    EXPECT_EQ(ChangeMemberNumber(kNew), MemberNoChange::Failed);
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_TRUE(t.boxes->shown[0].text.startsWith("フォルダ間ファイルコピー(CopyFolder)でエラーが発生しました。"));
+    EXPECT_EQ(folders(appFolder()), QStringList({kOld})) << "neither the new folder nor a work folder is left";
+    EXPECT_EQ(app().MemberNo, kOld);
+    EXPECT_EQ(filesOf(appFolder() + "/" + kOld), beforeFiles);
+
+    QFile::remove(blocker);
+    t.boxes->clear();
+    startAsOldMember();
+    EXPECT_EQ(ChangeMemberNumber(kNew), MemberNoChange::Done);
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+    EXPECT_EQ(memberData(dbOf(appFolder(), kNew)), before);
+}
+
 // ------------------------------------------------------------------ killed changes
 
 const char* const kStepVar = "KVR_KNO_CHANGE_KILL_STEP";
