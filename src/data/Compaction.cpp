@@ -94,7 +94,8 @@ void CompactDatabaseFile(const QString& database, const QString& temp) {
         throw RuntimeError(SQLITE_BUSY, QStringLiteral("データベースが使用中です。") + database);
     if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(database).constData()) != 0)
         raiseOsError(errno, QStringLiteral("最適化したファイルに置き換えられません。"), database);
-    SyncToDisk(QFileInfo(database).absolutePath(), true);
+    if (!SyncToDisk(QFileInfo(database).absolutePath(), true))
+        raiseOsError(errno, QStringLiteral("最適化したファイルへの置き換えを確定できません。"), database);
 }
 
 bool CompactMemberDb() {

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -11,7 +12,9 @@ bool SyncToDisk(const QString& path, bool folder) {
     const int fd = ::open(QFile::encodeName(path).constData(), folder ? O_RDONLY | O_DIRECTORY : O_RDONLY);
     if (fd < 0) return false;
     const bool ok = ::fsync(fd) == 0;
+    const int err = errno;
     ::close(fd);
+    errno = err; // the caller reports the flush's own error
     return ok;
 }
 

@@ -87,7 +87,9 @@ int copyAtomically(const QString& source, const QString& target) {
         ::unlink(QFile::encodeName(tmp).constData());
         return err;
     }
-    SyncToDisk(QFileInfo(target).absolutePath(), true);
+    // The new name is durable only once the folder is flushed: a folder that cannot be
+    // flushed is reported although the complete file is already in place.
+    if (!SyncToDisk(QFileInfo(target).absolutePath(), true)) return errno ? errno : EIO;
     return 0;
 }
 

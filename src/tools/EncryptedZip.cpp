@@ -101,7 +101,12 @@ void WriteEncryptedZip(const QString& archivePath, const QString& file, const QS
         if (!SyncToDisk(tmp)) fail(errno, "圧縮ファイルを書き込めません。" + tmp);
         if (::rename(tmpName.constData(), QFile::encodeName(archivePath).constData()) != 0)
             fail(errno, QString("圧縮ファイルの名前を変更できません。") + QString::fromLocal8Bit(std::strerror(errno)));
-        SyncToDisk(QFileInfo(archivePath).absolutePath(), true);
+        // An archive whose name may not survive a power cut is not reported as written.
+        if (!SyncToDisk(QFileInfo(archivePath).absolutePath(), true)) {
+            const int err = errno;
+            ::unlink(QFile::encodeName(archivePath).constData());
+            fail(err, "圧縮ファイルを書き込めません。" + archivePath);
+        }
     } catch (...) {
         ::unlink(tmpName.constData());
         throw;

@@ -57,12 +57,13 @@ MemberFolderResult CreateMemberFolder(const QString& memberFolder, const QString
     }
     waitMs(1000);
     if (prepare) prepare(staging + dbFile);
-    SyncToDisk(staging, true);
-    if (!renamePath(staging, memberFolder)) {
+    if (!SyncToDisk(staging, true) || !renamePath(staging, memberFolder)) {
         QDir(staging).removeRecursively();
         return MemberFolderResult::FolderFailed;
     }
-    SyncToDisk(QFileInfo(memberFolder).absolutePath(), true);
+    // A folder whose name may not survive a power cut ends this start; the next start
+    // finds the folder complete or not there at all.
+    if (!SyncToDisk(QFileInfo(memberFolder).absolutePath(), true)) return MemberFolderResult::FolderFailed;
     return MemberFolderResult::Ready;
 }
 
@@ -78,13 +79,31 @@ MemberFolderResult RepairMemberFolder(const QString& memberFolder, const QString
     if (QFileInfo(temporary).isFile()) {
         const bool sameSize =
             !QFileInfo(baseDb).isFile() || QFileInfo(baseDb).size() == QFileInfo(temporary).size();
-        if (sameSize && IsCompleteDatabase(temporary) && renamePath(temporary, database)) {
-            SyncToDisk(memberFolder, true);
-            return MemberFolderResult::Ready;
-        }
+        if (sameSize && IsCompleteDatabase(temporary) && renamePath(temporary, database))
+            return SyncToDisk(memberFolder, true) ? MemberFolderResult::Ready : MemberFolderResult::CopyFailed;
         QFile::remove(temporary);
     }
     return CopyFile(baseDb, database) ? MemberFolderResult::Ready : MemberFolderResult::CopyFailed;
+}
+
+int RemoveLeftovers(const QString& programFolder, const QString& memberFolder, const QString& pdfFolder) {
+    int removed = 0;
+    auto sweep = [&](const QString& folder, const QStringList& files, const QStringList& folders) {
+        if (folder.isEmpty() || !QFileInfo(folder).isDir()) return;
+        QDir dir(folder);
+        for (const QString& name : dir.entryList(files, QDir::Files | QDir::Hidden | QDir::System))
+            removed += QFile::remove(dir.filePath(name));
+        for (const QString& name : dir.entryList(folders, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+            removed += QDir(dir.filePath(name)).removeRecursively();
+    };
+    sweep(programFolder, {"*" + QString(kCopyTemporarySuffix)}, {".*.creating", ".*.copying", ".*.removing", ".*.new"});
+    if (memberFolder != programFolder) sweep(memberFolder, {"*" + QString(kCopyTemporarySuffix)}, {});
+    sweep(pdfFolder, {".*.part"}, {});
+    if (removed) {
+        SyncToDisk(programFolder, true);
+        SyncToDisk(memberFolder, true);
+    }
+    return removed;
 }
 
 } // namespace kvr
