@@ -21,6 +21,11 @@ using namespace kvr;
 
 namespace {
 
+void writeText(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly)) f.write(text);
+}
+
 QByteArray readFile(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -266,6 +271,35 @@ TEST_F(StartupTest, ANewMemberFolderAppearsOnlyWithItsCompleteDatabase) {
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).filter(".MDB", Qt::CaseSensitive).first(),
               "KVR-DB-765432.MDB");
     EXPECT_TRUE(QDir(folder).entryList({"*.kvrtmp"}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(StartupTest, AStartRemovesWhatInterruptedFileOperationsLeft) {
+    provideBaseDb();
+    t.boxes->answer(MsgResult::Yes);
+    ASSERT_TRUE(start("123456"));
+    closeAllConnections();
+    const QString app = t.paths->app, member = app + "/123456", pdf = t.paths->desktop + "/KVR-DB-SAVE";
+    const QStringList leftFiles = {app + "/KVR-DB.MDB.kvrtmp", member + "/KVR-DB-123456_20240801_0900.MDB.kvrtmp",
+                                   pdf + "/.P01_chart.pdf.part"};
+    const QStringList leftFolders = {app + "/.654321_20240814_163000.creating",
+                                     app + "/.123456_20240814_163000.copying",
+                                     app + "/.123456_20240814_163000.removing", app + "/.777777.new"};
+    // What the user keeps there stays.
+    const QStringList kept = {member + "/KVR.INI", member + "/notes.kvrtmp.txt", pdf + "/P01_chart.pdf",
+                              app + "/VQKVRDBVerUp.new", member + "/KVR-DB-123456.MDB"};
+    for (const QString& f : leftFiles + kept)
+        if (!QFileInfo::exists(f)) writeText(f, "x");
+    for (const QString& d : leftFolders) {
+        QDir().mkpath(d);
+        writeText(d + "/KVR-DB-123456.MDB", "part");
+    }
+    t.boxes->clear();
+    ASSERT_TRUE(start("123456"));
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+    for (const QString& p : leftFiles + leftFolders)
+        EXPECT_FALSE(QFileInfo::exists(p)) << p.toStdString();
+    for (const QString& p : kept)
+        EXPECT_TRUE(QFileInfo::exists(p)) << p.toStdString();
 }
 
 } // namespace

@@ -36,6 +36,15 @@ MemberFolderResult CreateMemberFolder(const QString& memberFolder, const QString
 MemberFolderResult RepairMemberFolder(const QString& memberFolder, const QString& dbFile,
                                       const QString& baseDb);
 
+// Removes what interrupted file operations of an earlier run left (this run holds the
+// program lock, so none of them is still in progress): copies' temporary files
+// ("*.kvrtmp") in the program folder and the member folder, the hidden work folders of a
+// member number change (".*.creating", ".*.copying", ".*.removing") and of a first start
+// (".*.new") in the program folder, and the hidden partial PDF files (".*.part") in the
+// PDF folder. Each of them is only ever an unfinished copy of data kept elsewhere.
+// Returns how many entries were removed.
+int RemoveLeftovers(const QString& programFolder, const QString& memberFolder, const QString& pdfFolder);
+
 // True when path is a complete keyed database of the program.
 bool IsCompleteDatabase(const QString& path);
 

@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "MemberFolder.h"
 #include "PFrmSplash.h"
 #include "chart/PFrmChartDR.h"
 #include "chart/ToothPictures.h"
@@ -163,6 +164,7 @@ bool Main(const StartupOptions& options) {
 
     // 5.
     InitAppPaths();
+    RemoveLeftovers(appFolder(), a.MemberFolder, a.SaveFolder);
 
     // 6. The database version.
     if (!CheckDbVersion()) {
