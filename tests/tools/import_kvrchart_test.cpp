@@ -113,6 +113,32 @@ TEST_F(ImportTest, FilesThatCannotBeImportedAreRefusedBeforeAnyDeletion) {
     test::writeFile(t.paths->app + "/notes.MDB", "これはデータベースではありません");
     const QString dateTest = t.paths->app + "/DateTest.MDB";
     const bool haveAccess = test::copyDateTestFile(dateTest);
+    const QString whole = t.paths->app + "/whole.MDB";
+    previous({1})->close();
+    QFile::rename(t.paths->app + "/VAZUZ2.MDB", whole);
+    QFile wholeFile(whole);
+    ASSERT_TRUE(wholeFile.open(QIODevice::ReadOnly));
+    const QByteArray wholeBytes = wholeFile.readAll();
+    test::writeFile(t.paths->app + "/empty.MDB", "");
+    test::writeFile(t.paths->app + "/half.MDB", wholeBytes.left(wholeBytes.size() / 2));
+    test::writeFile(t.paths->app + "/archive.MDB", QByteArray("PK\x03\x04", 4) + QByteArray(4000, '\0'));
+    db::Connection::create(t.paths->app + "/plain.MDB", "")->execute("CREATE TABLE TPatient (ID INTEGER)");
+    // A gigabyte whose first pages are random bytes (the rest unwritten): refused from its
+    // first page, without reading it all.
+    {
+        QFile big(t.paths->app + "/random.MDB");
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+        QByteArray noise(1 << 16, '\0');
+        for (int i = 0; i < noise.size(); ++i)
+            noise[i] = char((i * 2654435761u) >> 13);
+        big.write(noise);
+        ASSERT_TRUE(big.resize(qint64(1) << 30));
+    }
+    // A whole file with an interrupted change's journal beside it: reading it would mean
+    // playing the journal back into the user's file.
+    const QString journaled = t.paths->app + "/journaled.MDB";
+    test::writeFile(journaled, wholeBytes);
+    test::writeFile(journaled + "-journal", QByteArray(512, 'j'));
 
     const QString notSpecified = "インポートする旧版KVR-ChartのDBファイルが指定されていません。";
     const struct {
@@ -128,6 +154,12 @@ TEST_F(ImportTest, FilesThatCannotBeImportedAreRefusedBeforeAnyDeletion) {
         {t.paths->app + "/notes.MDB", ImportOutcome::NotReadable, "指定されたファイルは旧版KVR-ChartのDBファイルとして読み込めません。"},
         {t.paths->app + "/no-exams.MDB", ImportOutcome::NotReadable, "指定されたファイルには旧版KVR-Chartのデータ（TExamData）がありません。"},
         {dateTest, ImportOutcome::NotReadable, "指定されたファイルには旧版KVR-Chartのデータ（TPatient、TExamData）がありません。"},
+        {t.paths->app + "/empty.MDB", ImportOutcome::NotReadable, "指定されたファイルには旧版KVR-Chartのデータ（TPatient、TExamData）がありません。"},
+        {t.paths->app + "/half.MDB", ImportOutcome::NotReadable, "指定されたファイルは旧版KVR-ChartのDBファイルとして読み込めません。"},
+        {t.paths->app + "/archive.MDB", ImportOutcome::NotReadable, "指定されたファイルは旧版KVR-ChartのDBファイルとして読み込めません。"},
+        {t.paths->app + "/plain.MDB", ImportOutcome::NotReadable, "指定されたファイルは旧版KVR-ChartのDBファイルとして読み込めません。"},
+        {t.paths->app + "/random.MDB", ImportOutcome::NotReadable, "指定されたファイルは旧版KVR-ChartのDBファイルとして読み込めません。"},
+        {journaled, ImportOutcome::NotReadable, "指定されたファイルは旧版KVR-ChartのDBファイルとして読み込めません。"},
     };
     const QByteArray before = hashOf(memberPath());
     for (const auto& c : cases) {
@@ -135,13 +167,15 @@ TEST_F(ImportTest, FilesThatCannotBeImportedAreRefusedBeforeAnyDeletion) {
         t.boxes->clear();
         EXPECT_EQ(ImportKVRChart(c.path, ReplaceAllCases), c.outcome) << c.path.toStdString();
         ASSERT_EQ(t.boxes->shown.size(), 1) << c.path.toStdString();
-        EXPECT_TRUE(t.boxes->shown[0].text.startsWith(c.textStart)) << t.boxes->shown[0].text.toStdString();
+        EXPECT_TRUE(t.boxes->shown[0].text.startsWith(c.textStart)) << c.path.toStdString() << ": " << t.boxes->shown[0].text.toStdString();
         EXPECT_EQ(t.boxes->shown[0].title, "指定エラー");
         EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
     }
     closeAllConnections();
     EXPECT_EQ(hashOf(memberPath()), before);
     EXPECT_EQ(compactions, 0);
+    EXPECT_EQ(hashOf(journaled), hashOf(whole));
+    EXPECT_EQ(hashOf(journaled + "-journal"), QCryptographicHash::hash(QByteArray(512, 'j'), QCryptographicHash::Sha256));
 }
 
 TEST_F(ImportTest, NoToTheQuestionChangesNothing) {
