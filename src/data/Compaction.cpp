@@ -13,6 +13,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <cerrno>
+#include <future>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -51,7 +52,7 @@ QString CompactionTempPath() {
 }
 
 void CheckDatabaseIntegrity(const QString& path) {
-    db::ConnectionPtr c = db::Connection::open(path, kProgramPassword);
+    db::ConnectionPtr c = db::Connection::openReadOnly(path, kProgramPassword);
     const QString result = c->scalar("PRAGMA integrity_check").toString();
     c->close();
     if (result != "ok")
@@ -86,8 +87,13 @@ void CompactDatabaseFile(const QString& database, const QString& temp) {
         if (!sameSchema)
             throw RuntimeError(SQLITE_CORRUPT, QStringLiteral("最適化したファイルのテーブルが元のファイルと一致しません。"));
     }
-    if (!SyncToDisk(temp)) raiseOsError(errno, QStringLiteral("一時ファイルを書き込めません。"), temp);
-    CheckDatabaseIntegrity(temp);
+    // The copy is checked (read back through a connection of its own) while its pages go
+    // to disk: both must succeed before it may replace the original.
+    std::future<void> check = std::async(std::launch::async, [temp] { CheckDatabaseIntegrity(temp); });
+    const bool flushed = SyncToDisk(temp);
+    const int flushError = errno;
+    check.get();
+    if (!flushed) raiseOsError(flushError, QStringLiteral("一時ファイルを書き込めません。"), temp);
 
     // A journal left with content would be rolled back into the new file: refuse then.
     if (QFileInfo(database + "-journal").size() > 0)

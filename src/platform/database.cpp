@@ -6,6 +6,7 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <atomic>
 #include <cstring>
 #include <deque>
 
@@ -400,7 +401,7 @@ QDateTime dateFromDb(const QString& text) {
 // ------------------------------------------------------------------ connection
 
 namespace {
-int gOpenCount = 0;
+std::atomic<int> gOpenCount{0};
 }
 
 int Connection::openCount() {
