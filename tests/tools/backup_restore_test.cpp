@@ -214,6 +214,16 @@ TEST_F(BackupTest, RestoreRefusalsLeaveTheDatabaseAlone) {
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         test::writeFile(half, f.read(f.size() / 2));
     }
+    const QString noise = memberFolder() + "/noise.MDB"; // a gigabyte, random at its start
+    {
+        QFile f(noise);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        QByteArray bytes(1 << 16, '\0');
+        for (int i = 0; i < bytes.size(); ++i)
+            bytes[i] = char((i * 2654435761u) >> 11);
+        f.write(bytes);
+        ASSERT_TRUE(f.resize(qint64(1) << 30));
+    }
     const QString plain = memberFolder() + "/plain.MDB";
     db::Connection::create(plain, "")->execute("CREATE TABLE TVersion (ID INTEGER)");
     // A whole backup with an interrupted change's journal beside it: reading it would
@@ -238,6 +248,8 @@ TEST_F(BackupTest, RestoreRefusalsLeaveTheDatabaseAlone) {
         {half, MsgResult::Yes, "指定エラー"},
         {plain, MsgResult::Yes, "指定エラー"},
         {withJournal, MsgResult::Yes, "指定エラー"},
+        {noise, MsgResult::Yes, "指定エラー"},
+        {memberFolder() + "/vanished.MDB", MsgResult::Yes, "指定エラー"},
     };
     for (const Case& c : cases) {
         t.boxes->clear();
