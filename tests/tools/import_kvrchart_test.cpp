@@ -212,6 +212,45 @@ TEST_F(ImportTest, CompletedImportCompactsAndSetsTheMarker) {
     EXPECT_EQ(foreignDb(), nullptr);
 }
 
+// A previous file of unusual shape: columns missing from both tables, patient numbers
+// outside 1-30, dates far before and after today, and one patient with 10,000 rows.
+// Exactly the rows numbered 30 or less arrive, every date as it was, the missing text
+// columns read as empty, and nothing else of the member changes.
+TEST_F(ImportTest, AnUnusualPreviousFileImportsExactlyItsCaseRows) {
+    {
+        auto f = previous({});
+        auto c = f->conn();
+        c->beginTransaction();
+        for (int id : {-1, 0, 1, 31, 1000})
+            f->addPatient(id);
+        f->addExams(1, 10000);
+        f->addExams(31, 2);
+        c->commit();
+        c->execute("UPDATE TExamData SET ExamDate='1850-01-01 00:00:00' WHERE ID=500");
+        c->execute("UPDATE TExamData SET ExamDate='2150-12-31 00:00:00' WHERE ID=501");
+        c->execute("CREATE TABLE P2 AS SELECT ID, ClinicCode, KalteNumber, Name, BirthDay, Sex, Post, Address1, "
+                   "Address2, NextExamDate, LastExamDate, Lock, AppName, \"UpDate\" FROM TPatient");
+        c->execute("DROP TABLE TPatient");
+        c->execute("ALTER TABLE P2 RENAME TO TPatient");
+        c->execute("CREATE TABLE E2 AS SELECT ID, PatientID, ExamDate, Row, Examination, SubExam, CommentID, "
+                   "Comment, Data1, Data2, Data3, Bui FROM TExamData");
+        c->execute("DROP TABLE TExamData");
+        c->execute("ALTER TABLE E2 RENAME TO TExamData");
+        f->close();
+    }
+    ASSERT_EQ(runImport(ReplaceAllCases, prevPath), ImportOutcome::Completed);
+    EXPECT_EQ(ints("SELECT ID FROM TPatient ORDER BY ID"), (QList<int>{-1, 0, 1, 98, 99}));
+    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=1").toInt(), 10000);
+    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=31").toInt(), 0);
+    EXPECT_EQ(scalar("SELECT min(ExamDate) || '|' || max(ExamDate) FROM TExamData WHERE PatientID=1").toString(),
+              "1850-01-01 00:00:00|2150-12-31 00:00:00");
+    EXPECT_EQ(scalar("SELECT ifnull(Ruby, '') || '|' || ifnull(TEL, '') || '|' || Name FROM TPatient WHERE ID=1")
+                  .toString(),
+              "||患者1");
+    EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=1 AND ifnull(Data4, '')=''").toInt(), 10000);
+    EXPECT_EQ(scalar("PRAGMA integrity_check").toString(), "ok");
+}
+
 TEST_F(ImportTest, PatientAndExaminationValuesSurviveTheTrip) {
     {
         test::PreviousVersionFile prev(prevPath);
