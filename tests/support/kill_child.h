@@ -88,6 +88,9 @@ inline ChildRun RunChild(const QString& filter, const QProcessEnvironment& extra
                          bool withErrors = false) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // A killed child cannot remove its temporary folders: they go with this one.
+    QTemporaryDir childTemp;
+    env.insert("TMPDIR", childTemp.path());
     for (const QString& key : extra.keys())
         env.insert(key, extra.value(key));
     p.setProcessEnvironment(env);
