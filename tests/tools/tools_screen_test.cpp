@@ -329,7 +329,26 @@ TEST_F(ToolsScreenTest, NotEditableShowsTheRecordWithEveryInputClosed) {
     for (QWidget* input : a.inputs())
         EXPECT_FALSE(input->isEnabled()) << input->objectName().toStdString();
     EXPECT_EQ(w->LblMes->text(), "初診時のみ入力可能");
-    EXPECT_FALSE(w->CmdSave->isEnabled());
+    // Only the inputs close: saving and the question on closing stay as they are.
+    EXPECT_TRUE(w->CmdSave->isEnabled());
+}
+
+TEST_F(ToolsScreenTest, NotEditableStillAsksAboutADifferenceAndSaves) {
+    // A birth month written by other means, not in the stored form: it reads as a change.
+    direct()->execute("INSERT INTO TPatientAdd (ID, BirthDay, Sex) VALUES (1, '1975/3/1', 1)");
+    open(1, -1, false);
+    EXPECT_TRUE(tab().CollectAdditionalInfo(false));
+    t.boxes->answer(MsgResult::No);
+    EXPECT_TRUE(w->requestClose());
+    EXPECT_EQ(boxTexts(), QStringList{"保存確認: 追加情報が変更されています。保存しますか？"});
+
+    open(1, -1, false);
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::No);
+    w->CmdSave->click();
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].title, "保存確認");
+    EXPECT_TRUE(t.boxes->shown[0].text.startsWith("生年月が間違っています。")) << t.boxes->shown[0].text.toStdString();
 }
 
 // ------------------------------------------------------------------ captions
