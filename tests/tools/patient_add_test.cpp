@@ -215,4 +215,38 @@ TEST_F(PatientAddTest, OlderLayoutIsRebuiltWithEveryRowMigrated) {
     EXPECT_TRUE(t.boxes->shown.isEmpty());
 }
 
+TEST_F(PatientAddTest, FailingOperationsNameThemselvesInTheRetryBox) {
+    struct Case {
+        const char* what;
+        std::function<int()> run;
+        QString line;
+    };
+    const Case cases[] = {
+        {"creating a table that exists", [] { return ThePatientAdd().CreateTable("TPatientAdd"); },
+         "テーブル作成エラー（TPatientAdd）"},
+        {"copying from a missing table", [] { return ThePatientAdd().CopyTable("TNoSuchTable", "TPatientAdd"); },
+         "テーブル作成エラー（TPatientAdd）"},
+        {"migrating rows of a missing table",
+         [this] {
+             direct()->execute("ALTER TABLE TPatientAdd RENAME TO TPatientAddAway");
+             const int r = ThePatientAdd().ConvertTable();
+             direct()->execute("ALTER TABLE TPatientAddAway RENAME TO TPatientAdd");
+             return r;
+         },
+         "テーブルへのインポートエラー（TPatientAdd）"},
+    };
+    for (const Case& c : cases) {
+        t.boxes->clear();
+        t.boxes->answer(MsgResult::Cancel);
+        EXPECT_NE(c.run(), 0) << c.what;
+        ASSERT_EQ(t.boxes->shown.size(), 1) << c.what;
+        const MsgBoxRequest& b = t.boxes->shown[0];
+        EXPECT_TRUE(b.text.startsWith("<")) << b.text.toStdString();
+        EXPECT_TRUE(b.text.endsWith("\r\n\r\n" + c.line)) << c.what << ": " << b.text.toStdString();
+        EXPECT_EQ(b.title, "エラー");
+        EXPECT_EQ(b.buttons, MsgButtons::RetryCancel);
+        EXPECT_EQ(b.icon, MsgIcon::Exclamation);
+    }
+}
+
 } // namespace
