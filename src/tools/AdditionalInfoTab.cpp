@@ -642,7 +642,7 @@ void AdditionalInfoTab::ShowAdditionalInfo() {
     }
 
     LblID->setText(QString::number(patientId_));
-    const QDate birth = QDate::fromString(r.BirthDay, "yyyy/MM/dd");
+    const QDate birth = DateOfText(r.BirthDay);
     TxtBirthDay->setText(birth.isValid() ? birth.toString("yyyyMM") : r.BirthDay);
     for (const ListField& f : lists_) {
         selectCode(f.box, r.*f.field);

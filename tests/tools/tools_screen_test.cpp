@@ -334,7 +334,8 @@ TEST_F(ToolsScreenTest, NotEditableShowsTheRecordWithEveryInputClosed) {
 }
 
 TEST_F(ToolsScreenTest, NotEditableStillAsksAboutADifferenceAndSaves) {
-    // A birth month written by other means, not in the stored form: it reads as a change.
+    // A birth month written by other means, not in the stored form: shown as 197503, it
+    // is collected as 1975/03/01 and so reads as a change.
     direct()->execute("INSERT INTO TPatientAdd (ID, BirthDay, Sex) VALUES (1, '1975/3/1', 1)");
     open(1, -1, false);
     EXPECT_TRUE(tab().CollectAdditionalInfo(false));
@@ -348,7 +349,22 @@ TEST_F(ToolsScreenTest, NotEditableStillAsksAboutADifferenceAndSaves) {
     w->CmdSave->click();
     ASSERT_EQ(t.boxes->shown.size(), 1);
     EXPECT_EQ(t.boxes->shown[0].title, "保存確認");
-    EXPECT_TRUE(t.boxes->shown[0].text.startsWith("生年月が間違っています。")) << t.boxes->shown[0].text.toStdString();
+    EXPECT_TRUE(t.boxes->shown[0].text.startsWith("主訴が選択されていません。")) << t.boxes->shown[0].text.toStdString();
+}
+
+TEST_F(ToolsScreenTest, StoredBirthDayIsShownAsYearAndMonthWhenItIsAnyDate) {
+    struct Case {
+        const char* stored;
+        const char* shown;
+    };
+    const Case cases[] = {{"1975/03/01", "197503"}, {"1975/3/1", "197503"}, {"1975-03-01", "197503"},
+                          {"", ""}};
+    for (const Case& c : cases) {
+        direct()->execute("DELETE FROM TPatientAdd");
+        direct()->execute("INSERT INTO TPatientAdd (ID, BirthDay) VALUES (1, ?)", {QString(c.stored)});
+        open();
+        EXPECT_EQ(tab().TxtBirthDay->text(), c.shown) << c.stored;
+    }
 }
 
 // ------------------------------------------------------------------ captions
