@@ -200,7 +200,6 @@ void AdditionalInfoTab::build() {
         patient.add(l, LblID);
         l = patient.label(QStringLiteral("生年月"));
         TxtBirthDay = textBox("TxtBirthDay", l, patient.box, 80);
-        TxtBirthDay->setMaxLength(8);
         patient.add(l, inLine({TxtBirthDay, new QLabel(QStringLiteral("YYYYMM"), patient.box)}, patient.box),
                     true);
         l = patient.label(QStringLiteral("性別"));

@@ -358,7 +358,7 @@ TEST_F(ToolsScreenTest, StoredBirthDayIsShownAsYearAndMonthWhenItIsAnyDate) {
         const char* shown;
     };
     const Case cases[] = {{"1975/03/01", "197503"}, {"1975/3/1", "197503"}, {"1975-03-01", "197503"},
-                          {"", ""}};
+                          {"1975/13/01", "1975/13/01"}, {"", ""}};
     for (const Case& c : cases) {
         direct()->execute("DELETE FROM TPatientAdd");
         direct()->execute("INSERT INTO TPatientAdd (ID, BirthDay) VALUES (1, ?)", {QString(c.stored)});
