@@ -367,6 +367,28 @@ TEST_F(ToolsScreenTest, StoredBirthDayIsShownAsYearAndMonthWhenItIsAnyDate) {
     }
 }
 
+TEST_F(ToolsScreenTest, LegacySingleAnswersAreShownAsTicksAndSavedConverted) {
+    direct()->execute("INSERT INTO TPatientAdd (ID, ChiefComplaint, ChiefComplaint2, MedicalHistory, DiseaseName, "
+                      "Malocclusion, Malocclusion2) VALUES (1, 4, '', 1, '101', 2, '')");
+    open();
+    AdditionalInfoTab& a = tab();
+    QString complaints, diseases, malocclusions;
+    for (QCheckBox* b : a.ChkChiefComplaint)
+        complaints += b->isChecked() ? '1' : '0';
+    for (QCheckBox* b : a.ChkDiseaseName)
+        diseases += b->isChecked() ? '1' : '0';
+    for (QCheckBox* b : a.ChkMalocclusion)
+        malocclusions += b->isChecked() ? '1' : '0';
+    EXPECT_EQ(complaints, "0001000000");
+    EXPECT_EQ(diseases, "101" + QString(19, '0'));
+    EXPECT_EQ(malocclusions, "01000");
+    // Saving (the check's question answered Yes) stores the converted layout.
+    t.boxes->answer(MsgResult::Yes);
+    ASSERT_EQ(a.SaveAdditionalInfo(), 0);
+    EXPECT_EQ(stored("ChiefComplaint||'|'||ChiefComplaint2||'|'||DiseaseName||'|'||Malocclusion||'|'||Malocclusion2"),
+              "0|0001000000|101" + QString(19, '0') + "|0|01000");
+}
+
 // ------------------------------------------------------------------ captions
 
 // Every text of the widgets under w (labels, buttons, group boxes).
