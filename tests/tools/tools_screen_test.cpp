@@ -2,6 +2,8 @@
 // with the shipped master list: the window's tabs and start, the lists, the checks of
 // the input, saving and closing, and one patient filled in with the keyboard alone.
 #include "data/CMaster.h"
+#include "data/DataObjects.h"
+#include "data/CClinicCode.h"
 #include "data/member_db_fixture.h"
 #include "tools/AdditionalInfoTab.h"
 #include "tools/PFrmImport.h"
@@ -387,6 +389,39 @@ TEST_F(ToolsScreenTest, LegacySingleAnswersAreShownAsTicksAndSavedConverted) {
     ASSERT_EQ(a.SaveAdditionalInfo(), 0);
     EXPECT_EQ(stored("ChiefComplaint||'|'||ChiefComplaint2||'|'||DiseaseName||'|'||Malocclusion||'|'||Malocclusion2"),
               "0|0001000000|101" + QString(19, '0') + "|0|01000");
+}
+
+TEST_F(ToolsScreenTest, MemberNumberBoxesOfTheDataTabRefuseAndKeepTheFocus) {
+    TheClinicCode().ClinicCode = "123456";
+    PFrmImport& f = open(1, PFrmImport::TabData);
+    f.show();
+    QApplication::setActiveWindow(&f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    auto* from = f.findChild<QLineEdit*>("TxtKNoFrom");
+    auto* to = f.findChild<QLineEdit*>("TxtKNoTo");
+    auto* change = f.findChild<QPushButton*>("CmdConvKNo");
+    ASSERT_TRUE(from && to && change);
+    EXPECT_EQ(from->text(), "123456");
+    // The number shown is read again each time the tab is selected.
+    TheClinicCode().ClinicCode = "234567";
+    f.SSTabTool->setCurrentIndex(PFrmImport::TabSubmission);
+    f.SSTabTool->setCurrentIndex(PFrmImport::TabData);
+    EXPECT_EQ(from->text(), "234567");
+
+    struct Case {
+        QString typed, shown, box;
+    };
+    for (const Case& c : {Case{"　", "", "未入力: 会員番号が未入力です。入力してください。"},
+                          Case{" １２３４５ ", "12345", "エラー: 会員番号を正しく入力してください。"},
+                          Case{"12a456", "12a456", "エラー: 会員番号を正しく入力してください。"}}) {
+        t.boxes->clear();
+        to->setText(c.typed);
+        change->setFocus();
+        change->click();
+        EXPECT_EQ(boxTexts(), QStringList{c.box}) << c.typed.toStdString();
+        EXPECT_EQ(to->text(), c.shown);
+        EXPECT_TRUE(to->hasFocus()) << c.typed.toStdString();
+    }
 }
 
 // ------------------------------------------------------------------ captions
