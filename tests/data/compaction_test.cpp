@@ -106,6 +106,10 @@ TEST_F(CompactionTest, SuccessOnTheTenthAttemptHasNoFailureLineAndTheThirdTickEn
     EXPECT_EQ(l.last(), QStringLiteral("終了処理を行っています。"));
     EXPECT_FALSE(l.contains(QStringLiteral("最適化できません。最適化せずに終了します。")));
     EXPECT_EQ(w.Timer1->interval(), 1000);
+    // The frame takes the program's background colour (stored as blue-green-red).
+    app().AppBackColor = 0x00C08040;
+    PFrmCompact coloured;
+    EXPECT_EQ(coloured.Frame1->palette().color(QPalette::Window), QColor(0x40, 0x80, 0xC0));
 
     w.Timer1_Timer();
     w.Timer1_Timer();
