@@ -8,6 +8,7 @@
 #include "tools/AdditionalInfoTab.h"
 #include "tools/PFrmImport.h"
 #include "tools/ToothFlagRow.h"
+#include "tools/VersionUp.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -422,6 +423,41 @@ TEST_F(ToolsScreenTest, MemberNumberBoxesOfTheDataTabRefuseAndKeepTheFocus) {
         EXPECT_EQ(to->text(), c.shown);
         EXPECT_TRUE(to->hasFocus()) << c.typed.toStdString();
     }
+}
+
+TEST_F(ToolsScreenTest, VersionUpTabLoadsTheContactReplacesTheUpdaterAndClosingFromItWritesInfoTxt) {
+    ASSERT_TRUE(SaveContactInfo({"みなみ歯科医院", "山田 花子", "hanako@example.jp"}));
+    QFile::remove(InfoFilePath());
+    {
+        QFile replacement(UpdaterReplacementPath());
+        ASSERT_TRUE(replacement.open(QIODevice::WriteOnly));
+        replacement.write("new");
+    }
+    // Closing from another tab leaves the hand-over file alone.
+    open(1, PFrmImport::TabData);
+    EXPECT_TRUE(w->requestClose());
+    EXPECT_FALSE(QFileInfo::exists(InfoFilePath()));
+    EXPECT_TRUE(QFileInfo::exists(UpdaterReplacementPath()));
+
+    PFrmImport& f = open(1, PFrmImport::TabVersionUp);
+    auto* clinic = f.findChild<QLineEdit*>("TxtClinic");
+    auto* person = f.findChild<QLineEdit*>("TxtTanto");
+    auto* mail = f.findChild<QLineEdit*>("TxtMail");
+    ASSERT_TRUE(clinic && person && mail);
+    EXPECT_EQ(QStringList({clinic->text(), person->text(), mail->text()}),
+              QStringList({"みなみ歯科医院", "山田 花子", "hanako@example.jp"}));
+    EXPECT_FALSE(QFileInfo::exists(UpdaterReplacementPath()));
+    QFile updater(UpdaterPath());
+    ASSERT_TRUE(updater.open(QIODevice::ReadOnly));
+    EXPECT_EQ(updater.readAll(), "new");
+    // Empty boxes are written too.
+    for (QLineEdit* box : {clinic, person, mail})
+        box->clear();
+    EXPECT_TRUE(w->requestClose());
+    QFile info(InfoFilePath());
+    ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(info.readAll()),
+              "会員番号      ：" + app().MemberNo + "\n病院名        ：\n担当者名      ：\n担当者のE-mail：\n");
 }
 
 // ------------------------------------------------------------------ captions
