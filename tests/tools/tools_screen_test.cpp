@@ -460,6 +460,57 @@ TEST_F(ToolsScreenTest, VersionUpTabLoadsTheContactReplacesTheUpdaterAndClosingF
               "会員番号      ：" + app().MemberNo + "\n病院名        ：\n担当者名      ：\n担当者のE-mail：\n");
 }
 
+TEST_F(ToolsScreenTest, InputRulesOfTheInformationTab) {
+    // A master with an "未選択" entry in a guidance list and a third medical-history answer.
+    direct()->execute("INSERT INTO TMaster (IDLG, IDSG, SeqNo, SGName) VALUES (27, 99, 99, '未選択'), "
+                      "(4, 2, 3, '不明')");
+    direct()->execute("INSERT INTO TPatientAdd (ID, FirstExamDay, YobiIntA, YobiStrA, Sex) "
+                      "VALUES (1, '2020/04/01', 7, 'spare', 1)");
+    PFrmImport& f = open();
+    f.show();
+    QApplication::setActiveWindow(&f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    AdditionalInfoTab& a = tab();
+    EXPECT_EQ(a.LblID->text(), "1");
+
+    // The guidance lists keep an "未選択" entry as chosen; the other lists lose it.
+    choose(a.CmbSideMoveRightContactNum, 99);
+    EXPECT_EQ(AdditionalInfoTab::listCode(a.CmbSideMoveRightContactNum), 99);
+    choose(a.CmbTeethRow, 99);
+    EXPECT_EQ(a.CmbTeethRow->currentIndex(), -1);
+
+    // Ticking a disease selects the second entry of the medical history.
+    choose(a.CmbMedicalHistory, 2);
+    ASSERT_TRUE(a.ChkDiseaseName[3]->isEnabled());
+    a.ChkDiseaseName[3]->click();
+    EXPECT_EQ(a.CmbMedicalHistory->currentIndex(), 1);
+
+    // Entering a box selects its text; leaving the birth month with five characters is refused.
+    a.TxtWeight->setText("58");
+    a.TxtWeight->setFocus();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(a.TxtWeight->selectedText(), "58");
+    a.TxtBirthDay->setFocus();
+    a.TxtBirthDay->setText("19804");
+    t.boxes->clear();
+    a.TxtWeight->setFocus();
+    EXPECT_EQ(boxTexts(), QStringList{"再入力: 入力が間違っています。西暦年４桁月２桁(YYYYMM)を再入力してください。"});
+    EXPECT_TRUE(a.TxtBirthDay->hasFocus());
+    a.TxtBirthDay->setText("198004");
+
+    // Switching tabs keeps what was typed: the record is read only when the window opens.
+    a.TxtHeight->setText("171");
+    f.SSTabTool->setCurrentIndex(PFrmImport::TabSubmission);
+    f.SSTabTool->setCurrentIndex(PFrmImport::TabInfo);
+    EXPECT_EQ(a.TxtHeight->text(), "171");
+
+    // Saving leaves the first-examination day and the spare fields as they were.
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::Yes);
+    ASSERT_EQ(a.SaveAdditionalInfo(), 0);
+    EXPECT_EQ(stored("FirstExamDay||'|'||YobiIntA||'|'||YobiStrA||'|'||Height"), "2020/04/01|7|spare|171");
+}
+
 // ------------------------------------------------------------------ captions
 
 // Every text of the widgets under w (labels, buttons, group boxes).
