@@ -226,6 +226,22 @@ TEST_F(PatientAddTest, FailingOperationsNameThemselvesInTheRetryBox) {
          "テーブル作成エラー（TPatientAdd）"},
         {"copying from a missing table", [] { return ThePatientAdd().CopyTable("TNoSuchTable", "TPatientAdd"); },
          "テーブル作成エラー（TPatientAdd）"},
+        {"dropping a table that is being read",
+         [] {
+             ThePatientAdd().ClearBuffer();
+             ThePatientAdd().ID = 1;
+             test::storePatientAdd(ThePatientAdd());
+             test::storePatientAdd([] { CPatientAdd r = ThePatientAdd(); r.ID = 2; return r; }());
+             OpenMemberDbHold();
+             int r = 0;
+             {
+                 db::Recordset reading(memberConn(), "SELECT * FROM TPatientAdd");
+                 r = ThePatientAdd().DeleteTable("TPatientAdd");
+             }
+             CloseMemberDbForce();
+             return r;
+         },
+         "テーブル削除エラー（TPatientAdd）"},
         {"migrating rows of a missing table",
          [this] {
              direct()->execute("ALTER TABLE TPatientAdd RENAME TO TPatientAddAway");
