@@ -184,6 +184,9 @@ TEST_F(SubmissionTabTest, KindChosenByAnAssistiveTechnologyIsSavedToo) {
     option->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     ASSERT_TRUE(tab->OptSyubetu[2]->isChecked());
     EXPECT_EQ(scalar("SELECT ClinicCodeSub FROM TClinicCode WHERE ID=0").toString(), "H");
+    // The name shown is formed again when the tab is selected (and when the archive is made).
+    EXPECT_TRUE(tab->LblUploadKVRDBName->text().endsWith("/_123456_20230401_0930_KVR-DB.zip"));
+    tab->onSelected();
     EXPECT_TRUE(tab->LblUploadKVRDBName->text().endsWith("/H_123456_20230401_0930_KVR-DB.zip"));
     // The paths shown are heard after their captions.
     EXPECT_EQ(tab->LblUploadKVRDBName->accessibleName(),
