@@ -423,6 +423,12 @@ TEST_F(ToolsScreenTest, MemberNumberBoxesOfTheDataTabRefuseAndKeepTheFocus) {
         EXPECT_EQ(to->text(), c.shown);
         EXPECT_TRUE(to->hasFocus()) << c.typed.toStdString();
     }
+    // Only the button starts the change: Enter in the box does not.
+    t.boxes->clear();
+    to->setText("12345");
+    to->setFocus();
+    QTest::keyClick(to, Qt::Key_Return);
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
 }
 
 TEST_F(ToolsScreenTest, VersionUpTabLoadsTheContactReplacesTheUpdaterAndClosingFromItWritesInfoTxt) {
