@@ -242,6 +242,20 @@ TEST_F(PatientAddTest, FailingOperationsNameThemselvesInTheRetryBox) {
              return r;
          },
          "テーブル削除エラー（TPatientAdd）"},
+        {"checking an older layout on a connection already inside a transaction",
+         [this] {
+             auto c = direct();
+             c->execute("DROP TABLE TPatientAdd");
+             c->execute(kOldLayout);
+             c->close();
+             OpenMemberDbHold();
+             memberConn()->beginTransaction();
+             const int r = ThePatientAdd().CheckTable();
+             memberConn()->rollback();
+             CloseMemberDbForce();
+             return r;
+         },
+         "テーブルチェックエラー（TPatientAdd）"},
         {"migrating rows of a missing table",
          [this] {
              direct()->execute("ALTER TABLE TPatientAdd RENAME TO TPatientAddAway");
