@@ -200,7 +200,6 @@ void AdditionalInfoTab::build() {
         patient.add(l, LblID);
         l = patient.label(QStringLiteral("生年月"));
         TxtBirthDay = textBox("TxtBirthDay", l, patient.box, 80);
-        TxtBirthDay->setMaxLength(8);
         patient.add(l, inLine({TxtBirthDay, new QLabel(QStringLiteral("YYYYMM"), patient.box)}, patient.box),
                     true);
         l = patient.label(QStringLiteral("性別"));
@@ -642,7 +641,7 @@ void AdditionalInfoTab::ShowAdditionalInfo() {
     }
 
     LblID->setText(QString::number(patientId_));
-    const QDate birth = QDate::fromString(r.BirthDay, "yyyy/MM/dd");
+    const QDate birth = DateOfText(r.BirthDay);
     TxtBirthDay->setText(birth.isValid() ? birth.toString("yyyyMM") : r.BirthDay);
     for (const ListField& f : lists_) {
         selectCode(f.box, r.*f.field);

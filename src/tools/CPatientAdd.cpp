@@ -337,6 +337,14 @@ int CPatientAdd::CheckTable() {
     return 0;
 }
 
+QDate DateOfText(const QString& text) {
+    for (const char* format : {"yyyy/M/d", "yyyy-M-d"}) {
+        const QDate d = QDate::fromString(text.trimmed(), QString::fromLatin1(format));
+        if (d.isValid()) return d;
+    }
+    return QDate();
+}
+
 // ------------------------------------------------------------------ program-wide record
 
 namespace {

@@ -141,6 +141,11 @@ QString PadFlags(const QString& flags, int length);
 // A disease string of the 21-entry list gets "0" as the new 12th entry.
 QString InsertDisease12(const QString& flags);
 
+// The date a stored date text stands for: year, month and day separated by "/" or "-",
+// with or without leading zeros ("1975/03/01", "1975/3/1", "1975-03-01"). Invalid when
+// the text is no date.
+QDate DateOfText(const QString& text);
+
 // The program-wide record of the additional information.
 CPatientAdd& ThePatientAdd();
 void ResetPatientAdd();

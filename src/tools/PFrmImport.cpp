@@ -91,7 +91,6 @@ void PFrmImport::load() {
             LblMes->setText(QStringLiteral("初診時のみ入力可能"));
         }
     }
-    CmdSave->setEnabled(settings_.editable);
     int start = settings_.startTab;
     if (start < 0 || start >= TabCount) start = SSTabTool->isTabVisible(TabInfo) ? TabInfo : TabSubmission;
     SSTabTool->setCurrentIndex(start);
@@ -109,7 +108,7 @@ void PFrmImport::onTabChanged(int index) {
 
 bool PFrmImport::requestClose() {
     if (closing_) return true;
-    if (SSTabTool->isTabVisible(TabInfo) && settings_.editable && info_->CollectAdditionalInfo(false)) {
+    if (SSTabTool->isTabVisible(TabInfo) && info_->CollectAdditionalInfo(false)) {
         const MsgResult r = msgBox(QStringLiteral("追加情報が変更されています。保存しますか？"),
                                    QStringLiteral("保存確認"), MsgButtons::YesNo, MsgIcon::Exclamation);
         if (r == MsgResult::Yes && info_->SaveAdditionalInfo() != 0) return false;

@@ -55,7 +55,6 @@ public:
         row->addStretch(1);
         v->addLayout(row);
         connect(CmdConvKNo, &QPushButton::clicked, this, [this] { CmdConvKNo_Click(); });
-        connect(TxtKNoTo, &QLineEdit::returnPressed, this, [this] { CmdConvKNo_Click(); });
         loadCurrent();
     }
 

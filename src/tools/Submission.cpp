@@ -44,7 +44,7 @@ QStringList SubmissionFindings(const CPatientAdd& r) {
     QStringList f;
     if (r.BirthDay.isEmpty())
         f << "  生年月が入されていません。";
-    else if (r.BirthDay.size() != 10 || !QDate::fromString(r.BirthDay, "yyyy/MM/dd").isValid())
+    else if (r.BirthDay.size() != 10 || !DateOfText(r.BirthDay).isValid())
         f << "  生年月が間違っています。";
     if (!between(r.Sex, 0, 1)) f << "  性別が選択されていません。";
     if (r.ChiefComplaint2.size() != CPatientAdd::kChiefComplaints ||

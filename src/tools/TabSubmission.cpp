@@ -127,7 +127,6 @@ void SubmissionTab::OptSyubetu_Click(int index) {
     try {
         TheClinicCode().ClinicCodeSub = QString::fromUtf8(kSubmissionKinds[index].letter);
         SaveClinicCode(TxtClinicCode->text());
-        UpdateArchiveName();
     } catch (const RuntimeError& e) {
         msgBox("区分の保存でエラーが発生しました。\r\n\r\n[Error:" + QString::number(e.number) + "] \r\n" + e.description,
                "エラー", MsgButtons::Ok, MsgIcon::Critical);

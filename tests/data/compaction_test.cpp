@@ -106,6 +106,10 @@ TEST_F(CompactionTest, SuccessOnTheTenthAttemptHasNoFailureLineAndTheThirdTickEn
     EXPECT_EQ(l.last(), QStringLiteral("終了処理を行っています。"));
     EXPECT_FALSE(l.contains(QStringLiteral("最適化できません。最適化せずに終了します。")));
     EXPECT_EQ(w.Timer1->interval(), 1000);
+    // The frame takes the program's background colour (stored as blue-green-red).
+    app().AppBackColor = 0x00C08040;
+    PFrmCompact coloured;
+    EXPECT_EQ(coloured.Frame1->palette().color(QPalette::Window), QColor(0x40, 0x80, 0xC0));
 
     w.Timer1_Timer();
     w.Timer1_Timer();
@@ -158,6 +162,41 @@ TEST_F(CompactionTest, IntegrityCheckRefusesDamagedCopies) {
     }
     EXPECT_TRUE(IsProgramDatabase(memberPath()));
     EXPECT_FALSE(IsProgramDatabase(copy));
+}
+
+TEST_F(CompactionTest, NineFailedAttemptsThenASuccessfulTenthCompactWithoutTheFailureLine) {
+    leaveFreePages();
+    const QString before = content(memberPath());
+    const qint64 sizeBefore = QFileInfo(memberPath()).size();
+    // A folder (not empty) where the temporary file goes: it cannot be removed, so the
+    // attempt fails; before the tenth attempt it is taken away.
+    ASSERT_TRUE(QDir().mkpath(CompactionTempPath() + "/held"));
+    PFrmCompact w;
+    int calls = 0;
+    w.compact = [&] {
+        if (++calls == 10) QDir(CompactionTempPath()).removeRecursively();
+        return CompactMemberDb();
+    };
+    EXPECT_TRUE(w.runAttempts());
+    EXPECT_EQ(calls, 10);
+    ASSERT_EQ(t.boxes->shown.size(), 9);
+    for (const MsgBoxRequest& b : t.boxes->shown) {
+        EXPECT_TRUE(b.text.startsWith(QStringLiteral("最適化でエラー発生！　エラー番号："))) << b.text.toStdString();
+        EXPECT_TRUE(b.text.contains(QStringLiteral("\r\n\r\nエラー内容："))) << b.text.toStdString();
+        EXPECT_EQ(b.title, QStringLiteral("最適化エラー"));
+        EXPECT_EQ(b.icon, MsgIcon::Critical);
+    }
+    const QStringList l = lines(w);
+    ASSERT_EQ(l.size(), 1 + 2 * 10 + 1);
+    for (int n = 1; n <= 10; ++n) {
+        EXPECT_EQ(l[2 * n - 1], preparing(n));
+        EXPECT_EQ(l[2 * n], running(n));
+    }
+    EXPECT_FALSE(l.contains(QStringLiteral("最適化できません。最適化せずに終了します。")));
+    EXPECT_EQ(l.last(), QStringLiteral("終了処理を行っています。"));
+    EXPECT_LT(QFileInfo(memberPath()).size(), sizeBefore - 1'000'000);
+    EXPECT_EQ(content(memberPath()), before);
+    EXPECT_FALSE(QFileInfo::exists(CompactionTempPath()));
 }
 
 } // namespace

@@ -36,6 +36,24 @@ protected:
     QString chosen;      // what the file dialog returns
 };
 
+TEST_F(EntryScreenTest, ClosingAsksAboutTheBackupAndShowsTheBackupWindowOnlyOnYes) {
+    int backups = 0, ends = 0;
+    PFrmInput::closing = {true, [&](QWidget*) { ++backups; }, [&] { ++ends; }};
+    for (MsgResult answer : {MsgResult::No, MsgResult::Yes}) {
+        newScreen();
+        screen->show();
+        t.boxes->clear();
+        t.boxes->answer(answer);
+        EXPECT_TRUE(screen->close());
+        expectOneBox(QStringLiteral("データのバックアップを実行しますか？"), QStringLiteral("バックアップ確認"),
+                     MsgIcon::Exclamation);
+        EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
+    }
+    PFrmInput::closing = {};
+    EXPECT_EQ(backups, 1);
+    EXPECT_EQ(ends, 2); // the program ends (compaction window) either way
+}
+
 } // namespace
 
 TEST_F(FileMenuTest, CreateAsksFirstRefusesAnExistingFileAndOpensACopyOfTheTemplate) {

@@ -311,4 +311,36 @@ TEST_F(BackupTest, BackupWindowOfTheProgramEnd) {
     EXPECT_NE(empty.result(), QDialog::Accepted); // the backup runs on the next click
 }
 
+TEST_F(BackupTest, ResultLabelsOfTheTabAndTheRefusalOfTheDatabaseItself) {
+    BackupRestorePanel panel;
+    const QString target = memberFolder() + "/KVR-DB-123456_20240814_1630.MDB";
+    panel.CmdBackUp->click();
+    EXPECT_EQ(QStringList({panel.LblResultBackUp->text(), panel.LblSrcBackUp->text(), panel.LblDesBackUp->text()}),
+              QStringList({"バックアップ結果", "コピー元：" + memberPath(), "コピー先：" + target}));
+
+    // Restoring the database onto itself is refused after the question; the labels stay empty.
+    panel.LblPathRestore->setText(memberPath());
+    t.boxes->answer(MsgResult::Yes);
+    panel.CmdRestore->click();
+    test::expectBox(t, "復元元と復元先が同じです。処理を中止します。", "指定エラー", MsgIcon::Critical, 1);
+    for (QLabel* l : {panel.LblResultRestore, panel.LblSrcRestore, panel.LblDesRestore, panel.LblDesRestoreBackup})
+        EXPECT_TRUE(l->text().isEmpty()) << l->objectName().toStdString();
+
+    // A minute later the backup made above is restored.
+    t.clock->current = t.clock->current.addSecs(60);
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::Yes);
+    panel.LblPathRestore->setText(target);
+    panel.CmdRestore->click();
+    EXPECT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(QStringList({panel.LblResultRestore->text(), panel.LblSrcRestore->text(), panel.LblDesRestore->text(),
+                           panel.LblDesRestoreBackup->text()}),
+              QStringList({"復元結果", "復元元：" + target, "復元先：" + memberPath(),
+                           "復元先バックアップ：" + memberFolder() + "/KVR-DB-123456_20240814_1631.MDB"}));
+    // The backup of the tab is renamed afresh each time the tab is shown.
+    panel.hide();
+    panel.show();
+    EXPECT_EQ(panel.TxtFile->text(), "KVR-DB-123456_20240814_1631.MDB");
+}
+
 } // namespace

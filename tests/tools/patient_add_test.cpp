@@ -215,4 +215,68 @@ TEST_F(PatientAddTest, OlderLayoutIsRebuiltWithEveryRowMigrated) {
     EXPECT_TRUE(t.boxes->shown.isEmpty());
 }
 
+TEST_F(PatientAddTest, FailingOperationsNameThemselvesInTheRetryBox) {
+    struct Case {
+        const char* what;
+        std::function<int()> run;
+        QString line;
+    };
+    const Case cases[] = {
+        {"creating a table that exists", [] { return ThePatientAdd().CreateTable("TPatientAdd"); },
+         "テーブル作成エラー（TPatientAdd）"},
+        {"copying from a missing table", [] { return ThePatientAdd().CopyTable("TNoSuchTable", "TPatientAdd"); },
+         "テーブル作成エラー（TPatientAdd）"},
+        {"dropping a table that is being read",
+         [] {
+             ThePatientAdd().ClearBuffer();
+             ThePatientAdd().ID = 1;
+             test::storePatientAdd(ThePatientAdd());
+             test::storePatientAdd([] { CPatientAdd r = ThePatientAdd(); r.ID = 2; return r; }());
+             OpenMemberDbHold();
+             int r = 0;
+             {
+                 db::Recordset reading(memberConn(), "SELECT * FROM TPatientAdd");
+                 r = ThePatientAdd().DeleteTable("TPatientAdd");
+             }
+             CloseMemberDbForce();
+             return r;
+         },
+         "テーブル削除エラー（TPatientAdd）"},
+        {"checking an older layout on a connection already inside a transaction",
+         [this] {
+             auto c = direct();
+             c->execute("DROP TABLE TPatientAdd");
+             c->execute(kOldLayout);
+             c->close();
+             OpenMemberDbHold();
+             memberConn()->beginTransaction();
+             const int r = ThePatientAdd().CheckTable();
+             memberConn()->rollback();
+             CloseMemberDbForce();
+             return r;
+         },
+         "テーブルチェックエラー（TPatientAdd）"},
+        {"migrating rows of a missing table",
+         [this] {
+             direct()->execute("ALTER TABLE TPatientAdd RENAME TO TPatientAddAway");
+             const int r = ThePatientAdd().ConvertTable();
+             direct()->execute("ALTER TABLE TPatientAddAway RENAME TO TPatientAdd");
+             return r;
+         },
+         "テーブルへのインポートエラー（TPatientAdd）"},
+    };
+    for (const Case& c : cases) {
+        t.boxes->clear();
+        t.boxes->answer(MsgResult::Cancel);
+        EXPECT_NE(c.run(), 0) << c.what;
+        ASSERT_EQ(t.boxes->shown.size(), 1) << c.what;
+        const MsgBoxRequest& b = t.boxes->shown[0];
+        EXPECT_TRUE(b.text.startsWith("<")) << b.text.toStdString();
+        EXPECT_TRUE(b.text.endsWith("\r\n\r\n" + c.line)) << c.what << ": " << b.text.toStdString();
+        EXPECT_EQ(b.title, "エラー");
+        EXPECT_EQ(b.buttons, MsgButtons::RetryCancel);
+        EXPECT_EQ(b.icon, MsgIcon::Exclamation);
+    }
+}
+
 } // namespace

@@ -59,6 +59,15 @@ TEST_F(SubmissionTest, EachRuleReportsItsOwnLineInOrder) {
         {"complete", [](CPatientAdd&) {}, {}},
         {"birth month empty", [](CPatientAdd& r) { r.BirthDay = ""; }, {"  生年月が入されていません。"}},
         {"birth month not a date", [](CPatientAdd& r) { r.BirthDay = "1970/13/01"; }, {"  生年月が間違っています。"}},
+        {"birth month a date of another length", [](CPatientAdd& r) { r.BirthDay = "1970/5/1"; },
+         {"  生年月が間違っています。"}},
+        {"birth month a date of ten characters written with hyphens", [](CPatientAdd& r) { r.BirthDay = "1970-05-01"; },
+         {}},
+        {"chief complaints of another length", [](CPatientAdd& r) { r.ChiefComplaint2 = "01000000000"; },
+         {"  主訴が選択されていません。"}},
+        {"medical history 2", [](CPatientAdd& r) { r.MedicalHistory = 2; }, {"  既往歴が選択されていません。"}},
+        {"medication none but a medicine ticked", [](CPatientAdd& r) { r.Ingestion = 0; },
+         {"  服薬の回答と薬名チェックに矛盾があります。"}},
         {"sex", [](CPatientAdd& r) { r.Sex = -9; }, {"  性別が選択されていません。"}},
         {"no complaint ticked", [](CPatientAdd& r) { r.ChiefComplaint2 = "0000000000"; }, {"  主訴が選択されていません。"}},
         {"smoking 4", [](CPatientAdd& r) { r.SmokingHistory = 4; }, {"  喫煙歴が選択されていません。"}},
@@ -175,6 +184,9 @@ TEST_F(SubmissionTabTest, KindChosenByAnAssistiveTechnologyIsSavedToo) {
     option->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     ASSERT_TRUE(tab->OptSyubetu[2]->isChecked());
     EXPECT_EQ(scalar("SELECT ClinicCodeSub FROM TClinicCode WHERE ID=0").toString(), "H");
+    // The name shown is formed again when the tab is selected (and when the archive is made).
+    EXPECT_TRUE(tab->LblUploadKVRDBName->text().endsWith("/_123456_20230401_0930_KVR-DB.zip"));
+    tab->onSelected();
     EXPECT_TRUE(tab->LblUploadKVRDBName->text().endsWith("/H_123456_20230401_0930_KVR-DB.zip"));
     // The paths shown are heard after their captions.
     EXPECT_EQ(tab->LblUploadKVRDBName->accessibleName(),
@@ -231,6 +243,99 @@ TEST_F(SubmissionTabTest, MissingMemberNumberKeepsTheNameAndRefusesTheArchive) {
     EXPECT_EQ(tab->LblUploadKVRDBName->text(), before);
     tab->CmdUploadKVRDB->click();
     test::expectBox(t, "ファイル作成はできません。\r\n会員番号が指定されていません。", "未入力", MsgIcon::Critical);
+    EXPECT_TRUE(saveFolderFiles().isEmpty());
+}
+
+TEST_F(SubmissionTabTest, EveryLineTheReportCanHoldComesInOrderForEachKind) {
+    for (int id : {1, 2, 3, 31})
+        addPatient(id);
+    // 1: no row. 2: every rule that can fail together with a first-entry diagnosis.
+    // 3: the birth month missing, no diagnosis and history present without a disease.
+    CPatientAdd two = complete(2);
+    two.BirthDay = "1970/5/1";
+    two.Sex = 2;
+    two.ChiefComplaint2 = "0000000000";
+    two.SmokingHistory = -9;
+    two.MedicalHistory = 2;
+    two.DiseaseName = QString(22, '1');
+    two.MissingToothNum = -9;
+    two.KvrDiagnosisLW = 0;
+    two.KvrDiagnosisCA = 3;
+    two.NewDiagnosisStage = 0;
+    two.NewDiagnosisGrade = 4;
+    two.PerioSurgeryTreatment = -9;
+    two.Ingestion = 0;
+    test::storePatientAdd(two);
+    CPatientAdd three = complete(3);
+    three.BirthDay = "";
+    three.KvrDiagnosis = 4;
+    three.MedicalHistory = 1;
+    test::storePatientAdd(three);
+    CPatientAdd outside = complete(31);
+    outside.Sex = -9;
+    test::storePatientAdd(outside);
+    const QString expected = QStringLiteral(
+        "患者番号:1  追加情報が入力されていません。\r\n"
+        "患者番号:2  生年月が間違っています。\r\n"
+        "患者番号:2  性別が選択されていません。\r\n"
+        "患者番号:2  主訴が選択されていません。\r\n"
+        "患者番号:2  喫煙歴が選択されていません。\r\n"
+        "患者番号:2  既往歴が選択されていません。\r\n"
+        "患者番号:2  喪失歯数（智歯を除く) が入力されていません。\r\n"
+        "患者番号:2  KVR診断名 限局/広汎が選択されていません。\r\n"
+        "患者番号:2  KVR診断名 慢性/侵襲が選択されていません。\r\n"
+        "患者番号:2  新分類診断名 ステージが選択されていません。\r\n"
+        "患者番号:2  新分類診断名 グレードが選択されていません。\r\n"
+        "患者番号:2  歯周外科治療が選択されていません。\r\n"
+        "患者番号:2  服薬の回答と薬名チェックに矛盾があります。\r\n"
+        "患者番号:3  生年月が入されていません。\r\n"
+        "患者番号:3  診断が選択されていません。\r\n"
+        "患者番号:3  既往歴の回答と病名チェックに矛盾があります。\r\n");
+    for (int kind = 0; kind < 3; ++kind) {
+        QFile::remove(SubmissionReportPath());
+        shell->opened.clear();
+        tab->OptSyubetu[kind]->click();
+        tab->CmdUploadKVRDB->click();
+        EXPECT_TRUE(t.boxes->shown.isEmpty()) << kind;
+        EXPECT_EQ(reportText(), expected) << kind;
+        // The report is opened instead of making the archive.
+        EXPECT_EQ(shell->opened, QStringList{SubmissionReportPath()}) << kind;
+        EXPECT_TRUE(saveFolderFiles().isEmpty()) << kind;
+        EXPECT_TRUE(tab->CmdUploadKVRDB->isEnabled());
+    }
+}
+
+TEST_F(SubmissionTabTest, RefusalsAndFailuresOfTheArchiveShowTheirBoxes) {
+    tab->OptSyubetu[0]->click();
+    // No source database named.
+    tab->LblUploadKVRDB->clear();
+    tab->CmdUploadKVRDB->click();
+    test::expectBox(t, "ファイル作成はできません。\r\n提出用ファイルの元となるＤＢファイル名が指定されていません。", "未指定",
+                    MsgIcon::Critical);
+    t.boxes->clear();
+
+    // The archive cannot be written: the desktop folder is gone.
+    tab->LblUploadKVRDB->setText(memberPath());
+    QDir(app().SaveFolder).removeRecursively();
+    tab->CmdUploadKVRDB->click();
+    ASSERT_FALSE(t.boxes->shown.isEmpty());
+    EXPECT_EQ(t.boxes->shown.last().title + ": " + t.boxes->shown.last().text, "エラー: ファイル作成ができませんでした。");
+    EXPECT_EQ(t.boxes->shown.last().icon, MsgIcon::Information);
+    EXPECT_TRUE(tab->CmdUploadKVRDB->isEnabled());
+    t.boxes->clear();
+
+    // An error on the way: the report cannot be written.
+    QDir().mkpath(app().SaveFolder);
+    addPatient(4);
+    QDir().mkpath(SubmissionReportPath());
+    tab->CmdUploadKVRDB->click();
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].title, "エラー");
+    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
+    EXPECT_TRUE(t.boxes->shown[0].text.startsWith("アップロード実行でエラーが発生しました。\r\n\r\n[Error:"))
+        << t.boxes->shown[0].text.toStdString();
+    EXPECT_TRUE(tab->CmdUploadKVRDB->isEnabled());
+    EXPECT_TRUE(tab->CmdLogKVRDB->isEnabled());
     EXPECT_TRUE(saveFolderFiles().isEmpty());
 }
 

@@ -2,14 +2,18 @@
 // with the shipped master list: the window's tabs and start, the lists, the checks of
 // the input, saving and closing, and one patient filled in with the keyboard alone.
 #include "data/CMaster.h"
+#include "data/DataObjects.h"
+#include "data/CClinicCode.h"
 #include "data/member_db_fixture.h"
 #include "tools/AdditionalInfoTab.h"
 #include "tools/PFrmImport.h"
 #include "tools/ToothFlagRow.h"
+#include "tools/VersionUp.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -328,7 +332,529 @@ TEST_F(ToolsScreenTest, NotEditableShowsTheRecordWithEveryInputClosed) {
     for (QWidget* input : a.inputs())
         EXPECT_FALSE(input->isEnabled()) << input->objectName().toStdString();
     EXPECT_EQ(w->LblMes->text(), "初診時のみ入力可能");
-    EXPECT_FALSE(w->CmdSave->isEnabled());
+    // Only the inputs close: saving and the question on closing stay as they are.
+    EXPECT_TRUE(w->CmdSave->isEnabled());
+}
+
+TEST_F(ToolsScreenTest, NotEditableStillAsksAboutADifferenceAndSaves) {
+    // A birth month written by other means, not in the stored form: shown as 197503, it
+    // is collected as 1975/03/01 and so reads as a change.
+    direct()->execute("INSERT INTO TPatientAdd (ID, BirthDay, Sex) VALUES (1, '1975/3/1', 1)");
+    open(1, -1, false);
+    EXPECT_TRUE(tab().CollectAdditionalInfo(false));
+    t.boxes->answer(MsgResult::No);
+    EXPECT_TRUE(w->requestClose());
+    EXPECT_EQ(boxTexts(), QStringList{"保存確認: 追加情報が変更されています。保存しますか？"});
+
+    open(1, -1, false);
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::No);
+    w->CmdSave->click();
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].title, "保存確認");
+    EXPECT_TRUE(t.boxes->shown[0].text.startsWith("主訴が選択されていません。")) << t.boxes->shown[0].text.toStdString();
+}
+
+TEST_F(ToolsScreenTest, StoredBirthDayIsShownAsYearAndMonthWhenItIsAnyDate) {
+    struct Case {
+        const char* stored;
+        const char* shown;
+    };
+    const Case cases[] = {{"1975/03/01", "197503"}, {"1975/3/1", "197503"}, {"1975-03-01", "197503"},
+                          {"1975/13/01", "1975/13/01"}, {"", ""}};
+    for (const Case& c : cases) {
+        direct()->execute("DELETE FROM TPatientAdd");
+        direct()->execute("INSERT INTO TPatientAdd (ID, BirthDay) VALUES (1, ?)", {QString(c.stored)});
+        open();
+        EXPECT_EQ(tab().TxtBirthDay->text(), c.shown) << c.stored;
+    }
+}
+
+TEST_F(ToolsScreenTest, LegacySingleAnswersAreShownAsTicksAndSavedConverted) {
+    direct()->execute("INSERT INTO TPatientAdd (ID, ChiefComplaint, ChiefComplaint2, MedicalHistory, DiseaseName, "
+                      "Malocclusion, Malocclusion2) VALUES (1, 4, '', 1, '101', 2, '')");
+    open();
+    AdditionalInfoTab& a = tab();
+    QString complaints, diseases, malocclusions;
+    for (QCheckBox* b : a.ChkChiefComplaint)
+        complaints += b->isChecked() ? '1' : '0';
+    for (QCheckBox* b : a.ChkDiseaseName)
+        diseases += b->isChecked() ? '1' : '0';
+    for (QCheckBox* b : a.ChkMalocclusion)
+        malocclusions += b->isChecked() ? '1' : '0';
+    EXPECT_EQ(complaints, "0001000000");
+    EXPECT_EQ(diseases, "101" + QString(19, '0'));
+    EXPECT_EQ(malocclusions, "01000");
+    // Saving (the check's question answered Yes) stores the converted layout.
+    t.boxes->answer(MsgResult::Yes);
+    ASSERT_EQ(a.SaveAdditionalInfo(), 0);
+    EXPECT_EQ(stored("ChiefComplaint||'|'||ChiefComplaint2||'|'||DiseaseName||'|'||Malocclusion||'|'||Malocclusion2"),
+              "0|0001000000|101" + QString(19, '0') + "|0|01000");
+}
+
+TEST_F(ToolsScreenTest, MemberNumberBoxesOfTheDataTabRefuseAndKeepTheFocus) {
+    TheClinicCode().ClinicCode = "123456";
+    PFrmImport& f = open(1, PFrmImport::TabData);
+    f.show();
+    QApplication::setActiveWindow(&f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    auto* from = f.findChild<QLineEdit*>("TxtKNoFrom");
+    auto* to = f.findChild<QLineEdit*>("TxtKNoTo");
+    auto* change = f.findChild<QPushButton*>("CmdConvKNo");
+    ASSERT_TRUE(from && to && change);
+    EXPECT_EQ(from->text(), "123456");
+    // The number shown is read again each time the tab is selected.
+    TheClinicCode().ClinicCode = "234567";
+    f.SSTabTool->setCurrentIndex(PFrmImport::TabSubmission);
+    f.SSTabTool->setCurrentIndex(PFrmImport::TabData);
+    EXPECT_EQ(from->text(), "234567");
+
+    struct Case {
+        QString typed, shown, box;
+    };
+    for (const Case& c : {Case{"　", "", "未入力: 会員番号が未入力です。入力してください。"},
+                          Case{" １２３４５ ", "12345", "エラー: 会員番号を正しく入力してください。"},
+                          Case{"12a456", "12a456", "エラー: 会員番号を正しく入力してください。"}}) {
+        t.boxes->clear();
+        to->setText(c.typed);
+        change->setFocus();
+        change->click();
+        EXPECT_EQ(boxTexts(), QStringList{c.box}) << c.typed.toStdString();
+        EXPECT_EQ(to->text(), c.shown);
+        EXPECT_TRUE(to->hasFocus()) << c.typed.toStdString();
+    }
+    // Only the button starts the change: Enter in the box does not.
+    t.boxes->clear();
+    to->setText("12345");
+    to->setFocus();
+    QTest::keyClick(to, Qt::Key_Return);
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+}
+
+TEST_F(ToolsScreenTest, VersionUpTabLoadsTheContactReplacesTheUpdaterAndClosingFromItWritesInfoTxt) {
+    ASSERT_TRUE(SaveContactInfo({"みなみ歯科医院", "山田 花子", "hanako@example.jp"}));
+    QFile::remove(InfoFilePath());
+    {
+        QFile replacement(UpdaterReplacementPath());
+        ASSERT_TRUE(replacement.open(QIODevice::WriteOnly));
+        replacement.write("new");
+    }
+    // Closing from another tab leaves the hand-over file alone.
+    open(1, PFrmImport::TabData);
+    EXPECT_TRUE(w->requestClose());
+    EXPECT_FALSE(QFileInfo::exists(InfoFilePath()));
+    EXPECT_TRUE(QFileInfo::exists(UpdaterReplacementPath()));
+
+    PFrmImport& f = open(1, PFrmImport::TabVersionUp);
+    auto* clinic = f.findChild<QLineEdit*>("TxtClinic");
+    auto* person = f.findChild<QLineEdit*>("TxtTanto");
+    auto* mail = f.findChild<QLineEdit*>("TxtMail");
+    ASSERT_TRUE(clinic && person && mail);
+    EXPECT_EQ(QStringList({clinic->text(), person->text(), mail->text()}),
+              QStringList({"みなみ歯科医院", "山田 花子", "hanako@example.jp"}));
+    EXPECT_FALSE(QFileInfo::exists(UpdaterReplacementPath()));
+    QFile updater(UpdaterPath());
+    ASSERT_TRUE(updater.open(QIODevice::ReadOnly));
+    EXPECT_EQ(updater.readAll(), "new");
+    // Empty boxes are written too.
+    for (QLineEdit* box : {clinic, person, mail})
+        box->clear();
+    EXPECT_TRUE(w->requestClose());
+    QFile info(InfoFilePath());
+    ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(info.readAll()),
+              "会員番号      ：" + app().MemberNo + "\n病院名        ：\n担当者名      ：\n担当者のE-mail：\n");
+}
+
+TEST_F(ToolsScreenTest, InputRulesOfTheInformationTab) {
+    // A master with an "未選択" entry in a guidance list and a third medical-history answer.
+    direct()->execute("INSERT INTO TMaster (IDLG, IDSG, SeqNo, SGName) VALUES (27, 99, 99, '未選択'), "
+                      "(4, 2, 3, '不明')");
+    direct()->execute("INSERT INTO TPatientAdd (ID, FirstExamDay, YobiIntA, YobiStrA, Sex) "
+                      "VALUES (1, '2020/04/01', 7, 'spare', 1)");
+    PFrmImport& f = open();
+    f.show();
+    QApplication::setActiveWindow(&f);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    AdditionalInfoTab& a = tab();
+    EXPECT_EQ(a.LblID->text(), "1");
+
+    // The guidance lists keep an "未選択" entry as chosen; the other lists lose it.
+    choose(a.CmbSideMoveRightContactNum, 99);
+    EXPECT_EQ(AdditionalInfoTab::listCode(a.CmbSideMoveRightContactNum), 99);
+    choose(a.CmbTeethRow, 99);
+    EXPECT_EQ(a.CmbTeethRow->currentIndex(), -1);
+
+    // Ticking a disease selects the second entry of the medical history.
+    choose(a.CmbMedicalHistory, 2);
+    ASSERT_TRUE(a.ChkDiseaseName[3]->isEnabled());
+    a.ChkDiseaseName[3]->click();
+    EXPECT_EQ(a.CmbMedicalHistory->currentIndex(), 1);
+
+    // Entering a box selects its text; leaving the birth month with five characters is refused.
+    a.TxtWeight->setText("58");
+    a.TxtWeight->setFocus();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(a.TxtWeight->selectedText(), "58");
+    a.TxtBirthDay->setFocus();
+    a.TxtBirthDay->setText("19804");
+    t.boxes->clear();
+    a.TxtWeight->setFocus();
+    EXPECT_EQ(boxTexts(), QStringList{"再入力: 入力が間違っています。西暦年４桁月２桁(YYYYMM)を再入力してください。"});
+    EXPECT_TRUE(a.TxtBirthDay->hasFocus());
+    a.TxtBirthDay->setText("198004");
+
+    // Switching tabs keeps what was typed: the record is read only when the window opens.
+    a.TxtHeight->setText("171");
+    f.SSTabTool->setCurrentIndex(PFrmImport::TabSubmission);
+    f.SSTabTool->setCurrentIndex(PFrmImport::TabInfo);
+    EXPECT_EQ(a.TxtHeight->text(), "171");
+
+    // Saving leaves the first-examination day and the spare fields as they were.
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::Yes);
+    ASSERT_EQ(a.SaveAdditionalInfo(), 0);
+    EXPECT_EQ(stored("FirstExamDay||'|'||YobiIntA||'|'||YobiStrA||'|'||Height"), "2020/04/01|7|spare|171");
+}
+
+// ------------------------------------------------------------------ captions
+
+// Every text of the widgets under w (labels, buttons, group boxes).
+QStringList textsUnder(const QWidget* w) {
+    QStringList out;
+    for (const QLabel* l : w->findChildren<QLabel*>())
+        out << l->text();
+    for (const QAbstractButton* b : w->findChildren<QAbstractButton*>())
+        out << b->text();
+    for (const QGroupBox* g : w->findChildren<QGroupBox*>())
+        out << g->title();
+    return out;
+}
+
+TEST_F(ToolsScreenTest, EveryTabShowsItsCaptionsCharacterForCharacter) {
+    PFrmImport& f = open();
+    struct Page {
+        int tab;
+        QStringList captions;
+    };
+    const Page pages[] = {
+        {PFrmImport::TabInfo,
+         {"患者番号", "生年月", "YYYYMM", "性別", "主訴", "身長・体重", "cm", "kg", "喫煙歴", "1日の本数", "喫煙年数",
+          "既往歴", "病名", "服薬", "薬名", "教育歴", "直近1年以内の    歯科受診歴", "歯周治療の既往", "歯周病の家族歴",
+          "1日の歯磨き回数", "補助器具の使用", "喪失歯数（智歯を除く)", "未処置歯（智歯を除く)", " (二次う蝕含む)",
+          "治療済み歯数（智歯を除く)", "下顎位置関係", "右", "左", "不正咬合", "歯列",
+          "側方運動時         右側の作業側誘導", "側方運動時         左側の作業側誘導", "前方運動時の誘導", "咬合性外傷",
+          "早期接触", "平衡側干渉", "フレミタス", "ブラキシズム", "口呼吸", "食片圧入", "矯正治療の既往",
+          "骨吸収 (全体の平均)", "保存する計画の歯の　なかで最大骨吸収", "骨吸収が最大の部位", "診断",
+          "KVR診断名 限局/広汎", "慢性/侵襲", "新分類診断名 ステージ", "グレード", "歯周外科治療", "切除療法",
+          "組織付着療法", "歯周組織再生療法", "歯周形成外科", "＊", "＊：必須項目"}},
+        {PFrmImport::TabSubmission,
+         {"会員番号", "区分", "専門医（S）", "認定医（N）", "認定歯科衛生士（H）",
+          "提出用ファイルの元となるファイル （KVR-DBのDBファイル）", "実際に提出するZIPファイル名 （圧縮ファイル）",
+          "※出力フォルダはデスクトップの「KVR-DB-SAVE」", "※作成したZIPファイルのファイル名は絶対に変更しないでください。",
+          "ファイル作成開始", "ログ表示"}},
+        {PFrmImport::TabImportOld,
+         {"インポートする旧版KVR-ChartのDBファイル", "ファイル指定", "KVR-Chartからインポートする時の処理方法",
+          "KVR-Chart-DBの全データを削除後、インポートする。",
+          "旧版KVR-Chartに存在する患者番号と同じ患者番号のデータをKVR-Chart-DBから削除後、インポートする。",
+          "インポート実行", "※ファイル指定の方法は以下の通りです。",
+          "＜方法１＞　このＰＣで１個人で旧版KVR-Chartを使用されていた場合",
+          "表示されているファイルのままインポートしてください。（表示されていない場合はファイル指定）",
+          "＜方法２＞　このＰＣで複数人で旧版KVR-Chartを使用されていた場合",
+          "「ファイル指定」でファイルを指定後インポートしてください。",
+          "＜方法３＞　別のＰＣで旧版KVR-Chartを使用されていた場合",
+          "ファイルをＵＳＢ等へコピーし、「ファイル指定」でファイルを指定後インポートしてください。"}},
+        {PFrmImport::TabData,
+         {"フォルダ指定", "バックアップデータを保存するファイル名 （変更可能）", "バックアップ実行",
+          "バックアップで保存されたファイル", "ファイル指定", "復元実行", "会員番号の変更",
+          "会員番号を間違えて使用していた場合、仮の会員番号で使用していた場合は、会員番号の変更が必要です。", "を", "に",
+          "変更する"}},
+        {PFrmImport::TabManual, {"操作マニュアル", "よくある質問  （Webに接続します）"}},
+        {PFrmImport::TabVersionUp,
+         {"所属医療機関名、または、医院名", "担当者名", "担当者のE-mail", "※バージョンアップの案内等に使用します。",
+          "バージョンアップの確認", "※システムを終了して、バージョンアップの確認をします。",
+          "※インターネット接続が必要です。"}},
+    };
+    for (const Page& p : pages) {
+        const QStringList shown = textsUnder(f.page(p.tab));
+        for (const QString& caption : p.captions)
+            EXPECT_TRUE(shown.contains(caption)) << p.tab << ": " << caption.toStdString();
+    }
+    EXPECT_EQ(f.CmdSave->text(), "保　存");
+
+    // Check boxes as laid out, before the master table renames them.
+    AdditionalInfoTab laidOut;
+    const struct {
+        const QList<QCheckBox*>& boxes;
+        QStringList captions;
+    } groups[] = {
+        {laidOut.ChkChiefComplaint,
+         {"1 腫脹", "2 動揺", "3 疼痛", "4 出血", "5 咬めない", "6 抜歯宣告", "7 違和感", "8 口臭", "9 歯肉退縮",
+          "10 その他"}},
+        {laidOut.ChkDiseaseName,
+         {"1 脳梗塞", "2 心血管疾患", "3 高血圧", "4 脂質異常症", "5 糖尿病（HbA1c7.0%以上）", "6 糖尿病（HbA1c7.0%未満）",
+          "7 ﾒﾀﾎﾞﾘｯｸｼﾝﾄﾞﾛｰﾑ", "8 慢性腎臓病", "9 慢性腎臓病以外の腎疾患", "10 脂肪肝（アルコール性、非アルコール性）",
+          "11 脂肪肝以外の肝胆膵疾患", "12 産科・婦人科系疾患", "13 消化器疾患", "14 呼吸器疾患", "15 耳鼻咽頭疾患",
+          "16 血液疾患", "17 悪性腫瘍", "18 膠原病", "19 骨粗鬆症", "20 リウマチ", "21 精神疾患", "22 その他"}},
+        {laidOut.ChkIngestion,
+         {"1 脂質異常症薬", "2 降圧薬", "3 抗血栓薬", "4 抗不整脈薬", "5 糖尿病治療薬", "6 骨粗鬆症薬", "7 抗てんかん薬",
+          "8 抗がん剤", "9 免疫抑制薬", "10 消化性潰瘍治療薬", "11 抗うつ薬、抗不安薬、睡眠導入薬", "12 その他"}},
+        {laidOut.ChkMalocclusion, {"1 正常咬合", "2 過蓋咬合", "3 切端咬合", "4 開咬", "5 反対咬合"}},
+    };
+    for (const auto& g : groups) {
+        QStringList shown;
+        for (const QCheckBox* b : g.boxes)
+            shown << b->text();
+        EXPECT_EQ(shown, g.captions);
+    }
+    // Tooth rows: upper right 8..1, upper left 1..8, lower right 8..1, lower left 1..8.
+    QStringList numbers;
+    for (int i = 0; i < ToothFlagRow::kTeeth; ++i)
+        numbers << laidOut.LblPC->cell(i)->text();
+    EXPECT_EQ(numbers.join(""), "87654321123456788765432112345678");
+}
+
+// ------------------------------------------------------------------ the checks through the screen
+
+TEST_F(ToolsScreenTest, SaveButtonShowsEachRuleOfTheCheckInItsOrder) {
+    const QString ask = "\r\n\r\nこのまま保存しますか。";
+    struct Case {
+        const char* what;
+        std::function<void(AdditionalInfoTab&)> change;
+        QStringList lines;
+    };
+    const QList<Case> cases = {
+        {"birth month of six characters, not a month", [](AdditionalInfoTab& a) { a.TxtBirthDay->setText("198013"); },
+         {"生年月が間違っています。西暦年４桁月２桁を再入力してください。"}},
+        {"birth month of five characters", [](AdditionalInfoTab& a) { a.TxtBirthDay->setText("19804"); },
+         {"生年月が間違っています。西暦年４桁月２桁を再入力してください。"}},
+        {"birth month empty", [](AdditionalInfoTab& a) { a.TxtBirthDay->setText("  "); },
+         {"生年月が入されていません。西暦年４桁月２桁を入力してください。"}},
+        {"sex", [](AdditionalInfoTab& a) { choose(a.CmbSex, 99); }, {"性別が選択されていません。"}},
+        {"chief complaint", [](AdditionalInfoTab& a) { a.ChkChiefComplaint[2]->setChecked(false); },
+         {"主訴が選択されていません。"}},
+        {"smoking", [](AdditionalInfoTab& a) { choose(a.CmbSmokingHistory, 99); }, {"喫煙歴が選択されていません。"}},
+        {"medical history", [](AdditionalInfoTab& a) { choose(a.CmbMedicalHistory, 99); },
+         {"既往歴が選択されていません。"}},
+        {"missing teeth empty", [](AdditionalInfoTab& a) { a.TxtMissingToothNum->clear(); },
+         {"喪失歯数（智歯を除く) が入力されていません。"}},
+        {"diagnosis", [](AdditionalInfoTab& a) { choose(a.CmbKvrDiagnosis, 99); }, {"診断が選択されていません。"}},
+        {"diagnosis first entry, only the grade missing",
+         [](AdditionalInfoTab& a) {
+             choose(a.CmbKvrDiagnosis, 1);
+             choose(a.CmbKvrDiagnosisLW, 1);
+             choose(a.CmbKvrDiagnosisCA, 2);
+             choose(a.CmbNewDiagnosisStage, 4);
+         },
+         {"新分類診断名 グレードが選択されていません。"}},
+        {"diagnosis first entry, only the society diagnosis missing",
+         [](AdditionalInfoTab& a) {
+             choose(a.CmbKvrDiagnosis, 1);
+             choose(a.CmbNewDiagnosisStage, 1);
+             choose(a.CmbNewDiagnosisGrade, 3);
+         },
+         {"KVR診断名 限局/広汎が選択されていません。", "KVR診断名 慢性/侵襲が選択されていません。"}},
+        {"periodontal surgery", [](AdditionalInfoTab& a) { choose(a.CmbPerioSurgeryTreatment, 99); },
+         {"歯周外科治療が選択されていません。"}},
+        {"medical history none, a disease ticked",
+         [](AdditionalInfoTab& a) { a.ChkDiseaseName[21]->setChecked(true); },
+         {"既往歴の回答と病名チェックに矛盾があります。"}},
+        {"medication present, no medicine", [](AdditionalInfoTab& a) { choose(a.CmbIngestion, 1); },
+         {"服薬の回答と薬名チェックに矛盾があります。"}},
+        {"medication none, a medicine ticked", [](AdditionalInfoTab& a) { a.ChkIngestion[11]->setChecked(true); },
+         {"服薬の回答と薬名チェックに矛盾があります。"}},
+        {"medication unanswered, a medicine ticked",
+         [](AdditionalInfoTab& a) {
+             choose(a.CmbIngestion, 99);
+             a.ChkIngestion[0]->setChecked(true);
+         },
+         {"服薬の回答と薬名チェックに矛盾があります。"}},
+        {"nothing answered but the diagnosis (first entry), history and medication contradicting",
+         [](AdditionalInfoTab& a) {
+             a.TxtBirthDay->clear();
+             choose(a.CmbSex, 99);
+             a.ChkChiefComplaint[2]->setChecked(false);
+             choose(a.CmbSmokingHistory, 99);
+             choose(a.CmbMedicalHistory, 99);
+             a.ChkDiseaseName[0]->setChecked(true);
+             choose(a.CmbIngestion, 1);
+             a.TxtMissingToothNum->setText("x");
+             choose(a.CmbKvrDiagnosis, 1);
+             choose(a.CmbPerioSurgeryTreatment, 99);
+         },
+         {"生年月が入されていません。西暦年４桁月２桁を入力してください。", "性別が選択されていません。",
+          "主訴が選択されていません。", "喫煙歴が選択されていません。", "既往歴が選択されていません。",
+          "喪失歯数（智歯を除く) が入力されていません。", "KVR診断名 限局/広汎が選択されていません。",
+          "KVR診断名 慢性/侵襲が選択されていません。", "新分類診断名 ステージが選択されていません。",
+          "新分類診断名 グレードが選択されていません。", "歯周外科治療が選択されていません。",
+          "既往歴の回答と病名チェックに矛盾があります。", "服薬の回答と薬名チェックに矛盾があります。"}},
+    };
+    for (const Case& c : cases) {
+        PFrmImport& f = open();
+        answerRequired();
+        c.change(tab());
+        t.boxes->clear();
+        t.boxes->answer(MsgResult::No);
+        f.CmdSave->click();
+        ASSERT_EQ(t.boxes->shown.size(), 1) << c.what;
+        const MsgBoxRequest& b = t.boxes->shown[0];
+        EXPECT_EQ(b.title + ": " + b.text, "保存確認: " + c.lines.join("\r\n") + ask) << c.what;
+        EXPECT_EQ(b.buttons, MsgButtons::YesNo) << c.what;
+        EXPECT_EQ(b.icon, MsgIcon::Exclamation) << c.what;
+        EXPECT_EQ(scalar("SELECT count(*) FROM TPatientAdd").toInt(), 0) << c.what;
+    }
+
+    // Yes saves anyway, after the reminder.
+    PFrmImport& f = open();
+    answerRequired();
+    choose(tab().CmbSex, 99);
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::Yes);
+    f.CmdSave->click();
+    ASSERT_EQ(t.boxes->shown.size(), 3);
+    EXPECT_EQ(t.boxes->shown[1].title + ": " + t.boxes->shown[1].text,
+              "入力エラー: 提出用ファイル作成までに正しく入力してください。");
+    EXPECT_EQ(t.boxes->shown[1].icon, MsgIcon::Information);
+    EXPECT_EQ(t.boxes->shown[2].icon, MsgIcon::Information);
+    EXPECT_EQ(stored("Sex"), "-9");
+}
+
+TEST_F(ToolsScreenTest, EachControllingListOpensAndClosesEveryInputThatDependsOnIt) {
+    struct Case {
+        const char* list;
+        std::function<QComboBox*(AdditionalInfoTab&)> box;
+        std::function<QList<QWidget*>(AdditionalInfoTab&)> dependents;
+        std::function<void(AdditionalInfoTab&)> fill;     // gives every dependent a value
+        std::function<bool(AdditionalInfoTab&)> anyValue; // whether any dependent still has one
+        int openCode, closeCode;
+    };
+    auto widgets = [](auto list) {
+        QList<QWidget*> out;
+        for (auto* w : list)
+            out << w;
+        return out;
+    };
+    auto rows = [](std::initializer_list<ToothFlagRow*> r) { return QList<ToothFlagRow*>(r); };
+    auto fillRows = [](const QList<ToothFlagRow*>& r) {
+        for (ToothFlagRow* row : r)
+            row->toggle(7);
+    };
+    auto rowsSet = [](const QList<ToothFlagRow*>& r) {
+        return std::any_of(r.begin(), r.end(), [](ToothFlagRow* row) { return row->flags() != QString(32, '0'); });
+    };
+    auto ticked = [](const QList<QCheckBox*>& b) {
+        return std::any_of(b.begin(), b.end(), [](QCheckBox* x) { return x->isChecked(); });
+    };
+    const QList<Case> cases = {
+        {"smoking", [](AdditionalInfoTab& a) { return a.CmbSmokingHistory; },
+         [](AdditionalInfoTab& a) { return QList<QWidget*>{a.TxtPackDay, a.TxtSmokingYear}; },
+         [](AdditionalInfoTab& a) {
+             a.TxtPackDay->setText("20");
+             a.TxtSmokingYear->setText("5");
+         },
+         [](AdditionalInfoTab& a) { return !a.TxtPackDay->text().isEmpty() || !a.TxtSmokingYear->text().isEmpty(); },
+         3, 0},
+        {"medical history", [](AdditionalInfoTab& a) { return a.CmbMedicalHistory; },
+         [&](AdditionalInfoTab& a) { return widgets(a.ChkDiseaseName); },
+         [](AdditionalInfoTab& a) {
+             for (QCheckBox* b : a.ChkDiseaseName)
+                 b->setChecked(true);
+         },
+         [&](AdditionalInfoTab& a) { return ticked(a.ChkDiseaseName); }, 1, 0},
+        {"medication", [](AdditionalInfoTab& a) { return a.CmbIngestion; },
+         [&](AdditionalInfoTab& a) { return widgets(a.ChkIngestion); },
+         [](AdditionalInfoTab& a) {
+             for (QCheckBox* b : a.ChkIngestion)
+                 b->setChecked(true);
+         },
+         [&](AdditionalInfoTab& a) { return ticked(a.ChkIngestion); }, 1, 0},
+        {"occlusal trauma", [](AdditionalInfoTab& a) { return a.CmbOcclusalTrauma; },
+         [](AdditionalInfoTab& a) { return QList<QWidget*>{a.LblPC, a.LblBS, a.LblFR}; },
+         [&](AdditionalInfoTab& a) { fillRows(rows({a.LblPC, a.LblBS, a.LblFR})); },
+         [&](AdditionalInfoTab& a) { return rowsSet(rows({a.LblPC, a.LblBS, a.LblFR})); }, 2, 0},
+        {"periodontal surgery", [](AdditionalInfoTab& a) { return a.CmbPerioSurgeryTreatment; },
+         [](AdditionalInfoTab& a) { return QList<QWidget*>{a.LblAT, a.LblTAT, a.LblPTRT, a.LblPPS}; },
+         [&](AdditionalInfoTab& a) { fillRows(rows({a.LblAT, a.LblTAT, a.LblPTRT, a.LblPPS})); },
+         [&](AdditionalInfoTab& a) { return rowsSet(rows({a.LblAT, a.LblTAT, a.LblPTRT, a.LblPPS})); }, 1, 0},
+        {"diagnosis", [](AdditionalInfoTab& a) { return a.CmbKvrDiagnosis; },
+         [](AdditionalInfoTab& a) {
+             return QList<QWidget*>{a.CmbKvrDiagnosisLW, a.CmbKvrDiagnosisCA, a.CmbNewDiagnosisStage,
+                                    a.CmbNewDiagnosisGrade};
+         },
+         [](AdditionalInfoTab& a) {
+             choose(a.CmbKvrDiagnosisLW, 2);
+             choose(a.CmbKvrDiagnosisCA, 1);
+             choose(a.CmbNewDiagnosisStage, 2);
+             choose(a.CmbNewDiagnosisGrade, 1);
+         },
+         [](AdditionalInfoTab& a) {
+             for (QComboBox* b : {a.CmbKvrDiagnosisLW, a.CmbKvrDiagnosisCA, a.CmbNewDiagnosisStage,
+                                  a.CmbNewDiagnosisGrade})
+                 if (b->currentIndex() >= 0) return true;
+             return false;
+         },
+         1, 3},
+    };
+    for (const Case& c : cases) {
+        open();
+        AdditionalInfoTab& a = tab();
+        auto enabled = [&] {
+            QStringList out;
+            for (QWidget* d : c.dependents(a))
+                out << (d->isEnabled() ? "on" : "off");
+            return out.join(",");
+        };
+        auto all = [&](const char* state) {
+            return QStringList(int(c.dependents(a).size()), state).join(",");
+        };
+        EXPECT_EQ(enabled(), all("off")) << c.list << ": a new record";
+        // Closing by the "none" answer and by "未選択" (no answer) both empty the inputs.
+        for (int closing : {c.closeCode, 99}) {
+            choose(c.box(a), c.openCode);
+            EXPECT_EQ(enabled(), all("on")) << c.list;
+            c.fill(a);
+            ASSERT_TRUE(c.anyValue(a)) << c.list;
+            choose(c.box(a), closing);
+            EXPECT_EQ(enabled(), all("off")) << c.list << " closed by " << closing;
+            EXPECT_FALSE(c.anyValue(a)) << c.list << " closed by " << closing;
+        }
+        if (c.box(a) == a.CmbKvrDiagnosis) {
+            choose(a.CmbKvrDiagnosis, 1);
+            for (QLabel* mark : {a.LblKvrDiagnosisLW, a.LblKvrDiagnosisCA, a.LblNewDiagnosisStage,
+                                 a.LblNewDiagnosisGrade})
+                EXPECT_TRUE(mark->isVisibleTo(w.get())) << mark->objectName().toStdString();
+            choose(a.CmbKvrDiagnosis, 2);
+            for (QLabel* mark : {a.LblKvrDiagnosisLW, a.LblKvrDiagnosisCA, a.LblNewDiagnosisStage,
+                                 a.LblNewDiagnosisGrade})
+                EXPECT_FALSE(mark->isVisibleTo(w.get())) << mark->objectName().toStdString();
+        }
+    }
+}
+
+TEST_F(ToolsScreenTest, StoredAnswersOpenOrCloseTheirInputsWhenShown) {
+    const QString all22 = QString(22, '1'), all12 = QString(12, '1'), teeth32 = "1" + QString(31, '0');
+    direct()->execute("INSERT INTO TPatientAdd (ID, SmokingHistory, PackDay, SmokingYear, MedicalHistory, DiseaseName, "
+                      "Ingestion, MedicineName, OcclusalTrauma, Fremitus, PerioSurgeryTreatment, PerioPlasticSurgery, "
+                      "KvrDiagnosis, KvrDiagnosisLW) VALUES "
+                      "(1, 1, '20', '5', 1, ?, 1, ?, 1, ?, 1, ?, 1, 2), (2, 0, '20', '5', 0, ?, 0, ?, 0, ?, 0, ?, 2, 2)",
+                      {all22, all12, teeth32, teeth32, all22, all12, teeth32, teeth32});
+    for (int id : {1, 2}) {
+        open(id);
+        AdditionalInfoTab& a = tab();
+        const bool on = id == 1;
+        EXPECT_EQ(a.TxtPackDay->text(), on ? "20" : "") << id;
+        EXPECT_EQ(a.TxtSmokingYear->isEnabled(), on) << id;
+        EXPECT_EQ(a.ChkDiseaseName[21]->isChecked(), on) << id;
+        EXPECT_EQ(a.ChkDiseaseName[21]->isEnabled(), on) << id;
+        EXPECT_EQ(a.ChkIngestion[11]->isChecked(), on) << id;
+        EXPECT_EQ(a.ChkIngestion[0]->isEnabled(), on) << id;
+        EXPECT_EQ(a.LblFR->isSelected(0), on) << id;
+        EXPECT_EQ(a.LblFR->isEnabled(), on) << id;
+        EXPECT_EQ(a.LblPPS->isSelected(0), on) << id;
+        EXPECT_EQ(a.LblPPS->isEnabled(), on) << id;
+        EXPECT_EQ(AdditionalInfoTab::listCode(a.CmbKvrDiagnosisLW), on ? 2 : -9) << id;
+        EXPECT_EQ(a.CmbKvrDiagnosisLW->isEnabled(), on) << id;
+    }
 }
 
 // ------------------------------------------------------------------ keyboard only
