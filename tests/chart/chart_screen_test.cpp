@@ -10,11 +10,13 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 using namespace kvr;
 using namespace kvr::test;
@@ -129,6 +131,49 @@ TEST_F(ChartScreenTest, TypedNumberLeftWithTabIsCheckedAfterThePdfRuns) {
     t.boxes->clear();
     keys([](QWidget* w) { QTest::keyClick(w, Qt::Key_Tab); });
     QApplication::processEvents();
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].title + "|" + t.boxes->shown[0].text,
+              "範囲外エラー|患者番号が範囲外です。再入力してください。");
+    EXPECT_EQ(QApplication::focusWidget(), screen->CmbOutNo);
+    EXPECT_EQ(screen->patient(), 99);
+}
+
+// The same with each box a real modal window with its own event loop, answered by a Return
+// key press once it is the active window, as the completion boxes of the PDF runs are.
+TEST_F(ChartScreenTest, TypedNumberLeftWithTabIsCheckedAfterPdfRunsWithModalBoxes) {
+    t.boxes->onShow = [](const MsgBoxRequest& r) {
+        QMessageBox box(QMessageBox::Information, r.title, r.text, QMessageBox::Ok,
+                        QApplication::activeWindow());
+        QTimer::singleShot(0, &box, [&box] {
+            box.activateWindow();
+            (void)QTest::qWaitForWindowActive(&box);
+            QTest::keyClick(&box, Qt::Key_Return);
+        });
+        box.exec();
+    };
+    open(99);
+    screen->show();
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    for (int i = 3; i < 6; ++i) {
+        QTest::mouseClick(screen->BtnPrintChart[i], Qt::LeftButton);
+        QTest::mouseClick(screen->BtnPrintData[i], Qt::LeftButton);
+    }
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    QTest::mouseClick(screen->CmbOutNo->lineEdit(), Qt::LeftButton);
+    QApplication::processEvents();
+    for (auto [key, mod] : {std::pair{Qt::Key_A, Qt::ControlModifier}, std::pair{Qt::Key_3, Qt::NoModifier},
+                            std::pair{Qt::Key_1, Qt::NoModifier}}) {
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        QTest::keyClick(QApplication::focusWidget(), key, mod);
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(screen->CmbOutNo->currentText(), "31");
+    t.boxes->clear();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QApplication::processEvents();
+    QTest::qWait(50);
     ASSERT_EQ(t.boxes->shown.size(), 1);
     EXPECT_EQ(t.boxes->shown[0].title + "|" + t.boxes->shown[0].text,
               "範囲外エラー|患者番号が範囲外です。再入力してください。");
