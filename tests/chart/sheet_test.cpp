@@ -444,6 +444,44 @@ TEST_F(SheetTest, DataBlocksKeepTheirSlotOnPaperAndCloseUpInThePreview) {
     EXPECT_NEAR(at[1].yMin, 64 + captionOffset, 0.05);
 }
 
+// "症例番号 " is followed by the case number as the patient record holds it (the patient
+// number when it is empty): full-width on the chart sheet, right-aligned at 187 mm, as it is
+// on the data sheet. Only the file name trims it.
+TEST_F(SheetTest, CaseNumberAfterTheHeadingsAsStored) {
+    auto stages = namedStages();
+    stages[0] = madeStage("初診時", 3, QDate(2024, 5, 1));
+    const double em11 = 11 * 25.4 / 72;
+    const struct {
+        QString caseNumber, chart, data;
+        double chartRight; // right edge of the last printed word
+    } cases[] = {
+        {"12", "１２", "12", 187},
+        {"", "４２", "42", 187},
+        {"K-7 ", "Ｋ－７", "K-7", 187 - em11}, // the trailing blank keeps its place
+        {"   ", "", "", 187 - 3 * em11},      // blanks only: no patient number
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.caseNumber.toStdString());
+        for (SheetKind sheet : {SheetKind::Chart, SheetKind::Data}) {
+            const QString path = t.paths->app + QString("/case%1.pdf").arg(++written);
+            ASSERT_TRUE(WriteSheetPdf(path, sheet, SheetSource{&stages, 42, c.caseNumber}, ApplicantKind::Specialist,
+                                      false));
+            const QList<PdfWord> words = pdfWords(path);
+            const auto heads = wordsNamed(words, "症例番号");
+            ASSERT_EQ(heads.size(), 1);
+            EXPECT_EQ(wordsBeside(words, heads[0], 40), sheet == SheetKind::Chart ? c.chart : c.data);
+            if (sheet == SheetKind::Chart) {
+                double right = heads[0].xMax;
+                for (const PdfWord& w : words)
+                    if (std::abs(w.yMin - heads[0].yMin) < 1.0 && w.xMin >= heads[0].xMax) right = std::max(right, w.xMax);
+                if (!c.chart.isEmpty()) {
+                    EXPECT_NEAR(right, c.chartRight, 0.1);
+                }
+            }
+        }
+    }
+}
+
 // ------------------------------------------------------------------ the print buttons
 
 TEST_F(SheetTest, PrintRefusesWhereTheSheetHasNothingToShow) {
@@ -488,8 +526,8 @@ TEST_F(SheetTest, PdfFileNamedByKindMemberCaseAndMinute) {
         bool data;
         QString file, shown;
     } cases[] = {
-        {"   ", ApplicantKind::Specialist, false, "S_123456_42_C_20240804_0905.pdf", "症例番号４２"},
-        {"  K-7 ", ApplicantKind::CertifiedDentist, true, "N_123456_K-7_D_20240804_0905.pdf", "症例番号Ｋ－７"},
+        {"   ", ApplicantKind::Specialist, false, "S_123456_42_C_20240804_0905.pdf", "症例番号"},
+        {"  K-7 ", ApplicantKind::CertifiedDentist, true, "N_123456_K-7_D_20240804_0905.pdf", "症例番号K-7"},
         {"12", ApplicantKind::CertifiedHygienist, false, "H_123456_12_C_20240804_0905.pdf", "症例番号１２"},
     };
     for (const auto& c : cases) {
