@@ -482,6 +482,151 @@ TEST_F(SheetTest, CaseNumberAfterTheHeadingsAsStored) {
     }
 }
 
+// The headings' texts as written for each applicant kind, at their places: chart title at
+// (24, 15), its form number right-aligned at 187; data title at (11, 15), form number at 172.
+TEST_F(SheetTest, HeadingTextsForEveryKindAtTheirPlaces) {
+    const struct {
+        ApplicantKind kind;
+        const char *chartTitle, *chartForm, *dataTitle, *dataForm;
+    } kinds[] = {
+        {ApplicantKind::Specialist, "ヴェルダ学会　専門医認定申請　症例報告　検査チャート表", "様式８－２",
+         "ヴェルダ学会　専門医認定申請　症例報告　検査データ表　　PISA対応版", "様式８－１"},
+        {ApplicantKind::CertifiedDentist, "ヴェルダ学会　認定医認定申請　症例報告　検査チャート表", "様式８－２",
+         "ヴェルダ学会　認定医認定申請　症例報告　検査データ表　　PISA対応版", "様式８－１"},
+        {ApplicantKind::CertifiedHygienist, "ヴェルダ学会　認定歯科衛生士認定申請　症例報告　検査チャート表",
+         "様式７－２", "ヴェルダ学会　認定歯科衛生士認定申請　症例報告　検査データ表　　PISA対応版", "様式７－１"},
+    };
+    const auto stages = loadStages(99);
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(int(k.kind));
+        EXPECT_EQ(ChartSheetTitle(k.kind), k.chartTitle);
+        EXPECT_EQ(ChartSheetFormNo(k.kind), k.chartForm);
+        EXPECT_EQ(DataSheetTitle(k.kind), k.dataTitle);
+        EXPECT_EQ(DataSheetFormNo(k.kind), k.dataForm);
+
+        const QList<PdfWord> chart = pdfWords(write(SheetKind::Chart, stages, k.kind));
+        const auto cForm = wordsNamed(chart, k.chartForm);
+        ASSERT_EQ(cForm.size(), 1);
+        EXPECT_NEAR(cForm[0].xMax, 187, 0.1);
+        EXPECT_NEAR(cForm[0].yMin, 10, 0.1);
+        const QList<PdfWord> data = pdfWords(write(SheetKind::Data, stages, k.kind));
+        const auto dForm = wordsNamed(data, k.dataForm);
+        ASSERT_EQ(dForm.size(), 1);
+        EXPECT_NEAR(dForm[0].xMin, 172, 0.1);
+        for (const auto& [words, left] : {std::pair{chart, 24.0}, std::pair{data, 11.0}}) {
+            auto first = std::find_if(words.begin(), words.end(),
+                                      [](const PdfWord& w) { return w.text.startsWith("ヴェルダ学会"); });
+            ASSERT_NE(first, words.end());
+            EXPECT_NEAR(first->xMin, left, 0.1);
+            EXPECT_NEAR(first->yMin, 15, 0.1);
+        }
+    }
+    // The chart sheet's priority note, the data sheet's legend and maker mark.
+    const QList<PdfWord> chart = pdfWords(write(SheetKind::Chart, stages));
+    const QString chartText = pdfText(write(SheetKind::Chart, stages));
+    EXPECT_TRUE(chartText.contains(
+        noBlanks("＊根分岐部病変 および 歯の情報表示は、上段：初診時、下段：最新ＳＰＴ時 が優先されます。")));
+    const auto note = std::find_if(chart.begin(), chart.end(), [](const PdfWord& w) { return w.text.startsWith("＊"); });
+    ASSERT_NE(note, chart.end());
+    EXPECT_NEAR(note->xMin, 25, 0.1);
+    EXPECT_NEAR(note->yMin, 269.2, 0.1);
+    const QString dataPath = write(SheetKind::Data, stages);
+    EXPECT_TRUE(pdfText(dataPath).contains(noBlanks("PCR : O'Leary      動揺度 : Miller      根分岐部病変 : Lindhe & "
+                                                    "Nyman              PPD  赤数字＝BOP(+)  黄背景＝排膿")));
+    const auto maker = wordsNamed(pdfWords(dataPath), "KVR-TRM");
+    ASSERT_EQ(maker.size(), 1);
+    EXPECT_NEAR(maker[0].xMax, 198, 0.1);
+    EXPECT_NEAR(maker[0].yMin, 276.5, 0.1);
+}
+
+// The blank form: its title, form number, patient-number box, the instructor's line and two
+// empty grids of the older layout, one at top 25 and one at top 149.
+TEST_F(SheetTest, BlankFormTextsAndPlaces) {
+    const QString path = write(SheetKind::Blank, namedStages());
+    const QList<PdfWord> words = pdfWords(path);
+    const struct {
+        const char* word;
+        double x, y; // y < 0: not checked
+    } placed[] = {{"様式８", 162, 10}, {"患者番号", 162, -1}, {"指導医氏名", 112.5, 272}};
+    for (const auto& p : placed) {
+        const auto at = wordsNamed(words, p.word);
+        ASSERT_EQ(at.size(), 1) << p.word;
+        EXPECT_NEAR(at[0].xMin, p.x, 0.1) << p.word;
+        if (p.y >= 0) {
+            EXPECT_NEAR(at[0].yMin, p.y, 0.1) << p.word;
+        }
+    }
+    auto title = std::find_if(words.begin(), words.end(), [](const PdfWord& w) { return w.text.startsWith("ヴェルダ"); });
+    ASSERT_NE(title, words.end());
+    EXPECT_NEAR(title->xMin, 55, 0.1);
+    EXPECT_NEAR(title->yMin, 15, 0.1);
+    EXPECT_TRUE(pdfText(path).contains("ヴェルダ学会専門医症例報告書"));
+    EXPECT_FALSE(wordsNamed(words, "印").isEmpty());
+    const auto grids = wordsNamed(words, "検査日");
+    ASSERT_EQ(grids.size(), 2);
+    EXPECT_LT(grids[0].yMin, 35);
+    EXPECT_GT(grids[1].yMin, 149);
+    EXPECT_LT(grids[1].yMin, 159);
+    const QString text = pdfText(path);
+    for (const char* h : {"総歯数", "PD総数", "出血", "PD平均", "(%)", "MOB", "頬", "側", "上顎", "口", "蓋", "歯番",
+                          "舌", "下顎", "BOP", "Furcation"})
+        EXPECT_EQ(text.count(QString::fromUtf8(h)) >= 2, true) << h; // in both grids
+    EXPECT_FALSE(text.contains("初診時")); // no stage, no figure
+}
+
+// Four blocks fill one page: no empty page follows them, and each copy of the print path is
+// one page of its own with its heading.
+TEST_F(SheetTest, DataSheetOfFourBlocksIsOnePagePerCopy) {
+    auto stages = namedStages();
+    for (int k = 0; k < 4; ++k)
+        stages[k] = madeStage(stages[k].StageName, k + 2, QDate(2024, 1 + k, 10));
+    const QString one = write(SheetKind::Data, stages);
+    EXPECT_TRUE(infoHas(one, "Pages:\\s+1\\n"));
+    EXPECT_EQ(dataCaptions(pdfWords(one), "ステージ").size(), 4);
+
+    for (int copies : {1, 2, 3}) {
+        QFile::remove(printedPath());
+        dialogCopies = copies;
+        PrintDataSheet(nullptr, SheetSource{&stages, 5, ""}, ApplicantKind::Specialist, false);
+        EXPECT_TRUE(infoHas(printedPath(), QString("Pages:\\s+%1\\n").arg(copies))) << copies;
+        const QList<PdfWord> words = pdfWords(printedPath());
+        for (int page = 1; page <= copies; ++page) {
+            int blocks = 0, forms = 0;
+            for (const PdfWord& w : words) {
+                blocks += w.page == page && w.text == "ステージ" && w.xMin > 140;
+                forms += w.page == page && w.text == "様式８－１";
+            }
+            EXPECT_EQ(blocks, 4) << copies << " page " << page;
+            EXPECT_EQ(forms, 1) << copies << " page " << page;
+        }
+    }
+}
+
+// Deep and three-digit pockets keep to their third of a tooth on the data sheet.
+TEST_F(SheetTest, DeepPocketDigitsStayInTheirCells) {
+    auto stages = namedStages();
+    stages[0] = madeStage("初診時", 3, QDate(2024, 1, 10));
+    stages[0].Ppd[5 * 6 + 0] = 16;
+    stages[0].Ppd[5 * 6 + 1] = 100;
+    stages[0].Ppd[5 * 6 + 2] = 9;
+    const QList<PdfWord> words = pdfWords(write(SheetKind::Data, stages));
+    const double cell = 7.0 / 3, toothLeft = 32 + 5 * 7.0;
+    const struct {
+        const char* digits;
+        int place;
+    } cases[] = {{"16", 0}, {"100", 1}, {"9", 2}};
+    for (const auto& c : cases) {
+        QList<PdfWord> at;
+        for (const PdfWord& w : words)
+            if (w.text == c.digits && w.yMin > 26.5 + 20.4 - 0.1 && w.yMin < 26.5 + 23.8 && w.xMin > toothLeft - 0.1 &&
+                w.xMax < toothLeft + 7.1)
+                at.push_back(w);
+        ASSERT_EQ(at.size(), 1) << c.digits;
+        EXPECT_GE(at[0].xMin, toothLeft + c.place * cell - 0.05) << c.digits;
+        EXPECT_LE(at[0].xMax, toothLeft + (c.place + 1) * cell + 0.05) << c.digits;
+    }
+}
+
 // ------------------------------------------------------------------ the print buttons
 
 TEST_F(SheetTest, PrintRefusesWhereTheSheetHasNothingToShow) {
