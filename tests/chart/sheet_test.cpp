@@ -627,6 +627,115 @@ TEST_F(SheetTest, DeepPocketDigitsStayInTheirCells) {
     }
 }
 
+// A page drawn at 10 pixels per millimetre.
+constexpr int kPx = 10;
+template <class F> QImage drawnImage(F draw) {
+    QImage img(210 * kPx, 297 * kPx, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.scale(kPx, kPx);
+    SheetPainter sp(p);
+    sp.InitPrinter();
+    draw(sp);
+    return img;
+}
+QColor pixelAt(const QImage& img, double xMm, double yMm) {
+    return img.pixelColor(int(xMm * kPx), int(yMm * kPx));
+}
+// Pixels that differ between two drawings inside a box in millimetres.
+int differing(const QImage& a, const QImage& b, const QRectF& mm) {
+    int n = 0;
+    for (int y = int(mm.top() * kPx); y < int(mm.bottom() * kPx); ++y)
+        for (int x = int(mm.left() * kPx); x < int(mm.right() * kPx); ++x)
+            n += a.pixel(x, y) != b.pixel(x, y);
+    return n;
+}
+
+// Chart sheet, tooth 13 (index 5) of the upper block: a remaining tooth has crown and
+// root, an implant its crown over the implant picture, a pontic the crown only, a missing
+// tooth nothing; a tooth that is not a remaining tooth has a grey number cell.
+TEST_F(SheetTest, ChartPicturesAndNumberCellsByToothStatus) {
+    auto imageWith = [](std::uint16_t status) {
+        auto stages = namedStages();
+        stages[0] = madeStage("初診時", 3, QDate(2024, 1, 10));
+        stages[0].Ppd.fill(kNoValue); // no graph over the pictures
+        stages[0].ToothStatus[5] = status;
+        const SheetSource src{&stages, 5, ""};
+        return drawnImage([&](SheetPainter& sp) { DrawChartSheetPage(sp, src, ApplicantKind::Specialist); });
+    };
+    const double bandTop = 50 + 3.5, x = 27 + 5 * 10 + (10 - kPictureW) / 2;
+    const QRectF root(x, bandTop + 0.3, kPictureW, kRootH - 0.6), crown(x, bandTop + kRootH + 0.3, kPictureW, kCrownH - 0.6);
+    const QImage tooth = imageWith(0), missing = imageWith(kMissingTooth), pontic = imageWith(kPontic),
+                 implant = imageWith(kImplant), other = imageWith(kOtherExcluded);
+    EXPECT_GT(differing(tooth, missing, crown), 100);
+    EXPECT_GT(differing(tooth, missing, root), 100);
+    EXPECT_EQ(differing(pontic, tooth, crown), 0);
+    EXPECT_EQ(differing(pontic, missing, root), 0);
+    EXPECT_EQ(differing(implant, tooth, crown), 0);
+    EXPECT_GT(differing(implant, tooth, root), 100);
+    EXPECT_GT(differing(implant, missing, root), 100);
+    EXPECT_EQ(differing(other, tooth, QRectF(x, bandTop, kPictureW, kBandH)), 0);
+
+    const struct {
+        const char* name;
+        const QImage* img;
+        QColor cell;
+    } cells[] = {{"remaining", &tooth, Qt::white},        {"missing", &missing, QColor(208, 208, 208)},
+                 {"pontic", &pontic, QColor(208, 208, 208)}, {"implant", &implant, QColor(208, 208, 208)},
+                 {"0x1000", &other, Qt::white}};
+    for (const auto& c : cells)
+        EXPECT_EQ(pixelAt(*c.img, 77.6, 50 + 25.5 + 0.6), c.cell) << c.name;
+}
+
+// Data sheet block at (12, 26.5): the number cell's colour by status (implant, pontic, 0x1000,
+// missing, in that order of precedence), grey PPD cells without depth, yellow ones with pus,
+// and the plaque symbol's surfaces grey (second pass), red (plaque) or unfilled.
+TEST_F(SheetTest, DataBlockColoursByStatusDepthPusAndPlaque) {
+    const double top = 26.5, grid = 32, w = 7;
+    const struct {
+        std::uint16_t status;
+        QColor colour;
+    } numbers[] = {{0, Qt::white},
+                   {kDeciduous, Qt::white},
+                   {kImplant, QColor(255, 255, 128)},
+                   {kPontic, QColor(255, 192, 192)},
+                   {kOtherExcluded, QColor(224, 128, 224)},
+                   {kMissingTooth, QColor(128, 128, 255)},
+                   {kImplant | kPontic | kMissingTooth, QColor(255, 255, 128)},
+                   {kPontic | kMissingTooth, QColor(255, 192, 192)},
+                   {kOtherExcluded | kMissingTooth, QColor(224, 128, 224)}};
+    ChartStageData s = madeStage("初診時", 3, QDate(2024, 1, 10));
+    for (int i = 0; i < 9; ++i) {
+        s.ToothStatus[i] = numbers[i].status;     // upper jaw, teeth 0..8
+        s.ToothStatus[16 + i] = numbers[i].status; // and the lower jaw
+    }
+    s.Ppd[1 * 6 + 1] = kNoValue; // tooth 1, first row, middle third
+    s.Pus[2 * 6 + 2] = 1;        // tooth 2, first row, last third
+    s.Bop[2 * 6 + 2] = 1;
+    s.Plaque[3] = 1 | 4;          // top and bottom
+    s.PlaqueItemB[3] = 4 | 8;     // bottom and left: grey wins over red
+    s.Plaque[4] = kNoValue;       // no symbol
+    s.PlaqueItemB[4] = 0x0F;
+    const QImage img = drawnImage([&](SheetPainter& sp) { DrawDataBlock(sp, s, 12, top); });
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(pixelAt(img, grid + i * w + 0.6, top + 27.2 + 0.5), numbers[i].colour) << "upper " << i;
+        EXPECT_EQ(pixelAt(img, grid + i * w + 0.6, top + 30.6 + 0.5), numbers[i].colour) << "lower " << i;
+    }
+    const double ppdTop = top + 3 * 6.8;
+    EXPECT_EQ(pixelAt(img, grid + 1 * w + w / 3 + 0.3, ppdTop + 0.4), QColor(208, 208, 208));
+    EXPECT_EQ(pixelAt(img, grid + 2 * w + 2 * w / 3 + 0.3, ppdTop + 0.4), QColor(255, 255, 0));
+    EXPECT_EQ(pixelAt(img, grid + 2 * w + 0.3, ppdTop + 0.4), QColor(Qt::white));
+
+    const double cy = top + 3.4;
+    auto surface = [&](int tooth, double dx, double dy) { return pixelAt(img, grid + tooth * w + 3.5 + dx, cy + dy); };
+    EXPECT_EQ(surface(3, 0, -1.5), QColor(255, 0, 0));     // bit 1 plaque
+    EXPECT_EQ(surface(3, 1.5, 0), QColor(Qt::white));     // bit 2 nothing
+    EXPECT_EQ(surface(3, 0, 1.5), QColor(208, 208, 208)); // bit 4 both: grey
+    EXPECT_EQ(surface(3, -1.5, 0), QColor(208, 208, 208)); // bit 8 second pass only
+    for (auto [dx, dy] : {std::pair{0.0, -1.5}, {1.5, 0.0}, {0.0, 1.5}, {-1.5, 0.0}})
+        EXPECT_EQ(surface(4, dx, dy), QColor(Qt::white)); // Plaque 128: no symbol at all
+}
+
 // ------------------------------------------------------------------ the print buttons
 
 TEST_F(SheetTest, PrintRefusesWhereTheSheetHasNothingToShow) {
