@@ -2,6 +2,7 @@
 // the chart-screen commands of the entry screen.
 #include "chart/PFrmChartDR.h"
 #include "exam/entry_screen_fixture.h"
+#include "platform/printing.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -12,6 +13,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -351,6 +353,121 @@ TEST_F(ChartScreenTest, ReturnButtonAndEscapePlayWarpAndClose) {
         EXPECT_EQ(screen->result(), QDialog::Rejected);
         EXPECT_EQ(sounds(), QStringList{"warp.wav"});
     }
+}
+
+// Every button of the screen plays "click1.wav" and then refuses, asks for the printer or
+// reports completion: patient 1 has nothing; patient 5 only "ＳＰＴ移行時" and "最新ＳＰＴ時",
+// which the chart sheet prints and the data sheet refuses. The printer dialog is cancelled
+// (a silent end) or answered.
+TEST_F(ChartScreenTest, EveryButtonPlaysItsSoundAndRefusesOrRuns) {
+    copyStageTo5(3);
+    copyStageTo5(4);
+    bool choose = false;
+    int dialogs = 0;
+    const QString printed = t.paths->app + "/printed.pdf";
+    setPrinterDialogFunction([&](QPrinter& printer, QWidget*) {
+        ++dialogs;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        return choose;
+    });
+    const QString refused = "確認|印刷対象のデータがありません。", done = "完了|プリンタへの出力が完了しました。　　";
+    enum Outcome { Refused, Dialog, Pdf };
+    struct Case {
+        int patient;
+        QString button;
+        Outcome outcome;
+    };
+    QList<Case> cases;
+    for (int i = 0; i < 6; ++i) {
+        cases.append({1, QString("BtnPrintChart%1").arg(i), Refused});
+        cases.append({1, QString("BtnPrintData%1").arg(i), Refused});
+        cases.append({5, QString("BtnPrintChart%1").arg(i), i < 3 ? Dialog : Pdf});
+        cases.append({5, QString("BtnPrintData%1").arg(i), Refused});
+    }
+    cases.append({1, "BtnBlankPrint", Dialog});
+    cases.append({5, "BtnBlankPrint", Dialog});
+    for (const Case& c : cases) {
+        for (bool answer : {false, true}) {
+            if (c.outcome != Dialog && answer) continue;
+            SCOPED_TRACE(QString("patient %1 %2 %3").arg(c.patient).arg(c.button).arg(answer).toStdString());
+            open(c.patient);
+            choose = answer;
+            dialogs = 0;
+            QPushButton* b = nullptr;
+            for (QPushButton* p : screen->findChildren<QPushButton*>())
+                if (p->accessibleDescription() == c.button) b = p;
+            ASSERT_NE(b, nullptr);
+            b->click();
+            EXPECT_EQ(sounds(), QStringList{"click1.wav"});
+            QStringList shown;
+            for (const auto& box : t.boxes->shown)
+                shown << box.title + "|" + box.text;
+            switch (c.outcome) {
+            case Refused:
+                EXPECT_EQ(shown, QStringList{refused});
+                EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Exclamation);
+                EXPECT_EQ(dialogs, 0);
+                break;
+            case Dialog:
+                EXPECT_EQ(dialogs, 1);
+                EXPECT_EQ(shown, answer ? QStringList{done} : QStringList{});
+                break;
+            case Pdf:
+                EXPECT_EQ(dialogs, 0);
+                EXPECT_EQ(shown, QStringList{done});
+                EXPECT_EQ(t.boxes->shown.last().icon, MsgIcon::Information);
+                break;
+            }
+            EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        }
+    }
+    setPrinterDialogFunction({});
+}
+
+// A patient with only the last two stages: the upper pair and its figure rows stay empty,
+// the lower pair shows both stages; the chart tab is the one shown.
+TEST_F(ChartScreenTest, PatientWithOnlyTheLastTwoStages) {
+    copyStageTo5(3);
+    copyStageTo5(4);
+    open(5);
+    EXPECT_EQ(screen->SSTab1->currentIndex(), 0);
+    ASSERT_EQ(screen->LstEntry->count(), 2);
+    EXPECT_EQ(screen->LstEntry->item(0)->text(), "2024/01/29  ＳＰＴ移行時");
+    EXPECT_EQ(screen->LstEntry->item(1)->text(), "2024/08/05  最新ＳＰＴ時");
+    for (int s : {0, 1})
+        EXPECT_EQ(figureRow(s).mid(1), QStringList(8, QString())) << s;
+    EXPECT_EQ(figureRow(2).mid(1, 2), QStringList({"2024/01/29", "28"}));
+    EXPECT_EQ(figureRow(3).mid(1, 2), QStringList({"2024/08/05", "28"}));
+    int upper = 0, lower = 0;
+    for (int t = 0; t < 32; ++t) {
+        upper += !screen->LblMOB[t]->text().isEmpty();
+        lower += !screen->LblMOB[32 + t]->text().isEmpty();
+    }
+    EXPECT_EQ(upper, 0);
+    EXPECT_GT(lower, 0);
+    EXPECT_FALSE(DataSheetPrintable(screen->stages()));
+    EXPECT_TRUE(ChartSheetPrintable(screen->stages()));
+}
+
+// The captions of the screen as written: the pairs' priority notes, the mobility headings,
+// the buttons and the kinds heading their rows.
+TEST_F(ChartScreenTest, CaptionsAndPriorityNotesAsWritten) {
+    open(99);
+    auto label = [&](const char* name) {
+        auto* l = screen->findChild<QLabel*>(name);
+        return l ? l->text() : QString("(none)");
+    };
+    EXPECT_EQ(label("LblNote0"), "＊根分岐部病変 および 歯の情報表示は、初診時が優先されます。");
+    EXPECT_EQ(label("LblNote1"), "＊根分岐部病変 および 歯の情報表示は、最新ＳＰＴ時 が優先されます。");
+    EXPECT_EQ(screen->LblMOBH[0]->text(), "初→基");
+    EXPECT_EQ(screen->LblMOBH[1]->text(), "S→最");
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(screen->BtnPrintChart[i]->text(), i < 3 ? "チャート印刷" : "PDF出力") << i;
+        EXPECT_EQ(screen->BtnPrintData[i]->text(), i < 3 ? "検査データ印刷" : "PDF出力") << i;
+    }
+    EXPECT_EQ(screen->BtnBlankPrint->text(), "ブランク印刷");
+    EXPECT_EQ(screen->BtnEnd->text(), "入力画面に戻る");
 }
 
 // ---------------------------------------------------------------- data-sheet preview
