@@ -725,6 +725,25 @@ TEST_F(SheetTest, DataBlockColoursByStatusDepthPusAndPlaque) {
     EXPECT_EQ(pixelAt(img, grid + 1 * w + w / 3 + 0.3, ppdTop + 0.4), QColor(208, 208, 208));
     EXPECT_EQ(pixelAt(img, grid + 2 * w + 2 * w / 3 + 0.3, ppdTop + 0.4), QColor(255, 255, 0));
     EXPECT_EQ(pixelAt(img, grid + 2 * w + 0.3, ppdTop + 0.4), QColor(Qt::white));
+    // Digits: red at a bleeding site (madeStage bleeds at site 0 of every tooth, and tooth 2's
+    // last third bleeds on yellow), black elsewhere.
+    auto redIn = [&](double x, double y) {
+        int red = 0, dark = 0;
+        for (int py = int(y * kPx); py < int((y + 3.4) * kPx); ++py)
+            for (int px = int((x + 0.2) * kPx); px < int((x + w / 3 - 0.2) * kPx); ++px) {
+                const QColor c = img.pixelColor(px, py);
+                red += c.red() > 200 && c.green() < 80 && c.blue() < 80;
+                dark += c.red() < 80 && c.green() < 80 && c.blue() < 80;
+            }
+        return std::pair{red, dark};
+    };
+    const auto site0 = redIn(grid + 5 * w, ppdTop), site1 = redIn(grid + 5 * w + w / 3, ppdTop),
+               pusBleeding = redIn(grid + 2 * w + 2 * w / 3, ppdTop);
+    EXPECT_GT(site0.first, 20);
+    EXPECT_EQ(site0.second, 0);
+    EXPECT_EQ(site1.first, 0);
+    EXPECT_GT(site1.second, 20);
+    EXPECT_GT(pusBleeding.first, 20);
 
     const double cy = top + 3.4;
     auto surface = [&](int tooth, double dx, double dy) { return pixelAt(img, grid + tooth * w + 3.5 + dx, cy + dy); };
@@ -734,6 +753,45 @@ TEST_F(SheetTest, DataBlockColoursByStatusDepthPusAndPlaque) {
     EXPECT_EQ(surface(3, -1.5, 0), QColor(208, 208, 208)); // bit 8 second pass only
     for (auto [dx, dy] : {std::pair{0.0, -1.5}, {1.5, 0.0}, {0.0, 1.5}, {-1.5, 0.0}})
         EXPECT_EQ(surface(4, dx, dy), QColor(Qt::white)); // Plaque 128: no symbol at all
+}
+
+// The number row shows every tooth's one-character label (the deciduous letter where the
+// tooth is deciduous, also for a tooth that is not a remaining tooth); the mobility row a
+// tooth's value, nothing for 128.
+TEST_F(SheetTest, DataBlockLabelsAndMobility) {
+    auto stages = namedStages();
+    stages[0] = madeStage("初診時", 3, QDate(2024, 1, 10));
+    ChartStageData& s = stages[0];
+    s.Mobility.fill(kNoValue);
+    s.ToothStatus[3] = kDeciduous;                // 15 -> "E" (in place of "5")
+    s.ToothStatus[11] = kDeciduous | kMissingTooth; // 24 -> "D" (in place of "4"), still labelled
+    s.ToothStatus[0] = kMissingTooth;             // 18 -> "8"
+    s.Mobility[6] = 2;
+    s.Mobility[25] = 3;
+    const QList<PdfWord> words = pdfWords(write(SheetKind::Data, stages));
+    auto rowText = [&](double top, double height = 6.8) {
+        QList<PdfWord> row;
+        for (const PdfWord& w : words)
+            if (w.yMin > top - 0.1 && w.yMax < top + height + 0.1 && w.xMin > 31.9 && w.xMax < 144.1)
+                row.push_back(w);
+        std::sort(row.begin(), row.end(), [](const PdfWord& a, const PdfWord& b) { return a.xMin < b.xMin; });
+        QString out;
+        for (const PdfWord& w : row)
+            out += w.text;
+        return out;
+    };
+    const double top = 26.5;
+    EXPECT_EQ(noBlanks(rowText(top + 4 * 6.8, 3.4)), "876E4321123D5678");
+    EXPECT_EQ(noBlanks(rowText(top + 4 * 6.8 + 3.4, 3.4)), "8765432112345678");
+    EXPECT_EQ(noBlanks(rowText(top + 1 * 6.8)), "2");
+    EXPECT_EQ(noBlanks(rowText(top + 7 * 6.8)), "3");
+}
+
+// This platform has no printer-mode value: it reads as "cannot be read" and is never written.
+TEST(PrinterMode, UnreadableValueIsNeverWritten) {
+    EXPECT_EQ(GetLegacyDefaultPrinterMode(), -1);
+    EXPECT_TRUE(SetLegacyDefaultPrinterMode(1));
+    EXPECT_EQ(GetLegacyDefaultPrinterMode(), -1);
 }
 
 // ------------------------------------------------------------------ the print buttons
