@@ -470,6 +470,29 @@ TEST_F(ChartScreenTest, CaptionsAndPriorityNotesAsWritten) {
     EXPECT_EQ(screen->BtnEnd->text(), "入力画面に戻る");
 }
 
+// On a larger screen the left column's text grows with the chart tab's, and its width with
+// it (4K at 200 % gives a window of 1920 x 1080 device-independent pixels).
+TEST_F(ChartScreenTest, LeftColumnGrowsWithTheChartText) {
+    open(99);
+    QWidget* side = screen->findChild<QWidget*>("SidePanel");
+    ASSERT_NE(side, nullptr);
+    const struct {
+        int w, h, panel;
+        double factor;
+    } sizes[] = {{1366, 740, 236, 1.0}, {1920, 1080, 331, 1920 / 1366.0}, {1366, 768, 236, 1.0}};
+    for (const auto& c : sizes) {
+        screen->resize(c.w, c.h);
+        screen->show();
+        QApplication::processEvents();
+        EXPECT_EQ(side->width(), c.panel) << c.w;
+        EXPECT_NEAR(side->font().pointSizeF(), QApplication::font().pointSizeF() * c.factor, 0.01) << c.w;
+        EXPECT_EQ(side->font(), screen->SSTab1->widget(0)->font()) << c.w;
+        // Every button's caption fits.
+        for (QPushButton* b : side->findChildren<QPushButton*>())
+            EXPECT_GE(b->width(), b->fontMetrics().horizontalAdvance(b->text())) << b->text().toStdString() << c.w;
+    }
+}
+
 // ---------------------------------------------------------------- data-sheet preview
 
 TEST_F(ChartScreenTest, PreviewShowsThePatientOfTheOpeningAndScrollsOverTheSheet) {
