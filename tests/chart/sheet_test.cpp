@@ -526,6 +526,14 @@ TEST_F(SheetTest, HeadingTextsForEveryKindAtTheirPlaces) {
     const QString chartText = pdfText(write(SheetKind::Chart, stages));
     EXPECT_TRUE(chartText.contains(
         noBlanks("＊根分岐部病変 および 歯の情報表示は、上段：初診時、下段：最新ＳＰＴ時 が優先されます。")));
+    // The chart blocks' row captions, in both blocks.
+    for (const char* caption : {"頬側", "口蓋側", "舌側", "PPD", "BOP", "(+)", "上顎", "下顎", "歯番", "動揺度", "初→基",
+                                "S→最", "根分岐部", "病変"}) {
+        const int expected = QString(caption) == "初→基" || QString(caption) == "S→最" ? 1 : 2;
+        EXPECT_GE(int(wordsNamed(chart, caption).size()), expected) << caption;
+    }
+    for (const char* mark : {"10", "6", "3", "0"})
+        EXPECT_GE(int(wordsNamed(chart, mark).size()), 8) << mark; // four strips per block
     const auto note = std::find_if(chart.begin(), chart.end(), [](const PdfWord& w) { return w.text.startsWith("＊"); });
     ASSERT_NE(note, chart.end());
     EXPECT_NEAR(note->xMin, 25, 0.1);
