@@ -41,7 +41,7 @@ QString DataSheetMeanText(const StageFigures& f, bool hasData);
 // patient number when it is empty.
 QString SheetCaseText(const QString& caseNumber, int patientNo);
 // Trimmed case number, or the patient number when the case number is empty (the file
-// name and the print job's name).
+// name and title of a PDF sheet).
 QString CaseIdentifier(const QString& caseNumber, int patientNo);
 // Half-width letters, digits, signs and the blank turned into their full-width forms.
 QString toFullWidth(const QString& text);
