@@ -78,7 +78,7 @@ void drawHeading(SheetPainter& sp, const SheetSource& src, ApplicantKind kind) {
     sp.setFont(kMincho, 11);
     sp.PrintText(162, 10, 25, 0, ChartSheetFormNo(kind), false, 11, AlignRight);
     sp.PrintText(162, 15, 25, 0,
-                 QStringLiteral("症例番号 ") + toFullWidth(CaseIdentifier(src.caseNumber, src.patientNo)), false, 11,
+                 QStringLiteral("症例番号 ") + toFullWidth(SheetCaseText(src.caseNumber, src.patientNo)), false, 11,
                  AlignRight);
     sp.setFont(kPMincho, 8);
     sp.PrintText(25, 269.2, 0, 0,

@@ -300,7 +300,7 @@ void DataSheetPage::render() {
     if (source_.stages && width() > 0) {
         // The application title names the case while the sheet routines draw it.
         const QString title = QGuiApplication::applicationDisplayName();
-        QGuiApplication::setApplicationDisplayName(CaseIdentifier(source_.caseNumber, source_.patientNo));
+        QGuiApplication::setApplicationDisplayName(SheetCaseText(source_.caseNumber, source_.patientNo));
         QPainter p(&pm);
         p.setRenderHint(QPainter::Antialiasing);
         p.setRenderHint(QPainter::TextAntialiasing);

@@ -95,7 +95,7 @@ public:
     // What the page shows; the drawing is redone at the next paint.
     void setSource(const SheetSource& source);
     // Draws the page now at its current size (the application title shows the case
-    // identifier while the sheet routines draw).
+    // number while the sheet routines draw).
     void render();
     // The drawing routine (the data-sheet preview of the sheets; tests replace it).
     std::function<double(QPainter&, const SheetSource&)> draw;

@@ -216,7 +216,7 @@ void DrawDataSheetPages(SheetPainter& sp, const SheetSource& source, ApplicantKi
     sp.setFont(kMincho, 11);
     sp.PrintText(172, 10, 0, 0, DataSheetFormNo(kind), false, 11, AlignLeft);
     sp.PrintText(172, 19, 26, 0,
-                 QStringLiteral("症例番号 ") + toFullWidth(CaseIdentifier(source.caseNumber, source.patientNo)), true,
+                 QStringLiteral("症例番号 ") + SheetCaseText(source.caseNumber, source.patientNo), true,
                  11, AlignLeft);
     sp.setFont(kPGothic, 8);
     sp.PrintText(12, 23, 0, 0,

@@ -78,6 +78,9 @@ QLabel* figure(const QString& name, int index, QWidget* parent, Qt::Alignment al
 
 const std::array<const char*, 3> kKinds = {"専門医", "認定医", "認定歯科衛生士"};
 
+// Width of the left column at the design size; it grows with the text.
+constexpr int kSidePanelWidth = 236;
+
 } // namespace
 
 PFrmChartDR::PFrmChartDR(int currentPatient, QWidget* parent) : QDialog(parent) {
@@ -158,7 +161,9 @@ PFrmChartDR::~PFrmChartDR() = default;
 
 QWidget* PFrmChartDR::buildSidePanel() {
     QFrame* f = panel(this);
-    f->setFixedWidth(236);
+    f->setObjectName(QStringLiteral("SidePanel"));
+    f->setFixedWidth(kSidePanelWidth);
+    sidePanel_ = f;
     auto* v = new QVBoxLayout(f);
     v->setContentsMargins(8, 8, 8, 8);
     v->setSpacing(4);
@@ -542,6 +547,12 @@ void PFrmChartDR::resizeEvent(QResizeEvent* event) {
     QFont font = QApplication::font();
     font.setPointSizeF(QApplication::font().pointSizeF() * f);
     if (SSTab1->widget(0)->font() != font) SSTab1->widget(0)->setFont(font);
+    // The left column's text grows with the chart's, its width with it.
+    if (sidePanel_->font() != font) {
+        sidePanel_->setFont(font);
+        sidePanel_->setFixedWidth(int(kSidePanelWidth * f));
+        LstEntry->setFixedHeight(QFontMetrics(font).height() * 6 + 8);
+    }
 }
 
 void PFrmChartDR::showEvent(QShowEvent* event) {

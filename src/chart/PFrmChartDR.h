@@ -98,6 +98,7 @@ private:
     ChartStages previewStages_;
     SheetSource previewSource_;
     std::array<ChartPairBlock*, 2> pairs_{};
+    QWidget* sidePanel_ = nullptr;
     std::array<int, 3> limits_{1, 4, 7};
     bool selecting_ = false;
     bool ending_ = false;

@@ -39,6 +39,10 @@ QString DataSheetMeanText(const StageFigures& f, bool hasData) {
     return hasData ? f.ppdMean + QStringLiteral("㎜(") + f.ppdCount + QStringLiteral("点)") : QString();
 }
 
+QString SheetCaseText(const QString& caseNumber, int patientNo) {
+    return caseNumber.isEmpty() ? QString::number(patientNo) : caseNumber;
+}
+
 QString CaseIdentifier(const QString& caseNumber, int patientNo) {
     const QString trimmed = caseNumber.trimmed();
     return trimmed.isEmpty() ? QString::number(patientNo) : trimmed;

@@ -37,7 +37,11 @@ QString ChartMeanText(const StageFigures& f, bool hasData);
 // The data sheet's mean cell: mean + "㎜(" + measured sites + "点)"; empty without data.
 QString DataSheetMeanText(const StageFigures& f, bool hasData);
 
-// Trimmed case number, or the patient number when the case number is empty.
+// The case number after "症例番号 " on the sheets: as the patient record holds it, or the
+// patient number when it is empty.
+QString SheetCaseText(const QString& caseNumber, int patientNo);
+// Trimmed case number, or the patient number when the case number is empty (the file
+// name and title of a PDF sheet).
 QString CaseIdentifier(const QString& caseNumber, int patientNo);
 // Half-width letters, digits, signs and the blank turned into their full-width forms.
 QString toFullWidth(const QString& text);

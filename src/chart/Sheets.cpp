@@ -130,9 +130,10 @@ void printOnPrinter(QWidget* parent, SheetKind sheet, const SheetSource* source,
     static const SheetSource blank;
     const SheetSource& src = source ? *source : blank;
     if (source) {
-        const QString caseId = CaseIdentifier(src.caseNumber, src.patientNo);
-        run.setTitle(caseId);
-        printer.setDocName(caseId);
+        // On the printer the run is named by the case number as shown on the screen.
+        const QString caseText = SheetCaseText(src.caseNumber, src.patientNo);
+        run.setTitle(caseText);
+        printer.setDocName(caseText);
     }
     QPainter painter;
     if (!painter.begin(&printer)) {

@@ -2,6 +2,7 @@
 // the chart-screen commands of the entry screen.
 #include "chart/PFrmChartDR.h"
 #include "exam/entry_screen_fixture.h"
+#include "platform/printing.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -10,11 +11,14 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPainter>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 using namespace kvr;
 using namespace kvr::test;
@@ -133,6 +137,53 @@ TEST_F(ChartScreenTest, TypedNumberLeftWithTabIsCheckedAfterThePdfRuns) {
     EXPECT_EQ(t.boxes->shown[0].title + "|" + t.boxes->shown[0].text,
               "範囲外エラー|患者番号が範囲外です。再入力してください。");
     EXPECT_EQ(QApplication::focusWidget(), screen->CmbOutNo);
+    EXPECT_EQ(screen->patient(), 99);
+}
+
+// The same with each box a real modal window with its own event loop, answered by a Return
+// key press once it is the active window, as the completion boxes of the PDF runs are.
+TEST_F(ChartScreenTest, TypedNumberLeftWithTabIsCheckedAfterPdfRunsWithModalBoxes) {
+    t.boxes->onShow = [](const MsgBoxRequest& r) {
+        QMessageBox box(QMessageBox::Information, r.title, r.text, QMessageBox::Ok,
+                        QApplication::activeWindow());
+        QTimer::singleShot(0, &box, [&box] {
+            box.activateWindow();
+            (void)QTest::qWaitForWindowActive(&box);
+            QTest::keyClick(&box, Qt::Key_Return);
+        });
+        box.exec();
+    };
+    open(99);
+    screen->show();
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    for (int i = 3; i < 6; ++i) {
+        QTest::mouseClick(screen->BtnPrintChart[i], Qt::LeftButton);
+        QTest::mouseClick(screen->BtnPrintData[i], Qt::LeftButton);
+    }
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    QTest::mouseClick(screen->CmbOutNo->lineEdit(), Qt::LeftButton);
+    QApplication::processEvents();
+    for (auto [key, mod] : {std::pair{Qt::Key_A, Qt::ControlModifier}, std::pair{Qt::Key_3, Qt::NoModifier},
+                            std::pair{Qt::Key_1, Qt::NoModifier}}) {
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        QTest::keyClick(QApplication::focusWidget(), key, mod);
+        QApplication::processEvents();
+    }
+    EXPECT_EQ(screen->CmbOutNo->currentText(), "31");
+    t.boxes->clear();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QApplication::processEvents();
+    QTest::qWait(50);
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].title + "|" + t.boxes->shown[0].text,
+              "範囲外エラー|患者番号が範囲外です。再入力してください。");
+    // The window gets the activation back from the closed box (at once with a window manager).
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    EXPECT_EQ(QApplication::focusWidget(), screen->CmbOutNo);
+    EXPECT_EQ(screen->CmbOutNo->currentText(), "31");
     EXPECT_EQ(screen->patient(), 99);
 }
 
@@ -304,6 +355,144 @@ TEST_F(ChartScreenTest, ReturnButtonAndEscapePlayWarpAndClose) {
     }
 }
 
+// Every button of the screen plays "click1.wav" and then refuses, asks for the printer or
+// reports completion: patient 1 has nothing; patient 5 only "ＳＰＴ移行時" and "最新ＳＰＴ時",
+// which the chart sheet prints and the data sheet refuses. The printer dialog is cancelled
+// (a silent end) or answered.
+TEST_F(ChartScreenTest, EveryButtonPlaysItsSoundAndRefusesOrRuns) {
+    copyStageTo5(3);
+    copyStageTo5(4);
+    bool choose = false;
+    int dialogs = 0;
+    const QString printed = t.paths->app + "/printed.pdf";
+    setPrinterDialogFunction([&](QPrinter& printer, QWidget*) {
+        ++dialogs;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        return choose;
+    });
+    const QString refused = "確認|印刷対象のデータがありません。", done = "完了|プリンタへの出力が完了しました。　　";
+    enum Outcome { Refused, Dialog, Pdf };
+    struct Case {
+        int patient;
+        QString button;
+        Outcome outcome;
+    };
+    QList<Case> cases;
+    for (int i = 0; i < 6; ++i) {
+        cases.append({1, QString("BtnPrintChart%1").arg(i), Refused});
+        cases.append({1, QString("BtnPrintData%1").arg(i), Refused});
+        cases.append({5, QString("BtnPrintChart%1").arg(i), i < 3 ? Dialog : Pdf});
+        cases.append({5, QString("BtnPrintData%1").arg(i), Refused});
+    }
+    cases.append({1, "BtnBlankPrint", Dialog});
+    cases.append({5, "BtnBlankPrint", Dialog});
+    for (const Case& c : cases) {
+        for (bool answer : {false, true}) {
+            if (c.outcome != Dialog && answer) continue;
+            SCOPED_TRACE(QString("patient %1 %2 %3").arg(c.patient).arg(c.button).arg(answer).toStdString());
+            open(c.patient);
+            choose = answer;
+            dialogs = 0;
+            QPushButton* b = nullptr;
+            for (QPushButton* p : screen->findChildren<QPushButton*>())
+                if (p->accessibleDescription() == c.button) b = p;
+            ASSERT_NE(b, nullptr);
+            b->click();
+            EXPECT_EQ(sounds(), QStringList{"click1.wav"});
+            QStringList shown;
+            for (const auto& box : t.boxes->shown)
+                shown << box.title + "|" + box.text;
+            switch (c.outcome) {
+            case Refused:
+                EXPECT_EQ(shown, QStringList{refused});
+                EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Exclamation);
+                EXPECT_EQ(dialogs, 0);
+                break;
+            case Dialog:
+                EXPECT_EQ(dialogs, 1);
+                EXPECT_EQ(shown, answer ? QStringList{done} : QStringList{});
+                break;
+            case Pdf:
+                EXPECT_EQ(dialogs, 0);
+                EXPECT_EQ(shown, QStringList{done});
+                EXPECT_EQ(t.boxes->shown.last().icon, MsgIcon::Information);
+                break;
+            }
+            EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+        }
+    }
+    setPrinterDialogFunction({});
+}
+
+// A patient with only the last two stages: the upper pair and its figure rows stay empty,
+// the lower pair shows both stages; the chart tab is the one shown.
+TEST_F(ChartScreenTest, PatientWithOnlyTheLastTwoStages) {
+    copyStageTo5(3);
+    copyStageTo5(4);
+    open(5);
+    EXPECT_EQ(screen->SSTab1->currentIndex(), 0);
+    ASSERT_EQ(screen->LstEntry->count(), 2);
+    EXPECT_EQ(screen->LstEntry->item(0)->text(), "2024/01/29  ＳＰＴ移行時");
+    EXPECT_EQ(screen->LstEntry->item(1)->text(), "2024/08/05  最新ＳＰＴ時");
+    for (int s : {0, 1})
+        EXPECT_EQ(figureRow(s).mid(1), QStringList(8, QString())) << s;
+    EXPECT_EQ(figureRow(2).mid(1, 2), QStringList({"2024/01/29", "28"}));
+    EXPECT_EQ(figureRow(3).mid(1, 2), QStringList({"2024/08/05", "28"}));
+    int upper = 0, lower = 0;
+    for (int t = 0; t < 32; ++t) {
+        upper += !screen->LblMOB[t]->text().isEmpty();
+        lower += !screen->LblMOB[32 + t]->text().isEmpty();
+    }
+    EXPECT_EQ(upper, 0);
+    EXPECT_GT(lower, 0);
+    EXPECT_FALSE(DataSheetPrintable(screen->stages()));
+    EXPECT_TRUE(ChartSheetPrintable(screen->stages()));
+}
+
+// The captions of the screen as written: the pairs' priority notes, the mobility headings,
+// the buttons and the kinds heading their rows.
+TEST_F(ChartScreenTest, CaptionsAndPriorityNotesAsWritten) {
+    open(99);
+    auto label = [&](const char* name) {
+        auto* l = screen->findChild<QLabel*>(name);
+        return l ? l->text() : QString("(none)");
+    };
+    EXPECT_EQ(label("LblNote0"), "＊根分岐部病変 および 歯の情報表示は、初診時が優先されます。");
+    EXPECT_EQ(label("LblNote1"), "＊根分岐部病変 および 歯の情報表示は、最新ＳＰＴ時 が優先されます。");
+    EXPECT_EQ(screen->LblMOBH[0]->text(), "初→基");
+    EXPECT_EQ(screen->LblMOBH[1]->text(), "S→最");
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(screen->BtnPrintChart[i]->text(), i < 3 ? "チャート印刷" : "PDF出力") << i;
+        EXPECT_EQ(screen->BtnPrintData[i]->text(), i < 3 ? "検査データ印刷" : "PDF出力") << i;
+    }
+    EXPECT_EQ(screen->BtnBlankPrint->text(), "ブランク印刷");
+    EXPECT_EQ(screen->BtnEnd->text(), "入力画面に戻る");
+}
+
+// On a larger screen the left column's text grows with the chart tab's, and its width with
+// it (4K at 200 % gives a window of 1920 x 1080 device-independent pixels).
+TEST_F(ChartScreenTest, LeftColumnGrowsWithTheChartText) {
+    open(99);
+    QWidget* side = screen->findChild<QWidget*>("SidePanel");
+    ASSERT_NE(side, nullptr);
+    const struct {
+        int w, h, panel;
+        double factor;
+    } sizes[] = {{1366, 740, 236, 1.0}, {1920, 1080, 331, 1920 / 1366.0}, {1366, 768, 236, 1.0}};
+    for (const auto& c : sizes) {
+        screen->resize(c.w, c.h);
+        screen->show();
+        QApplication::processEvents();
+        EXPECT_EQ(side->width(), c.panel) << c.w;
+        EXPECT_NEAR(side->font().pointSizeF(), QApplication::font().pointSizeF() * c.factor, 0.01) << c.w;
+        EXPECT_EQ(side->font(), screen->SSTab1->widget(0)->font()) << c.w;
+        // Every button's caption fits.
+        for (QPushButton* b : side->findChildren<QPushButton*>())
+            EXPECT_GE(b->width(), b->fontMetrics().horizontalAdvance(b->text())) << b->text().toStdString() << c.w;
+    }
+}
+
 // ---------------------------------------------------------------- data-sheet preview
 
 TEST_F(ChartScreenTest, PreviewShowsThePatientOfTheOpeningAndScrollsOverTheSheet) {
@@ -327,7 +516,7 @@ TEST_F(ChartScreenTest, PreviewShowsThePatientOfTheOpeningAndScrollsOverTheSheet
     screen->selectPatient(5); // the chart tab follows, the preview stays on 99
     screen->PicDraw->render();
     EXPECT_EQ(patients.last(), 99);
-    EXPECT_EQ(titles.last(), "A-7");
+    EXPECT_EQ(titles.last(), "  A-7 "); // the case number as stored
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), title);
 
     const int w = screen->PicFrame->width(), frameH = screen->PicFrame->height();

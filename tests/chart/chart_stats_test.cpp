@@ -1,4 +1,5 @@
 #include "chart/ChartStats.h"
+#include "chart/SheetFigures.h"
 #include "exam/CExamData.h"
 #include "platform/passwords.h"
 #include "support/test_services.h"
@@ -159,6 +160,81 @@ TEST_F(ChartStatsTest, PisaAndPesaAgainstHandWorkedValues) {
     EXPECT_EQ(PisaSumText(0), "   0.0");
     EXPECT_EQ(PisaSumText(1234.56), "1234.6");
     EXPECT_EQ(PisaSumText(12345.67), "2345.7"); // seven characters keep their last six
+}
+
+// One tooth (13, upper canine) with six 16 mm pockets, all bleeding, plaque on all four
+// surfaces; every other tooth missing. Whether its figures count follows its status word:
+// only a remaining tooth counts; an implant counts in the implant column alone. 16 mm
+// counts as 16 for the mean and the bands but as 12 for PESA/PISA.
+TEST_F(ChartStatsTest, EveryFigureByToothStatus) {
+    // PESA of an upper canine at x = 12: 16.5369*12 + 1.601*144 - 0.2494*1728 + 0.01087*20736
+    // + 0.00021*248832 - 0.0000182*2985984 = 221.3337312; all six sites bleed, PISA the same.
+    const QStringList counted = {"1", "0", "6", "16.0", "0 (0.0%)", "0 (0.0%)", "6 (100.0%)", "6 (100.0%)",
+                                 " 221.3", " 221.3", "100.0%"};
+    const struct {
+        const char* name;
+        std::uint16_t status;
+        QStringList figures; // teeth, implants, PPD count, mean, 3 bands, BOP, PISA, PESA, PCR
+    } cases[] = {
+        {"remaining", 0, counted},
+        {"deciduous", kDeciduous, counted},
+        {"further condition 0x1000", kOtherExcluded, counted},
+        {"missing", kMissingTooth, {"0", "0", "0", "", "", "", "", "", "   0.0", "   0.0", "0%"}},
+        {"pontic", kPontic, {"0", "0", "0", "", "", "", "", "", "   0.0", "   0.0", "0%"}},
+        {"implant", kImplant, {"0", "1", "0", "", "", "", "", "", "   0.0", "   0.0", "0%"}},
+        {"implant also flagged missing", kImplant | kMissingTooth,
+         {"0", "1", "0", "", "", "", "", "", "   0.0", "   0.0", "0%"}},
+    };
+    for (const auto& c : cases) {
+        ChartStageData st = emptySlot();
+        st.ToothStatus.fill(kMissingTooth);
+        st.ToothStatus[5] = c.status;
+        setTooth(st.Ppd, 5, {16, 16, 16, 16, 16, 16});
+        setTooth(st.Bop, 5, {1, 1, 1, 1, 1, 1});
+        st.Plaque[5] = 0x0F;
+        const StageFigures f = StageFiguresOf(st, {1, 4, 7});
+        EXPECT_EQ(QStringList({f.teeth, f.implants, f.ppdCount, f.ppdMean, f.bands[0], f.bands[1], f.bands[2], f.bop,
+                               f.pisa, f.pesa, f.pcr}),
+                  c.figures)
+            << c.name;
+    }
+    // A stage without data shows no figure at all, not a zero.
+    const StageFigures none = StageFiguresOf(ChartStageData(), {1, 4, 7});
+    EXPECT_EQ(QStringList({none.date, none.teeth, none.implants, none.ppdCount, none.ppdMean, none.bop, none.pisa,
+                           none.pcr}),
+              QStringList({"", "", "", "", "", "", "", ""}));
+}
+
+// One-decimal figures at a .x5 boundary round half away from zero, as a person checks
+// them by hand: 1 of 80 sites is 1.25 % -> "1.3", 49 mm over 4 sites 12.25 -> "12.3".
+TEST_F(ChartStatsTest, FiguresRoundHalfUpAtTheBoundary) {
+    ChartStageData st = emptySlot();
+    st.ToothStatus.fill(kMissingTooth);
+    st.Bop.fill(0);
+    for (int t = 0; t < 20; ++t) { // 20 teeth, four measured sites each: 80 sites, 80 surfaces
+        st.ToothStatus[t] = 0;
+        setTooth(st.Ppd, t, {2, 2, 2, 2, N, N});
+        st.Plaque[t] = 0;
+    }
+    st.Ppd[0] = 7; // one site in the high band
+    st.Bop[0] = 1; // one bleeding site
+    st.Plaque[0] = 1; // one plaque surface
+    const StageFigures f = StageFiguresOf(st, {1, 4, 7});
+    EXPECT_EQ(QStringList({f.bands[0], f.bands[2], f.bop, f.pcr}),
+              QStringList({"79 (98.8%)", "1 (1.3%)", "1 (1.3%)", "1.3%"}));
+    SiteBytes d;
+    d.fill(N);
+    setTooth(d, 3, {12, 12, 12, 13, N, N});
+    summarize(d, 1);
+    EXPECT_EQ(mean, "12.3");
+
+    const struct {
+        double sum;
+        const char* text;
+    } sums[] = {{0.05, "   0.1"}, {0.15, "   0.2"}, {0.25, "   0.3"}, {12.25, "  12.3"},
+                {9.95, "  10.0"}, {0.04999, "   0.0"}, {999.95, "1000.0"}, {0, "   0.0"}};
+    for (const auto& c : sums)
+        EXPECT_EQ(PisaSumText(c.sum), c.text) << c.sum;
 }
 
 // ---- stage loading and the database checks ----

@@ -444,6 +444,364 @@ TEST_F(SheetTest, DataBlocksKeepTheirSlotOnPaperAndCloseUpInThePreview) {
     EXPECT_NEAR(at[1].yMin, 64 + captionOffset, 0.05);
 }
 
+// "症例番号 " is followed by the case number as the patient record holds it (the patient
+// number when it is empty): full-width on the chart sheet, right-aligned at 187 mm, as it is
+// on the data sheet. Only the file name trims it.
+TEST_F(SheetTest, CaseNumberAfterTheHeadingsAsStored) {
+    auto stages = namedStages();
+    stages[0] = madeStage("初診時", 3, QDate(2024, 5, 1));
+    const double em11 = 11 * 25.4 / 72;
+    const struct {
+        QString caseNumber, chart, data;
+        double chartRight; // right edge of the last printed word
+    } cases[] = {
+        {"12", "１２", "12", 187},
+        {"", "４２", "42", 187},
+        {"K-7 ", "Ｋ－７", "K-7", 187 - em11}, // the trailing blank keeps its place
+        {"   ", "", "", 187 - 3 * em11},      // blanks only: no patient number
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.caseNumber.toStdString());
+        for (SheetKind sheet : {SheetKind::Chart, SheetKind::Data}) {
+            const QString path = t.paths->app + QString("/case%1.pdf").arg(++written);
+            ASSERT_TRUE(WriteSheetPdf(path, sheet, SheetSource{&stages, 42, c.caseNumber}, ApplicantKind::Specialist,
+                                      false));
+            const QList<PdfWord> words = pdfWords(path);
+            const auto heads = wordsNamed(words, "症例番号");
+            ASSERT_EQ(heads.size(), 1);
+            EXPECT_EQ(wordsBeside(words, heads[0], 40), sheet == SheetKind::Chart ? c.chart : c.data);
+            if (sheet == SheetKind::Chart) {
+                double right = heads[0].xMax;
+                for (const PdfWord& w : words)
+                    if (std::abs(w.yMin - heads[0].yMin) < 1.0 && w.xMin >= heads[0].xMax) right = std::max(right, w.xMax);
+                if (!c.chart.isEmpty()) {
+                    EXPECT_NEAR(right, c.chartRight, 0.1);
+                }
+            }
+        }
+    }
+}
+
+// The headings' texts as written for each applicant kind, at their places: chart title at
+// (24, 15), its form number right-aligned at 187; data title at (11, 15), form number at 172.
+TEST_F(SheetTest, HeadingTextsForEveryKindAtTheirPlaces) {
+    const struct {
+        ApplicantKind kind;
+        const char *chartTitle, *chartForm, *dataTitle, *dataForm;
+    } kinds[] = {
+        {ApplicantKind::Specialist, "ヴェルダ学会　専門医認定申請　症例報告　検査チャート表", "様式８－２",
+         "ヴェルダ学会　専門医認定申請　症例報告　検査データ表　　PISA対応版", "様式８－１"},
+        {ApplicantKind::CertifiedDentist, "ヴェルダ学会　認定医認定申請　症例報告　検査チャート表", "様式８－２",
+         "ヴェルダ学会　認定医認定申請　症例報告　検査データ表　　PISA対応版", "様式８－１"},
+        {ApplicantKind::CertifiedHygienist, "ヴェルダ学会　認定歯科衛生士認定申請　症例報告　検査チャート表",
+         "様式７－２", "ヴェルダ学会　認定歯科衛生士認定申請　症例報告　検査データ表　　PISA対応版", "様式７－１"},
+    };
+    const auto stages = loadStages(99);
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(int(k.kind));
+        EXPECT_EQ(ChartSheetTitle(k.kind), k.chartTitle);
+        EXPECT_EQ(ChartSheetFormNo(k.kind), k.chartForm);
+        EXPECT_EQ(DataSheetTitle(k.kind), k.dataTitle);
+        EXPECT_EQ(DataSheetFormNo(k.kind), k.dataForm);
+
+        const QList<PdfWord> chart = pdfWords(write(SheetKind::Chart, stages, k.kind));
+        const auto cForm = wordsNamed(chart, k.chartForm);
+        ASSERT_EQ(cForm.size(), 1);
+        EXPECT_NEAR(cForm[0].xMax, 187, 0.1);
+        EXPECT_NEAR(cForm[0].yMin, 10, 0.1);
+        const QList<PdfWord> data = pdfWords(write(SheetKind::Data, stages, k.kind));
+        const auto dForm = wordsNamed(data, k.dataForm);
+        ASSERT_EQ(dForm.size(), 1);
+        EXPECT_NEAR(dForm[0].xMin, 172, 0.1);
+        for (const auto& [words, left] : {std::pair{chart, 24.0}, std::pair{data, 11.0}}) {
+            auto first = std::find_if(words.begin(), words.end(),
+                                      [](const PdfWord& w) { return w.text.startsWith("ヴェルダ学会"); });
+            ASSERT_NE(first, words.end());
+            EXPECT_NEAR(first->xMin, left, 0.1);
+            EXPECT_NEAR(first->yMin, 15, 0.1);
+        }
+    }
+    // The chart sheet's priority note, the data sheet's legend and maker mark.
+    const QList<PdfWord> chart = pdfWords(write(SheetKind::Chart, stages));
+    const QString chartText = pdfText(write(SheetKind::Chart, stages));
+    EXPECT_TRUE(chartText.contains(
+        noBlanks("＊根分岐部病変 および 歯の情報表示は、上段：初診時、下段：最新ＳＰＴ時 が優先されます。")));
+    // The chart blocks' row captions, in both blocks.
+    for (const char* caption : {"頬側", "口蓋側", "舌側", "PPD", "BOP", "(+)", "上顎", "下顎", "歯番", "動揺度", "初→基",
+                                "S→最", "根分岐部", "病変"}) {
+        const int expected = QString(caption) == "初→基" || QString(caption) == "S→最" ? 1 : 2;
+        EXPECT_GE(int(wordsNamed(chart, caption).size()), expected) << caption;
+    }
+    for (const char* mark : {"10", "6", "3", "0"})
+        EXPECT_GE(int(wordsNamed(chart, mark).size()), 8) << mark; // four strips per block
+    const auto note = std::find_if(chart.begin(), chart.end(), [](const PdfWord& w) { return w.text.startsWith("＊"); });
+    ASSERT_NE(note, chart.end());
+    EXPECT_NEAR(note->xMin, 25, 0.1);
+    EXPECT_NEAR(note->yMin, 269.2, 0.1);
+    const QString dataPath = write(SheetKind::Data, stages);
+    EXPECT_TRUE(pdfText(dataPath).contains(noBlanks("PCR : O'Leary      動揺度 : Miller      根分岐部病変 : Lindhe & "
+                                                    "Nyman              PPD  赤数字＝BOP(+)  黄背景＝排膿")));
+    const auto maker = wordsNamed(pdfWords(dataPath), "KVR-TRM");
+    ASSERT_EQ(maker.size(), 1);
+    EXPECT_NEAR(maker[0].xMax, 198, 0.1);
+    EXPECT_NEAR(maker[0].yMin, 276.5, 0.1);
+}
+
+// The blank form: its title, form number, patient-number box, the instructor's line and two
+// empty grids of the older layout, one at top 25 and one at top 149.
+TEST_F(SheetTest, BlankFormTextsAndPlaces) {
+    const QString path = write(SheetKind::Blank, namedStages());
+    const QList<PdfWord> words = pdfWords(path);
+    const struct {
+        const char* word;
+        double x, y; // y < 0: not checked
+    } placed[] = {{"様式８", 162, 10}, {"患者番号", 162, -1}, {"指導医氏名", 112.5, 272}};
+    for (const auto& p : placed) {
+        const auto at = wordsNamed(words, p.word);
+        ASSERT_EQ(at.size(), 1) << p.word;
+        EXPECT_NEAR(at[0].xMin, p.x, 0.1) << p.word;
+        if (p.y >= 0) {
+            EXPECT_NEAR(at[0].yMin, p.y, 0.1) << p.word;
+        }
+    }
+    auto title = std::find_if(words.begin(), words.end(), [](const PdfWord& w) { return w.text.startsWith("ヴェルダ"); });
+    ASSERT_NE(title, words.end());
+    EXPECT_NEAR(title->xMin, 55, 0.1);
+    EXPECT_NEAR(title->yMin, 15, 0.1);
+    EXPECT_TRUE(pdfText(path).contains("ヴェルダ学会専門医症例報告書"));
+    EXPECT_FALSE(wordsNamed(words, "印").isEmpty());
+    const auto grids = wordsNamed(words, "検査日");
+    ASSERT_EQ(grids.size(), 2);
+    EXPECT_LT(grids[0].yMin, 35);
+    EXPECT_GT(grids[1].yMin, 149);
+    EXPECT_LT(grids[1].yMin, 159);
+    const QString text = pdfText(path);
+    for (const char* h : {"総歯数", "PD総数", "出血", "PD平均", "(%)", "MOB", "頬", "側", "上顎", "口", "蓋", "歯番",
+                          "舌", "下顎", "BOP", "Furcation"})
+        EXPECT_EQ(text.count(QString::fromUtf8(h)) >= 2, true) << h; // in both grids
+    EXPECT_FALSE(text.contains("初診時")); // no stage, no figure
+}
+
+// Four blocks fill one page: no empty page follows them, and each copy of the print path is
+// one page of its own with its heading.
+TEST_F(SheetTest, DataSheetOfFourBlocksIsOnePagePerCopy) {
+    auto stages = namedStages();
+    for (int k = 0; k < 4; ++k)
+        stages[k] = madeStage(stages[k].StageName, k + 2, QDate(2024, 1 + k, 10));
+    const QString one = write(SheetKind::Data, stages);
+    EXPECT_TRUE(infoHas(one, "Pages:\\s+1\\n"));
+    EXPECT_EQ(dataCaptions(pdfWords(one), "ステージ").size(), 4);
+
+    for (int copies : {1, 2, 3}) {
+        QFile::remove(printedPath());
+        dialogCopies = copies;
+        PrintDataSheet(nullptr, SheetSource{&stages, 5, ""}, ApplicantKind::Specialist, false);
+        EXPECT_TRUE(infoHas(printedPath(), QString("Pages:\\s+%1\\n").arg(copies))) << copies;
+        const QList<PdfWord> words = pdfWords(printedPath());
+        for (int page = 1; page <= copies; ++page) {
+            int blocks = 0, forms = 0;
+            for (const PdfWord& w : words) {
+                blocks += w.page == page && w.text == "ステージ" && w.xMin > 140;
+                forms += w.page == page && w.text == "様式８－１";
+            }
+            EXPECT_EQ(blocks, 4) << copies << " page " << page;
+            EXPECT_EQ(forms, 1) << copies << " page " << page;
+        }
+    }
+}
+
+// Deep and three-digit pockets keep to their third of a tooth on the data sheet.
+TEST_F(SheetTest, DeepPocketDigitsStayInTheirCells) {
+    auto stages = namedStages();
+    stages[0] = madeStage("初診時", 3, QDate(2024, 1, 10));
+    stages[0].Ppd[5 * 6 + 0] = 16;
+    stages[0].Ppd[5 * 6 + 1] = 100;
+    stages[0].Ppd[5 * 6 + 2] = 9;
+    const QList<PdfWord> words = pdfWords(write(SheetKind::Data, stages));
+    const double cell = 7.0 / 3, toothLeft = 32 + 5 * 7.0;
+    const struct {
+        const char* digits;
+        int place;
+    } cases[] = {{"16", 0}, {"100", 1}, {"9", 2}};
+    for (const auto& c : cases) {
+        QList<PdfWord> at;
+        for (const PdfWord& w : words)
+            if (w.text == c.digits && w.yMin > 26.5 + 20.4 - 0.1 && w.yMin < 26.5 + 23.8 && w.xMin > toothLeft - 0.1 &&
+                w.xMax < toothLeft + 7.1)
+                at.push_back(w);
+        ASSERT_EQ(at.size(), 1) << c.digits;
+        EXPECT_GE(at[0].xMin, toothLeft + c.place * cell - 0.05) << c.digits;
+        EXPECT_LE(at[0].xMax, toothLeft + (c.place + 1) * cell + 0.05) << c.digits;
+    }
+}
+
+// A page drawn at 10 pixels per millimetre.
+constexpr int kPx = 10;
+template <class F> QImage drawnImage(F draw) {
+    QImage img(210 * kPx, 297 * kPx, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.scale(kPx, kPx);
+    SheetPainter sp(p);
+    sp.InitPrinter();
+    draw(sp);
+    return img;
+}
+QColor pixelAt(const QImage& img, double xMm, double yMm) {
+    return img.pixelColor(int(xMm * kPx), int(yMm * kPx));
+}
+// Pixels that differ between two drawings inside a box in millimetres.
+int differing(const QImage& a, const QImage& b, const QRectF& mm) {
+    int n = 0;
+    for (int y = int(mm.top() * kPx); y < int(mm.bottom() * kPx); ++y)
+        for (int x = int(mm.left() * kPx); x < int(mm.right() * kPx); ++x)
+            n += a.pixel(x, y) != b.pixel(x, y);
+    return n;
+}
+
+// Chart sheet, tooth 13 (index 5) of the upper block: a remaining tooth has crown and
+// root, an implant its crown over the implant picture, a pontic the crown only, a missing
+// tooth nothing; a tooth that is not a remaining tooth has a grey number cell.
+TEST_F(SheetTest, ChartPicturesAndNumberCellsByToothStatus) {
+    auto imageWith = [](std::uint16_t status) {
+        auto stages = namedStages();
+        stages[0] = madeStage("初診時", 3, QDate(2024, 1, 10));
+        stages[0].Ppd.fill(kNoValue); // no graph over the pictures
+        stages[0].ToothStatus[5] = status;
+        const SheetSource src{&stages, 5, ""};
+        return drawnImage([&](SheetPainter& sp) { DrawChartSheetPage(sp, src, ApplicantKind::Specialist); });
+    };
+    const double bandTop = 50 + 3.5, x = 27 + 5 * 10 + (10 - kPictureW) / 2;
+    const QRectF root(x, bandTop + 0.3, kPictureW, kRootH - 0.6), crown(x, bandTop + kRootH + 0.3, kPictureW, kCrownH - 0.6);
+    const QImage tooth = imageWith(0), missing = imageWith(kMissingTooth), pontic = imageWith(kPontic),
+                 implant = imageWith(kImplant), other = imageWith(kOtherExcluded);
+    EXPECT_GT(differing(tooth, missing, crown), 100);
+    EXPECT_GT(differing(tooth, missing, root), 100);
+    EXPECT_EQ(differing(pontic, tooth, crown), 0);
+    EXPECT_EQ(differing(pontic, missing, root), 0);
+    EXPECT_EQ(differing(implant, tooth, crown), 0);
+    EXPECT_GT(differing(implant, tooth, root), 100);
+    EXPECT_GT(differing(implant, missing, root), 100);
+    EXPECT_EQ(differing(other, tooth, QRectF(x, bandTop, kPictureW, kBandH)), 0);
+
+    const struct {
+        const char* name;
+        const QImage* img;
+        QColor cell;
+    } cells[] = {{"remaining", &tooth, Qt::white},        {"missing", &missing, QColor(208, 208, 208)},
+                 {"pontic", &pontic, QColor(208, 208, 208)}, {"implant", &implant, QColor(208, 208, 208)},
+                 {"0x1000", &other, Qt::white}};
+    for (const auto& c : cells)
+        EXPECT_EQ(pixelAt(*c.img, 77.6, 50 + 25.5 + 0.6), c.cell) << c.name;
+}
+
+// Data sheet block at (12, 26.5): the number cell's colour by status (implant, pontic, 0x1000,
+// missing, in that order of precedence), grey PPD cells without depth, yellow ones with pus,
+// and the plaque symbol's surfaces grey (second pass), red (plaque) or unfilled.
+TEST_F(SheetTest, DataBlockColoursByStatusDepthPusAndPlaque) {
+    const double top = 26.5, grid = 32, w = 7;
+    const struct {
+        std::uint16_t status;
+        QColor colour;
+    } numbers[] = {{0, Qt::white},
+                   {kDeciduous, Qt::white},
+                   {kImplant, QColor(255, 255, 128)},
+                   {kPontic, QColor(255, 192, 192)},
+                   {kOtherExcluded, QColor(224, 128, 224)},
+                   {kMissingTooth, QColor(128, 128, 255)},
+                   {kImplant | kPontic | kMissingTooth, QColor(255, 255, 128)},
+                   {kPontic | kMissingTooth, QColor(255, 192, 192)},
+                   {kOtherExcluded | kMissingTooth, QColor(224, 128, 224)}};
+    ChartStageData s = madeStage("初診時", 3, QDate(2024, 1, 10));
+    for (int i = 0; i < 9; ++i) {
+        s.ToothStatus[i] = numbers[i].status;     // upper jaw, teeth 0..8
+        s.ToothStatus[16 + i] = numbers[i].status; // and the lower jaw
+    }
+    s.Ppd[1 * 6 + 1] = kNoValue; // tooth 1, first row, middle third
+    s.Pus[2 * 6 + 2] = 1;        // tooth 2, first row, last third
+    s.Bop[2 * 6 + 2] = 1;
+    s.Plaque[3] = 1 | 4;          // top and bottom
+    s.PlaqueItemB[3] = 4 | 8;     // bottom and left: grey wins over red
+    s.Plaque[4] = kNoValue;       // no symbol
+    s.PlaqueItemB[4] = 0x0F;
+    const QImage img = drawnImage([&](SheetPainter& sp) { DrawDataBlock(sp, s, 12, top); });
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(pixelAt(img, grid + i * w + 0.6, top + 27.2 + 0.5), numbers[i].colour) << "upper " << i;
+        EXPECT_EQ(pixelAt(img, grid + i * w + 0.6, top + 30.6 + 0.5), numbers[i].colour) << "lower " << i;
+    }
+    const double ppdTop = top + 3 * 6.8;
+    EXPECT_EQ(pixelAt(img, grid + 1 * w + w / 3 + 0.3, ppdTop + 0.4), QColor(208, 208, 208));
+    EXPECT_EQ(pixelAt(img, grid + 2 * w + 2 * w / 3 + 0.3, ppdTop + 0.4), QColor(255, 255, 0));
+    EXPECT_EQ(pixelAt(img, grid + 2 * w + 0.3, ppdTop + 0.4), QColor(Qt::white));
+    // Digits: red at a bleeding site (madeStage bleeds at site 0 of every tooth, and tooth 2's
+    // last third bleeds on yellow), black elsewhere.
+    auto redIn = [&](double x, double y) {
+        int red = 0, dark = 0;
+        for (int py = int(y * kPx); py < int((y + 3.4) * kPx); ++py)
+            for (int px = int((x + 0.2) * kPx); px < int((x + w / 3 - 0.2) * kPx); ++px) {
+                const QColor c = img.pixelColor(px, py);
+                red += c.red() > 200 && c.green() < 80 && c.blue() < 80;
+                dark += c.red() < 80 && c.green() < 80 && c.blue() < 80;
+            }
+        return std::pair{red, dark};
+    };
+    const auto site0 = redIn(grid + 5 * w, ppdTop), site1 = redIn(grid + 5 * w + w / 3, ppdTop),
+               pusBleeding = redIn(grid + 2 * w + 2 * w / 3, ppdTop);
+    EXPECT_GT(site0.first, 20);
+    EXPECT_EQ(site0.second, 0);
+    EXPECT_EQ(site1.first, 0);
+    EXPECT_GT(site1.second, 20);
+    EXPECT_GT(pusBleeding.first, 20);
+
+    const double cy = top + 3.4;
+    auto surface = [&](int tooth, double dx, double dy) { return pixelAt(img, grid + tooth * w + 3.5 + dx, cy + dy); };
+    EXPECT_EQ(surface(3, 0, -1.5), QColor(255, 0, 0));     // bit 1 plaque
+    EXPECT_EQ(surface(3, 1.5, 0), QColor(Qt::white));     // bit 2 nothing
+    EXPECT_EQ(surface(3, 0, 1.5), QColor(208, 208, 208)); // bit 4 both: grey
+    EXPECT_EQ(surface(3, -1.5, 0), QColor(208, 208, 208)); // bit 8 second pass only
+    for (auto [dx, dy] : {std::pair{0.0, -1.5}, {1.5, 0.0}, {0.0, 1.5}, {-1.5, 0.0}})
+        EXPECT_EQ(surface(4, dx, dy), QColor(Qt::white)); // Plaque 128: no symbol at all
+}
+
+// The number row shows every tooth's one-character label (the deciduous letter where the
+// tooth is deciduous, also for a tooth that is not a remaining tooth); the mobility row a
+// tooth's value, nothing for 128.
+TEST_F(SheetTest, DataBlockLabelsAndMobility) {
+    auto stages = namedStages();
+    stages[0] = madeStage("初診時", 3, QDate(2024, 1, 10));
+    ChartStageData& s = stages[0];
+    s.Mobility.fill(kNoValue);
+    s.ToothStatus[3] = kDeciduous;                // 15 -> "E" (in place of "5")
+    s.ToothStatus[11] = kDeciduous | kMissingTooth; // 24 -> "D" (in place of "4"), still labelled
+    s.ToothStatus[0] = kMissingTooth;             // 18 -> "8"
+    s.Mobility[6] = 2;
+    s.Mobility[25] = 3;
+    const QList<PdfWord> words = pdfWords(write(SheetKind::Data, stages));
+    auto rowText = [&](double top, double height = 6.8) {
+        QList<PdfWord> row;
+        for (const PdfWord& w : words)
+            if (w.yMin > top - 0.1 && w.yMax < top + height + 0.1 && w.xMin > 31.9 && w.xMax < 144.1)
+                row.push_back(w);
+        std::sort(row.begin(), row.end(), [](const PdfWord& a, const PdfWord& b) { return a.xMin < b.xMin; });
+        QString out;
+        for (const PdfWord& w : row)
+            out += w.text;
+        return out;
+    };
+    const double top = 26.5;
+    EXPECT_EQ(noBlanks(rowText(top + 4 * 6.8, 3.4)), "876E4321123D5678");
+    EXPECT_EQ(noBlanks(rowText(top + 4 * 6.8 + 3.4, 3.4)), "8765432112345678");
+    EXPECT_EQ(noBlanks(rowText(top + 1 * 6.8)), "2");
+    EXPECT_EQ(noBlanks(rowText(top + 7 * 6.8)), "3");
+}
+
+// This platform has no printer-mode value: it reads as "cannot be read" and is never written.
+TEST(PrinterMode, UnreadableValueIsNeverWritten) {
+    EXPECT_EQ(GetLegacyDefaultPrinterMode(), -1);
+    EXPECT_TRUE(SetLegacyDefaultPrinterMode(1));
+    EXPECT_EQ(GetLegacyDefaultPrinterMode(), -1);
+}
+
 // ------------------------------------------------------------------ the print buttons
 
 TEST_F(SheetTest, PrintRefusesWhereTheSheetHasNothingToShow) {
@@ -488,8 +846,8 @@ TEST_F(SheetTest, PdfFileNamedByKindMemberCaseAndMinute) {
         bool data;
         QString file, shown;
     } cases[] = {
-        {"   ", ApplicantKind::Specialist, false, "S_123456_42_C_20240804_0905.pdf", "症例番号４２"},
-        {"  K-7 ", ApplicantKind::CertifiedDentist, true, "N_123456_K-7_D_20240804_0905.pdf", "症例番号Ｋ－７"},
+        {"   ", ApplicantKind::Specialist, false, "S_123456_42_C_20240804_0905.pdf", "症例番号"},
+        {"  K-7 ", ApplicantKind::CertifiedDentist, true, "N_123456_K-7_D_20240804_0905.pdf", "症例番号K-7"},
         {"12", ApplicantKind::CertifiedHygienist, false, "H_123456_12_C_20240804_0905.pdf", "症例番号１２"},
     };
     for (const auto& c : cases) {
