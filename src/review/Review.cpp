@@ -113,7 +113,7 @@ public:
     QString path() const { return path_; }
 
 private:
-    QTemporaryDir dir_;
+    QTemporaryDir dir_{QDir::tempPath() + "/kvr-review-XXXXXX"};
     QString path_;
 };
 
