@@ -30,7 +30,7 @@ struct Fixture {
         QFile::setPermissions(db, QFile::ReadOwner | QFile::WriteOwner);
         {
             auto c = db::Connection::open(db, kProgramPassword);
-            c->createTable(CPatientAdd::tableDef("TPatientAdd"));
+            if (!c->tableExists("TPatientAdd")) c->createTable(CPatientAdd::tableDef("TPatientAdd"));
             c->beginTransaction();
             c->execute("UPDATE TClinicCode SET ClinicCode='123456', ClinicCodeSub='S' WHERE ID=0");
             for (int p = 1; p <= kPatients; ++p) {

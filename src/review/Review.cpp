@@ -152,6 +152,7 @@ void readCases(ArchiveReview& a, const db::ConnectionPtr& conn, const QString& o
     const std::array<int, 3> limits = PocketBandLimits();
     const ApplicantKind kind = kindOf(a.kindLetter);
     QHash<QString, int> caseCount;
+    QSet<QString> written; // two cases under one case number must not share a file
     for (int id : ids) {
         CaseReview c;
         c.patientNo = id;
@@ -181,7 +182,9 @@ void readCases(ArchiveReview& a, const db::ConnectionPtr& conn, const QString& o
             src.caseNumber = data.caseNumber;
             const QString caseId = CaseIdentifier(data.caseNumber, id);
             auto write = [&](bool chart) {
-                const QString name = SheetPdfFileName(int(kind), a.memberNo, caseId, chart, a.archiveDate);
+                QString name = SheetPdfFileName(int(kind), a.memberNo, caseId, chart, a.archiveDate);
+                if (written.contains(name)) name.insert(name.size() - 4, "_" + QString::number(id));
+                written.insert(name);
                 const bool ok = WriteSheetPdf(outFolder + "/" + name, chart ? SheetKind::Chart : SheetKind::Data, src,
                                               kind, !chart && c.stagePeriodProblem);
                 if (!ok) throw Failure{"「" + outFolder + "/" + name + "」に書き込めません。"};

@@ -182,6 +182,11 @@ TEST_F(ReviewTest, IncompleteCaseAndTheReviewersChecksAreColumnsNotRefusals) {
         EXPECT_EQ(QStringList({f[34], f[38], f[39], f[40]}), expected[i]) << "patient " << i + 1;
     }
     EXPECT_EQ(lines[3].split(',')[35], "追加情報が入力されていません。");
+    // The second case under one case number keeps its own sheets.
+    const QDir out(work.filePath("out/") + QFileInfo(zip).completeBaseName());
+    EXPECT_EQ(out.entryList({"*_B-01_*.pdf"}, QDir::Files, QDir::Name),
+              QStringList({"S_123456_B-01_C_20241015_1000.pdf", "S_123456_B-01_C_20241015_1000_2.pdf",
+                           "S_123456_B-01_D_20241015_1000.pdf", "S_123456_B-01_D_20241015_1000_2.pdf"}));
 }
 
 TEST_F(ReviewTest, ArchivesThatCannotBeOpenedSayWhyInOneLineAndLeaveNothingBehind) {
