@@ -117,6 +117,7 @@ bool WriteOverviewPdf(const QString& path, const ArchiveReview& a) {
         y += rowH;
         p.setPen(QPen(Qt::gray, 0.1));
         p.drawLine(QPointF(kLeft, y), QPointF(kLeft + kWidth, y));
+        p.setPen(QPen(Qt::black, 0.2));
     }
     if (a.cases.isEmpty()) text(kLeft, y + 1, kWidth, 5, QStringLiteral("症例患者がありません。"));
     return p.end() && QFileInfo(path).size() > 0;
