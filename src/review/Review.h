@@ -81,7 +81,7 @@ bool WriteOverviewPdf(const QString& path, const ArchiveReview& a);
 // Runs the whole review; progress and messages go to err. Returns the exit status.
 int Run(const Options& options, const std::function<void(const QString&)>& err);
 
-// Paths of the private temporary folder in use (for the interrupt handler).
+// Ctrl+C, SIGTERM and SIGHUP remove the private temporary folder in use, then end the program.
 void InstallInterruptCleanup();
 
 } // namespace kvr::review

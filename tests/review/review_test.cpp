@@ -299,6 +299,17 @@ TEST_F(ReviewTest, OlderMemberDatabaseWithSmallPagesIsRead) {
     EXPECT_EQ(r.integrity, "ok");
 }
 
+TEST_F(ReviewTest, HelpAndWrongUsage) {
+    QByteArray err;
+    EXPECT_EQ(runProgram({"--help"}, &err), 0);
+    EXPECT_EQ(runProgram({}, &err), 3);
+    EXPECT_TRUE(QString::fromLocal8Bit(err).contains("使い方: kvr-review"));
+    EXPECT_EQ(runProgram({"--bogus", "a.zip"}, &err), 3);
+    EXPECT_TRUE(QString::fromLocal8Bit(err).contains("不明なオプションです: --bogus"));
+    EXPECT_EQ(runProgram({"--password-file", work.filePath("none"), "a.zip"}, &err), 3);
+    EXPECT_EQ(runProgram({work.filePath("empty-folder-that-is-missing")}, &err), 2);
+}
+
 TEST_F(ReviewTest, ArchiveDateComesFromItsName) {
     EXPECT_EQ(review::ArchiveDateOf("/x/H_42_20231231_2359_KVR-DB.zip"), QDateTime(QDate(2023, 12, 31), QTime(23, 59)));
     EXPECT_EQ(review::OutFolderOf("/x/H_42_20231231_2359_KVR-DB.zip", {}), "/x/H_42_20231231_2359_KVR-DB");
