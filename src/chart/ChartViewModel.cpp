@@ -17,40 +17,42 @@ QDate dateOf(const QVariant& v) {
 
 } // namespace
 
+void LoadChartPatient(const db::ConnectionPtr& conn, int patientId, ChartPatientData& data) {
+    data.patientId = patientId;
+    data.caseNumber.clear();
+    data.entries.clear();
+    for (ChartStageData& s : data.stages) {
+        s.clear();
+        s.StageName.clear();
+        s.ExamDate = QDateTime();
+    }
+    {
+        db::Recordset rs(conn, "SELECT Address1 FROM TPatient WHERE ID=?", {patientId});
+        if (!rs.eof()) data.caseNumber = rs.value("Address1").toString();
+    }
+    QList<std::pair<int, QString>> types;
+    {
+        db::Recordset rs(conn, "SELECT ID, CommentDR FROM TComType WHERE ID>0 AND DR<>0 ORDER BY ID");
+        for (; !rs.eof() && types.size() < 4; rs.moveNext())
+            types.append({rs.value("ID").toInt(), rs.value("CommentDR").toString()});
+    }
+    for (int k = 0; k < types.size(); ++k) {
+        const auto& [id, name] = types[k];
+        db::Recordset rs(conn,
+                         "SELECT ExamDate FROM TExamData WHERE PatientID=? AND CommentID=? "
+                         "GROUP BY ExamDate ORDER BY ExamDate",
+                         {patientId, id});
+        for (; !rs.eof(); rs.moveNext())
+            data.entries << dateOf(rs.value("ExamDate")).toString(QStringLiteral("yyyy/MM/dd")) + "  " + name;
+        LoadChartStage(conn, patientId, id, data.stages[k]);
+        data.stages[k].StageName = name;
+    }
+}
+
 bool LoadChartPatient(int patientId, ChartPatientData& data) {
     data.patientId = patientId;
     MemberDbUse use;
-    return runWithRetryBox([&] {
-        const db::ConnectionPtr conn = memberConn();
-        data.caseNumber.clear();
-        data.entries.clear();
-        for (ChartStageData& s : data.stages) {
-            s.clear();
-            s.StageName.clear();
-            s.ExamDate = QDateTime();
-        }
-        {
-            db::Recordset rs(conn, "SELECT Address1 FROM TPatient WHERE ID=?", {patientId});
-            if (!rs.eof()) data.caseNumber = rs.value("Address1").toString();
-        }
-        QList<std::pair<int, QString>> types;
-        {
-            db::Recordset rs(conn, "SELECT ID, CommentDR FROM TComType WHERE ID>0 AND DR<>0 ORDER BY ID");
-            for (; !rs.eof() && types.size() < 4; rs.moveNext())
-                types.append({rs.value("ID").toInt(), rs.value("CommentDR").toString()});
-        }
-        for (int k = 0; k < types.size(); ++k) {
-            const auto& [id, name] = types[k];
-            db::Recordset rs(conn,
-                             "SELECT ExamDate FROM TExamData WHERE PatientID=? AND CommentID=? "
-                             "GROUP BY ExamDate ORDER BY ExamDate",
-                             {patientId, id});
-            for (; !rs.eof(); rs.moveNext())
-                data.entries << dateOf(rs.value("ExamDate")).toString(QStringLiteral("yyyy/MM/dd")) + "  " + name;
-            LoadChartStage(conn, patientId, id, data.stages[k]);
-            data.stages[k].StageName = name;
-        }
-    });
+    return runWithRetryBox([&] { LoadChartPatient(memberConn(), patientId, data); });
 }
 
 int PrioritySlot(const ChartStages& stages, int pair) {

@@ -34,6 +34,8 @@ struct ChartPatientData {
 // ID order, the first four). Database errors show the "[Error:" Retry/Cancel box; false
 // when the user cancelled (data then holds what was read before the error).
 bool LoadChartPatient(int patientId, ChartPatientData& data);
+// The same from any open database; errors are thrown as RuntimeError.
+void LoadChartPatient(const db::ConnectionPtr& conn, int patientId, ChartPatientData& data);
 
 // The two slots of a pair and the slot whose tooth status and furcation values it shows.
 inline int firstSlotOfPair(int pair) {

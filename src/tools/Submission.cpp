@@ -68,22 +68,16 @@ QStringList SubmissionFindings(const CPatientAdd& r) {
     return f;
 }
 
-bool CheckSubmissionData() {
-    if (!OpenMemberDb()) return false;
-    struct Release {
-        ~Release() { CloseMemberDb(); }
-    } release;
+QStringList SubmissionReportLines(const db::ConnectionPtr& conn) {
     QList<int> patients;
     {
-        db::Recordset rs(memberConn(), "SELECT * FROM TPatient WHERE ID<=30 ORDER BY ID");
+        db::Recordset rs(conn, "SELECT * FROM TPatient WHERE ID<=30 ORDER BY ID");
         for (; !rs.eof(); rs.moveNext())
             patients << rs.value("ID").toInt();
     }
-    if (patients.isEmpty()) return true;
-
     QStringList lines;
     for (int id : patients) {
-        db::Recordset rs(memberConn(), "SELECT * FROM TPatientAdd WHERE ID=?", {id});
+        db::Recordset rs(conn, "SELECT * FROM TPatientAdd WHERE ID=?", {id});
         const QString head = "患者番号:" + QString::number(id);
         if (rs.eof()) {
             lines << head + "  追加情報が入力されていません。";
@@ -94,6 +88,16 @@ bool CheckSubmissionData() {
         for (const QString& finding : SubmissionFindings(record))
             lines << head + finding;
     }
+    return lines;
+}
+
+bool CheckSubmissionData() {
+    if (!OpenMemberDb()) return false;
+    struct Release {
+        ~Release() { CloseMemberDb(); }
+    } release;
+    if (!memberConn()->scalar("SELECT COUNT(*) FROM TPatient WHERE ID<=30").toInt()) return true;
+    const QStringList lines = SubmissionReportLines(memberConn());
     QSaveFile report(SubmissionReportPath());
     QByteArray text;
     for (const QString& l : lines)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/database.h"
+
 namespace kvr {
 
 class CPatientAdd;
@@ -25,6 +27,10 @@ QString SubmissionCopyPath(const QString& archivePath);
 
 // The findings of one stored record, each beginning with two blanks, in report order.
 QStringList SubmissionFindings(const CPatientAdd& record);
+
+// The report lines of every case patient (ID 1-30) of a database, "患者番号:" + ID +
+// finding, in patient order; empty when nothing is missing. Errors are thrown.
+QStringList SubmissionReportLines(const db::ConnectionPtr& conn);
 
 // Checks every case patient's additional information and writes MemberFolder +
 // "/Log_Error.txt" anew (one line per finding). True when nothing is missing (or there
