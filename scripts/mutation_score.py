@@ -476,10 +476,24 @@ def run_mutation(m, build, tests, jobs, timeout, log):
             result["failing"] = "does not build"
             return result
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
-        t = subprocess.run(["ctest", "--test-dir", str(build), "-R", regex, "--output-on-failure",
-                            "--timeout", str(timeout), "-j", str(jobs)],
-                           capture_output=True, text=True, env=env)
-        out = t.stdout + t.stderr
+        # The programs' own TIMEOUT property overrides ctest --timeout, so a mutation that
+        # makes a test hang is stopped here: ctest and its programs form one process group.
+        t = subprocess.Popen(["ctest", "--test-dir", str(build), "-R", regex, "--output-on-failure",
+                              "-j", str(jobs)], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                             text=True, env=env, start_new_session=True)
+        try:
+            out, _ = t.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            os.killpg(t.pid, signal.SIGKILL)
+            out, _ = t.communicate()
+            log.write(f"==== {mid} ctest stopped after {timeout} s\n{out[-20000:]}\n")
+            result["status"] = "yes"
+            result["failing"] = f"a test hung (stopped after {timeout} s)"
+            return result
+        except BaseException:
+            os.killpg(t.pid, signal.SIGKILL)
+            t.wait()
+            raise
         log.write(f"==== {mid} ctest rc={t.returncode}\n{out[-20000:]}\n")
         failed_programs = CTEST_FAILED.findall(out)
         # Cases of a parameterised test are named once, without their index.
@@ -528,7 +542,7 @@ def main():
     ap.add_argument("--list", action="store_true", help="list the mutations and stale entries, run nothing")
     ap.add_argument("--out", help="markdown table to write (rewritten after every mutation)")
     ap.add_argument("--jobs", type=int, default=2, help="build and test jobs (default 2)")
-    ap.add_argument("--timeout", type=int, default=300, help="seconds per test program (default 300)")
+    ap.add_argument("--timeout", type=int, default=300, help="seconds for the test run of one mutation (default 300)")
     args = ap.parse_args()
 
     ids = [m[0] for m in MUTATIONS]
