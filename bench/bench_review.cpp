@@ -8,6 +8,7 @@
 #include "tools/CPatientAdd.h"
 #include "tools/EncryptedZip.h"
 #include "tools/Submission.h"
+#include "tools/case_records.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,18 +43,7 @@ struct Fixture {
                            "StartTime, EndTime, ChargeID, IsPrinted, \"UpDate\", CommentID, Comment, Data1, Data2, "
                            "Data3, Data4, Bui FROM TExamData WHERE PatientID=99",
                            {p * 100000, p});
-                CPatientAdd r;
-                r.ClearBuffer();
-                r.ID = p;
-                r.BirthDay = "1970/05/01";
-                r.Sex = 1;
-                r.ChiefComplaint2 = "0100000000";
-                r.SmokingHistory = 0;
-                r.MedicalHistory = 0;
-                r.Ingestion = 0;
-                r.MissingToothNum = 2;
-                r.KvrDiagnosis = 2;
-                r.PerioSurgeryTreatment = 0;
+                const CPatientAdd r = test::MinimalCompleteRecord(p);
                 db::Recordset rs(c, "SELECT * FROM TPatientAdd WHERE ID=?", {p}, db::OpenMode::Write);
                 rs.addNew();
                 r.RecSetPut(rs);

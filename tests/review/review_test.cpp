@@ -6,6 +6,7 @@
 #include "review/Review.h"
 #include "tools/EncryptedZip.h"
 #include "tools/Submission.h"
+#include "tools/case_records.h"
 #include "tools/tools_fixture.h"
 
 #include <QDir>
@@ -19,22 +20,6 @@ namespace kvr {
 namespace {
 
 const QString kArchiveName = "S_123456_20241015_1000_KVR-DB.zip";
-
-CPatientAdd completeRecord(int id) {
-    CPatientAdd r;
-    r.ClearBuffer();
-    r.ID = id;
-    r.BirthDay = "1970/05/01";
-    r.Sex = 1;
-    r.ChiefComplaint2 = "0100000000";
-    r.SmokingHistory = 0;
-    r.MedicalHistory = 0;
-    r.Ingestion = 0;
-    r.MissingToothNum = 2;
-    r.KvrDiagnosis = 2;
-    r.PerioSurgeryTreatment = 0;
-    return r;
-}
 
 QString pdfText(const QString& path) {
     QProcess p;
@@ -77,7 +62,7 @@ protected:
                           "StartTime, EndTime, ChargeID, IsPrinted, \"UpDate\", CommentID, Comment, Data1, Data2, "
                           "Data3, Data4, Bui FROM TExamData WHERE PatientID=99",
                           {id * 100000, id});
-        if (withInformation) test::storePatientAdd(completeRecord(id));
+        if (withInformation) test::storePatientAdd(test::MinimalCompleteRecord(id));
     }
     // The member database as the submission step writes it into an archive.
     QString makeArchive(const QString& folder, const QString& name = kArchiveName) {

@@ -3,6 +3,8 @@
 // statement or by the parent a given time after the child reports "READY".
 #pragma once
 
+#include "platform/database.h"
+#include "platform/passwords.h"
 #include "support/test_services.h"
 
 #include <QByteArray>
@@ -184,6 +186,30 @@ protected:
     QTemporaryDir dir;
     QString pristine, work;
 };
+
+// The data of the replacing jobs' crash tests in folder: member 123456 whose database
+// holds scratchRows rows of 3 KB with every third one deleted (free pages for the
+// compaction), a "save" folder, and "backup.MDB", a copy of that database with one more
+// patient (7, "backup").
+inline bool MakeMemberAndBackup(const QString& folder, int scratchRows) {
+    QDir().mkpath(folder + "/123456");
+    QDir().mkpath(folder + "/save");
+    const QString member = folder + "/123456/KVR-DB-123456.MDB";
+    if (!CopyTemplateTo(member)) return false;
+    {
+        auto c = db::Connection::open(member, kProgramPassword);
+        c->execute("CREATE TABLE TScratch (ID INTEGER, Body TEXT)");
+        c->beginTransaction();
+        for (int i = 0; i < scratchRows; ++i)
+            c->execute("INSERT INTO TScratch VALUES (?, ?)", {i, QString(3000, QChar('a' + i % 26))});
+        c->commit();
+        c->execute("DELETE FROM TScratch WHERE ID % 3 = 0");
+    }
+    if (!QFile::copy(member, folder + "/backup.MDB")) return false;
+    db::Connection::open(folder + "/backup.MDB", kProgramPassword)
+        ->execute("INSERT INTO TPatient (ID, Name) VALUES (7, 'backup')");
+    return true;
+}
 
 // The child's side of the same: the copy to work on, or empty in a normal test run.
 inline QString KillWork() {

@@ -144,22 +144,8 @@ class PowerCut : public test::KillTest {
 protected:
     void SetUp() override {
         KillTest::SetUp();
-        QDir().mkpath(pristine + "/123456");
-        QDir().mkpath(pristine + "/save");
         const QString member = pristine + "/123456/KVR-DB-123456.MDB";
-        ASSERT_TRUE(test::CopyTemplateTo(member));
-        {
-            auto c = db::Connection::open(member, kProgramPassword);
-            c->execute("CREATE TABLE TScratch (ID INTEGER, Body TEXT)");
-            c->beginTransaction();
-            for (int i = 0; i < 300; ++i)
-                c->execute("INSERT INTO TScratch VALUES (?, ?)", {i, QString(3000, QChar('a' + i % 26))});
-            c->commit();
-            c->execute("DELETE FROM TScratch WHERE ID % 3 = 0"); // free pages for the compaction
-        }
-        QFile::copy(member, pristine + "/backup.MDB");
-        db::Connection::open(pristine + "/backup.MDB", kProgramPassword)
-            ->execute("INSERT INTO TPatient (ID, Name) VALUES (7, 'backup')");
+        ASSERT_TRUE(test::MakeMemberAndBackup(pristine, 300));
         oldContent = contentOf(member);
         backupContent = contentOf(pristine + "/backup.MDB");
         ASSERT_NE(oldContent, backupContent);
