@@ -43,6 +43,15 @@ QString readTerminalPassword() {
     return QString::fromLocal8Bit(line.c_str());
 }
 
+// Started from a terminal without a desktop session, Qt notes on standard error that it
+// picks a runtime folder of its own; that line is noise among the program's one-line
+// messages. Everything else goes to Qt's own handler.
+QtMessageHandler qtHandler = nullptr;
+void quietRuntimeFolderNotice(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) return;
+    if (qtHandler) qtHandler(type, context, text);
+}
+
 void say(const QString& line) {
     std::fputs((line + "\n").toLocal8Bit().constData(), stderr);
 }
@@ -51,6 +60,7 @@ void say(const QString& line) {
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qtHandler = qInstallMessageHandler(quietRuntimeFolderNotice);
     QApplication app(argc, argv);
     kvr::review::Options o;
     QString passwordFile;
