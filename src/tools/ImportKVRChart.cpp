@@ -231,8 +231,8 @@ ImportOutcome ImportKVRChart(const QString& path, ImportMode mode) {
         box(refusal, "指定エラー", MsgButtons::Ok, MsgIcon::Critical);
         return ImportOutcome::NotReadable;
     }
-    // 2. Deleting the member's case patients is at stake: No is the default answer.
-    if (box("インポートを開始します。\r\n\r\nよろしいですか？", "確認", MsgButtons::YesNo, MsgIcon::Exclamation, 1) !=
+    // 2. The question, Yes as the first button.
+    if (box("インポートを開始します。\r\n\r\nよろしいですか？", "確認", MsgButtons::YesNo, MsgIcon::Exclamation) !=
         MsgResult::Yes)
         return ImportOutcome::Declined;
 

@@ -141,12 +141,9 @@ void BackupRestorePanel::CmdPathRestore_Click() {
 void BackupRestorePanel::CmdRestore_Click() {
     for (QLabel* l : {LblResultRestore, LblSrcRestore, LblDesRestore, LblDesRestoreBackup})
         l->clear();
+    // No file chosen yet: the question comes first, then the source check refuses the empty
+    // path before the safety copy is made.
     const QString source = LblPathRestore->text();
-    if (source.trimmed().isEmpty()) {
-        msgBox(QStringLiteral("復元するファイルを指定してください。"), QStringLiteral("ファイル指定"), MsgButtons::Ok,
-               MsgIcon::Critical);
-        return;
-    }
     const RestoreOutcome out = RestoreMemberDb(source);
     if (out.restored) {
         LblResultRestore->setText(QStringLiteral("復元結果"));

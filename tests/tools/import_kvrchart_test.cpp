@@ -186,7 +186,7 @@ TEST_F(ImportTest, NoToTheQuestionChangesNothing) {
     EXPECT_EQ(ImportKVRChart(prevPath, ReplaceAllCases), ImportOutcome::Declined);
     test::expectBox(t, "インポートを開始します。\r\n\r\nよろしいですか？", "確認", MsgIcon::Exclamation);
     EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
-    EXPECT_EQ(t.boxes->shown[0].defaultButton, 1); // No
+    EXPECT_EQ(t.boxes->shown[0].defaultButton, 0); // Yes, the first button
     EXPECT_EQ(memberRows(), before);
     EXPECT_EQ(compactions, 0);
 }
