@@ -354,7 +354,7 @@ MUTATIONS = [
      "return id.isValid() && !id.isNull() && ok && n <= kLastCasePatient;",
      "return id.isValid() && !id.isNull() && ok && n < kLastCasePatient;",
      "the last case patient is not imported",
-     r"^(tools_import_kvrchart_test|tools_import_tab_test)$"),
+     r"^(tools_import_kvrchart_test)$"),
     ("T09", "tools", "src/tools/ImportKVRChart.cpp",
      "const qint32 next = first - IdPrefix * 10000000 + count;",
      "const qint32 next = first - IdPrefix * 10000000 + count - 1;",

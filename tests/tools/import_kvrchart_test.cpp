@@ -1,11 +1,16 @@
 // The import of the previous version's case patients into the member database: what
 // each option deletes, what is copied and converted, the refusals before anything is
 // deleted, the messages, the compaction and the import marker, and the all-or-nothing
-// copy when a row cannot be written.
-#include "tools_fixture.h"
+// copy when a row cannot be written; and its tab: the file shown, the file dialog of
+// "ファイル指定", and "インポート実行" importing the shown file with the chosen option.
 #include "support/previous_version_files.h"
 #include "tools/ImportKVRChart.h"
+#include "tools/ToolTabs.h"
+#include "tools_fixture.h"
 
+#include <QAbstractButton>
+#include <QLabel>
+#include <QRadioButton>
 
 using namespace kvr;
 
@@ -17,6 +22,7 @@ protected:
         MemberDbTest::SetUp();
         prevPath = t.paths->app + "/VAZUZ2.MDB";
         defaultCompaction = ImportCompaction();
+        defaultChooser = ImportFileChooser();
         ImportCompaction() = [this] {
             ++compactions;
             compactedWithMemberClosed = memberConn() == nullptr;
@@ -24,9 +30,22 @@ protected:
         };
     }
     void TearDown() override {
+        page.reset();
+        ImportFileChooser() = defaultChooser;
         ImportCompaction() = defaultCompaction;
         MemberDbTest::TearDown();
     }
+    // The import tab, shown.
+    void showPage() {
+        page.reset(CreateImportOldPage());
+        page->show();
+    }
+    template <class T> T* control(const QString& name) {
+        T* w = page->findChild<T*>(name);
+        EXPECT_NE(w, nullptr) << name.toStdString();
+        return w;
+    }
+    QString pathShown() { return control<QLabel>("LblImpKVRChart")->text(); }
 
     // Member case patients with examinations (n rows each, keys 900000 + id * 100 + k).
     void addMemberPatients(std::initializer_list<int> ids, int exams = 2) {
@@ -66,6 +85,8 @@ protected:
     }
 
     QString prevPath;
+    std::unique_ptr<ToolTabPage> page;
+    std::function<QString(QWidget*, const QString&, const QString&, const QString&)> defaultChooser;
     std::function<bool()> defaultCompaction;
     int compactions = 0;
     bool compactedWithMemberClosed = false;
@@ -79,19 +100,19 @@ struct OptionCase {
 
 class ImportOptionTest : public ImportTest, public ::testing::WithParamInterface<OptionCase> {};
 
-// Previous patients 1-3 and 31, 98 (neither deleted nor copied), member patients 1-5.
+// Previous patients 1-3, 30 and 31, 98 (neither deleted nor copied), member patients 1-5 and 30.
 TEST_P(ImportOptionTest, OptionDecidesWhichMemberCasePatientsRemain) {
     const OptionCase& c = GetParam();
-    addMemberPatients({1, 2, 3, 4, 5});
-    previous({1, 2, 3, 31, 98})->close();
+    addMemberPatients({1, 2, 3, 4, 5, 30});
+    previous({1, 2, 3, 30, 31, 98})->close();
     const QString samples = test::rowsText(direct(), {"SELECT * FROM TPatient WHERE ID>30 ORDER BY ID",
                                                       "SELECT * FROM TExamData WHERE PatientID>30 ORDER BY ID"});
     ASSERT_EQ(runImport(c.mode, prevPath), ImportOutcome::Completed);
     EXPECT_EQ(ints("SELECT ID FROM TPatient ORDER BY ID"), c.patients);
     EXPECT_EQ(ints("SELECT PatientID FROM TExamData WHERE ID BETWEEN 900000 AND 999999 ORDER BY ID"),
               c.memberExamsLeft);
-    // Patients 1-3 now hold the previous version's three rows each, and their names.
-    EXPECT_EQ(ints("SELECT COUNT(*) FROM TExamData WHERE PatientID<=3")[0], 9);
+    // Patients 1-3 and 30 now hold the previous version's three rows each, and their names.
+    EXPECT_EQ(ints("SELECT COUNT(*) FROM TExamData WHERE PatientID IN (1, 2, 3, 30)")[0], 12);
     EXPECT_EQ(scalar("SELECT Name FROM TPatient WHERE ID=2").toString(), "患者2");
     EXPECT_EQ(test::rowsText(direct(), {"SELECT * FROM TPatient WHERE ID>30 ORDER BY ID",
                                         "SELECT * FROM TExamData WHERE PatientID>30 ORDER BY ID"}),
@@ -99,8 +120,8 @@ TEST_P(ImportOptionTest, OptionDecidesWhichMemberCasePatientsRemain) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, ImportOptionTest,
-                         ::testing::Values(OptionCase{ReplaceAllCases, {1, 2, 3, 98, 99}, {}},
-                                           OptionCase{ReplaceSameNumbers, {1, 2, 3, 4, 5, 98, 99}, {4, 4, 5, 5}}));
+                         ::testing::Values(OptionCase{ReplaceAllCases, {1, 2, 3, 30, 98, 99}, {}},
+                                           OptionCase{ReplaceSameNumbers, {1, 2, 3, 4, 5, 30, 98, 99}, {4, 4, 5, 5}}));
 
 TEST_F(ImportTest, FilesThatCannotBeImportedAreRefusedBeforeAnyDeletion) {
     addMemberPatients({1, 2});
@@ -110,77 +131,58 @@ TEST_F(ImportTest, FilesThatCannotBeImportedAreRefusedBeforeAnyDeletion) {
         test::PreviousVersionFile noExams(t.paths->app + "/no-exams.MDB");
         noExams.conn()->execute("DROP TABLE TExamData");
     }
-    test::writeFile(t.paths->app + "/notes.MDB", "これはデータベースではありません");
     const QString dateTest = t.paths->app + "/DateTest.MDB";
     const bool haveAccess = test::copyDateTestFile(dateTest);
-    const QString whole = t.paths->app + "/whole.MDB";
     previous({1})->close();
-    QFile::rename(t.paths->app + "/VAZUZ2.MDB", whole);
-    QFile wholeFile(whole);
-    ASSERT_TRUE(wholeFile.open(QIODevice::ReadOnly));
-    const QByteArray wholeBytes = wholeFile.readAll();
-    test::writeFile(t.paths->app + "/empty.MDB", "");
-    test::writeFile(t.paths->app + "/half.MDB", wholeBytes.left(wholeBytes.size() / 2));
+    QFile whole(prevPath);
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray wholeBytes = whole.readAll();
+    whole.remove();
+    const QStringList unreadable = test::writeUnreadableFiles(t.paths->app, wholeBytes);
     test::writeFile(t.paths->app + "/archive.MDB", QByteArray("PK\x03\x04", 4) + QByteArray(4000, '\0'));
-    db::Connection::create(t.paths->app + "/plain.MDB", "")->execute("CREATE TABLE TPatient (ID INTEGER)");
-    // A gigabyte whose first pages are random bytes (the rest unwritten): refused from its
-    // first page, without reading it all.
-    {
-        QFile big(t.paths->app + "/random.MDB");
-        ASSERT_TRUE(big.open(QIODevice::WriteOnly));
-        QByteArray noise(1 << 16, '\0');
-        for (int i = 0; i < noise.size(); ++i)
-            noise[i] = char((i * 2654435761u) >> 13);
-        big.write(noise);
-        ASSERT_TRUE(big.resize(qint64(1) << 30));
-    }
-    // A whole file with an interrupted change's journal beside it: reading it would mean
-    // playing the journal back into the user's file.
-    const QString journaled = t.paths->app + "/journaled.MDB";
-    test::writeFile(journaled, wholeBytes);
-    test::writeFile(journaled + "-journal", QByteArray(512, 'j'));
 
     const QString notSpecified = "インポートする旧版KVR-ChartのDBファイルが指定されていません。";
-    const struct {
-        QString path;
-        ImportOutcome outcome;
-        QString textStart;
-    } cases[] = {
-        {"", ImportOutcome::NotSpecified, notSpecified},
-        {t.paths->app + "/VAZUZ2.MDB", ImportOutcome::NotSpecified, notSpecified},
-        {t.paths->app + "/VAZUZ2.MDB ", ImportOutcome::NotSpecified, notSpecified},
-        {t.paths->app + "/KVR2", ImportOutcome::NotSpecified, notSpecified},
-        {t.paths->app + "/member-key.MDB", ImportOutcome::NotReadable, "指定されたファイルは旧版KVR-ChartのDBファイルとして読み込めません。"},
-        {t.paths->app + "/notes.MDB", ImportOutcome::NotReadable, "指定されたファイルは旧版KVR-ChartのDBファイルとして読み込めません。"},
-        {t.paths->app + "/no-exams.MDB", ImportOutcome::NotReadable, "指定されたファイルには旧版KVR-Chartのデータ（TExamData）がありません。"},
-        {dateTest, ImportOutcome::NotReadable, "指定されたファイルには旧版KVR-Chartのデータ（TPatient、TExamData）がありません。"},
-        {t.paths->app + "/empty.MDB", ImportOutcome::NotReadable, "指定されたファイルには旧版KVR-Chartのデータ（TPatient、TExamData）がありません。"},
-        {t.paths->app + "/half.MDB", ImportOutcome::NotReadable, "指定されたファイルは旧版KVR-ChartのDBファイルとして読み込めません。"},
-        {t.paths->app + "/archive.MDB", ImportOutcome::NotReadable, "指定されたファイルは旧版KVR-ChartのDBファイルとして読み込めません。"},
-        {t.paths->app + "/plain.MDB", ImportOutcome::NotReadable, "指定されたファイルは旧版KVR-ChartのDBファイルとして読み込めません。"},
-        {t.paths->app + "/random.MDB", ImportOutcome::NotReadable, "指定されたファイルは旧版KVR-ChartのDBファイルとして読み込めません。"},
-        {journaled, ImportOutcome::NotReadable, "指定されたファイルは旧版KVR-ChartのDBファイルとして読み込めません。"},
+    const QString notReadable = "指定されたファイルは旧版KVR-ChartのDBファイルとして読み込めません。";
+    const QString noData = "指定されたファイルには旧版KVR-Chartのデータ（";
+    const std::pair<QString, QString> cases[] = {
+        {"", notSpecified},
+        {"/VAZUZ2.MDB", notSpecified},
+        {"/VAZUZ2.MDB ", notSpecified},
+        {"/KVR2", notSpecified},
+        {"/member-key.MDB", notReadable},
+        {"/no-exams.MDB", noData + "TExamData）がありません。"},
+        {"/DateTest.MDB", noData + "TPatient、TExamData）がありません。"},
+        {"/archive.MDB", notReadable},
+        {"/notes.MDB", notReadable}, // the unreadable files
+        {"/empty.MDB", noData + "TPatient、TExamData）がありません。"},
+        {"/half.MDB", notReadable},
+        {"/plain.MDB", notReadable},
+        {"/random.MDB", notReadable},
+        {"/journaled.MDB", notReadable},
     };
     const QByteArray before = hashOf(memberPath());
-    for (const auto& c : cases) {
-        if (c.path == dateTest && !haveAccess) continue;
+    for (const auto& [name, textStart] : cases) {
+        const QString path = name.isEmpty() ? name : t.paths->app + name;
+        if (path == dateTest && !haveAccess) continue;
+        SCOPED_TRACE(path.toStdString());
         t.boxes->clear();
-        EXPECT_EQ(ImportKVRChart(c.path, ReplaceAllCases), c.outcome) << c.path.toStdString();
-        ASSERT_EQ(t.boxes->shown.size(), 1) << c.path.toStdString();
-        EXPECT_TRUE(t.boxes->shown[0].text.startsWith(c.textStart)) << c.path.toStdString() << ": " << t.boxes->shown[0].text.toStdString();
-        EXPECT_EQ(t.boxes->shown[0].title, "指定エラー");
+        EXPECT_EQ(ImportKVRChart(path, ReplaceAllCases),
+                  textStart == notSpecified ? ImportOutcome::NotSpecified : ImportOutcome::NotReadable);
+        ASSERT_EQ(t.boxes->shown.size(), 1);
+        EXPECT_TRUE(test::boxTexts(t)[0].startsWith("指定エラー: " + textStart)) << test::boxTexts(t)[0].toStdString();
         EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
     }
     closeAllConnections();
     EXPECT_EQ(hashOf(memberPath()), before);
     EXPECT_EQ(compactions, 0);
-    EXPECT_EQ(hashOf(journaled), hashOf(whole));
+    const QString journaled = unreadable.last();
+    EXPECT_EQ(hashOf(journaled), QCryptographicHash::hash(wholeBytes, QCryptographicHash::Sha256));
     EXPECT_EQ(hashOf(journaled + "-journal"), QCryptographicHash::hash(QByteArray(512, 'j'), QCryptographicHash::Sha256));
 }
 
-TEST_F(ImportTest, NoToTheQuestionChangesNothing) {
-    addMemberPatients({1});
-    previous({1})->close();
+TEST_F(ImportTest, NoToTheQuestionChangesNothingAndACompletedImportCompactsAndSetsTheMarker) {
+    previous({1, 2})->close();
+    direct()->execute("UPDATE TClinicCode SET ClinicName='4', ClinicCode='999999' WHERE ID=0");
     const QString before = memberRows();
     t.boxes->answer(MsgResult::No);
     EXPECT_EQ(ImportKVRChart(prevPath, ReplaceAllCases), ImportOutcome::Declined);
@@ -189,18 +191,14 @@ TEST_F(ImportTest, NoToTheQuestionChangesNothing) {
     EXPECT_EQ(t.boxes->shown[0].defaultButton, 0); // Yes, the first button
     EXPECT_EQ(memberRows(), before);
     EXPECT_EQ(compactions, 0);
-}
 
-TEST_F(ImportTest, CompletedImportCompactsAndSetsTheMarker) {
-    previous({1, 2})->close();
-    direct()->execute("UPDATE TClinicCode SET ClinicName='4', ClinicCode='999999' WHERE ID=0");
     QString nameAtCompletionBox;
     t.boxes->onShow = [&](const MsgBoxRequest& r) {
         if (r.title == "完了") nameAtCompletionBox = clinicName();
     };
+    t.boxes->clear();
     ASSERT_TRUE(OpenMemberDbHold()); // as the entry screen holds it
     ASSERT_EQ(runImport(ReplaceAllCases, prevPath), ImportOutcome::Completed);
-
     test::expectBox(t, "旧版KVR-Chartからのインポートが完了しました。", "完了", MsgIcon::Information, 1);
     EXPECT_EQ(nameAtCompletionBox, "5");
     EXPECT_EQ(clinicName(), "1");
@@ -334,11 +332,62 @@ TEST_F(ImportTest, AFailedCopyLeavesTheMemberDatabaseAsItWas) {
     EXPECT_EQ(clinicName(), "1");
 }
 
-TEST_F(ImportTest, PresetPathAndDialogFolderLieBesideTheProgramFolder) {
+TEST_F(ImportTest, TabPresetFileLiesBesideTheProgramFolderAndTheDialogSetsThePathAndTheForeignSource) {
+    showPage();
     QDir parent(t.paths->app);
     ASSERT_TRUE(parent.cdUp());
-    EXPECT_EQ(PreviousVersionStartFolder(), parent.absolutePath() + "/KVR2");
-    EXPECT_EQ(DefaultPreviousVersionPath(), parent.absolutePath() + "/KVR2/VAZUZ2.MDB");
+    EXPECT_EQ(pathShown(), parent.absolutePath() + "/KVR2/VAZUZ2.MDB");
+    EXPECT_TRUE(control<QRadioButton>("OptBefore(0)")->isChecked());
+
+    struct Call {
+        QString title, proposed, filter;
+    };
+    QList<Call> calls;
+    QString answer = "/media/usb/旧版/VAZUZ2.MDB";
+    ImportFileChooser() = [&](QWidget*, const QString& title, const QString& proposed, const QString& filter) {
+        calls.append({title, proposed, filter});
+        return answer;
+    };
+    control<QAbstractButton>("CmdPathImpKVRChart")->click();
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(calls[0].title, "旧版KVR-ChartのDBファイルを選択して下さい");
+    EXPECT_EQ(calls[0].proposed, parent.absolutePath() + "/KVR2/VAZUZ2.MDB");
+    EXPECT_TRUE(calls[0].filter.startsWith("データベース (*.mdb")) << calls[0].filter.toStdString();
+    EXPECT_EQ(pathShown(), answer);
+    EXPECT_EQ(control<QLabel>("LblImpKVRChart")->accessibleName(),
+              "インポートする旧版KVR-ChartのDBファイル：" + answer); // heard too
+    EXPECT_EQ(slot(Slot::Foreign).source, answer);
+
+    answer.clear(); // cancelled
+    control<QAbstractButton>("CmdPathImpKVRChart")->click();
+    EXPECT_EQ(pathShown(), "/media/usb/旧版/VAZUZ2.MDB");
+}
+
+TEST_F(ImportTest, TabImportButtonImportsTheChosenFileWithTheChosenOption) {
+    showPage();
+    // The preset file is missing: refused with nothing changed.
+    control<QAbstractButton>("CmdImpKVRChart")->click();
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_EQ(t.boxes->shown[0].title, "指定エラー");
+
+    direct()->execute("INSERT INTO TPatient (ID, Name) VALUES (5, '会員の患者')");
+    prevPath = t.paths->app + "/選んだファイル.MDB";
+    {
+        test::PreviousVersionFile prev(prevPath);
+        prev.addPatient(1, "山田　花子");
+        prev.addExams(1, 2);
+    }
+    ImportFileChooser() = [&](QWidget*, const QString&, const QString&, const QString&) { return prevPath; };
+    control<QAbstractButton>("CmdPathImpKVRChart")->click();
+    control<QRadioButton>("OptBefore(1)")->click();
+    t.boxes->clear();
+    t.boxes->answer(MsgResult::Yes);
+    control<QAbstractButton>("CmdImpKVRChart")->click();
+    ASSERT_EQ(t.boxes->shown.size(), 2);
+    EXPECT_EQ(t.boxes->shown[1].title, "完了");
+    EXPECT_TRUE(page->isEnabled());
+    EXPECT_EQ(scalar("SELECT Name FROM TPatient WHERE ID=1").toString(), "山田　花子");
+    EXPECT_EQ(scalar("SELECT Name FROM TPatient WHERE ID=5").toString(), "会員の患者"); // option 1 keeps it
 }
 
 } // namespace

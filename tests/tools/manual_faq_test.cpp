@@ -3,13 +3,7 @@
 #include "tools/ManualFaq.h"
 #include "tools_fixture.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <gtest/gtest.h>
-
 using namespace kvr;
-
-using test::writeFile;
 
 namespace {
 
@@ -21,44 +15,41 @@ protected:
 };
 
 TEST_F(ManualFaqTest, FaqServerSettingOrTheShippedPage) {
-    const struct {
-        QByteArray ini; // empty: no settings file
-        QString target; // relative to the program folder when not a URL
-    } cases[] = {
+    const std::pair<QByteArray, QString> cases[] = {
+        // the settings file (empty: none), the page (in the program folder when not a URL)
         {"", "FAQ.html"},
         {"[FAQ]\nServer=\n", "FAQ.html"},
         {"[FAQ]\nServer=https://faq.example.jp\n", "https://faq.example.jp/KVR/FAQ.html"},
         {"[FAQ]\nServer=https://faq.example.jp/base/ \n", "https://faq.example.jp/base/KVR/FAQ.html"},
         {"[Other]\nServer=https://x\n", "FAQ.html"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.ini.toStdString());
+    for (const auto& [ini, target] : cases) {
         QFile::remove(appFolder() + "/KVRServer.ini");
-        if (!c.ini.isEmpty()) writeFile(appFolder() + "/KVRServer.ini", c.ini);
-        EXPECT_EQ(FaqTarget(), c.target.contains("://") ? c.target : appFolder() + "/" + c.target);
+        if (!ini.isEmpty()) test::writeFile(appFolder() + "/KVRServer.ini", ini);
+        EXPECT_EQ(FaqTarget(), target.contains("://") ? target : appFolder() + "/" + target) << ini.toStdString();
     }
 }
 
 TEST_F(ManualFaqTest, MissingOrUnopenableFilesAreReported) {
+    const QString faq = appFolder() + "/FAQ.html";
     OpenManual(); // not there
     OpenFaq();
     EXPECT_TRUE(t.shell->opened.isEmpty());
-    ASSERT_EQ(t.boxes->shown.size(), 2);
-    EXPECT_TRUE(t.boxes->shown[0].text.contains(ManualPath()));
-    EXPECT_TRUE(t.boxes->shown[1].text.contains("FAQ.html"));
-
-    writeFile(ManualPath(), "%PDF");
-    writeFile(appFolder() + "/FAQ.html", "<html/>");
+    EXPECT_EQ(test::boxTexts(t), QStringList({"エラー: 操作マニュアルのファイルが見つかりません。\r\n\r\n" + ManualPath(),
+                                              "エラー: よくある質問のページが見つかりません。\r\n\r\n" + faq}));
+    test::writeFile(ManualPath(), "%PDF");
+    test::writeFile(faq, "<html/>");
     t.boxes->clear();
     OpenManual();
     OpenFaq();
-    EXPECT_EQ(t.shell->opened, QStringList({ManualPath(), appFolder() + "/FAQ.html"}));
+    EXPECT_EQ(t.shell->opened, QStringList({ManualPath(), faq}));
     EXPECT_TRUE(t.boxes->shown.isEmpty());
 
     t.shell->openResult = false; // no program for PDF files
     OpenManual();
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_TRUE(t.boxes->shown[0].text.startsWith("操作マニュアルを開けません。"));
+    test::expectBox(t, "操作マニュアルを開けません。\r\n\r\n" + ManualPath() +
+                           "\r\n\r\nPDFやWebページを表示するプログラムが設定されているか確認してください。",
+                    "エラー", MsgIcon::Exclamation);
 }
 
 TEST(ManualBuild, ProgramFolderHoldsTheManualWithEmbeddedJapaneseFont) {

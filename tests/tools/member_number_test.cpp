@@ -133,7 +133,20 @@ TEST_F(MemberNumberChangeTest, RefusedNumbersTouchNothing) {
     EXPECT_EQ(filesOf(appFolder() + "/" + kOld), beforeFiles);
 }
 
-TEST_F(MemberNumberChangeTest, FullWidthNumberMovesTheDatabaseAndKeepsTheOldFolderAside) {
+TEST_F(MemberNumberChangeTest, AFailedChangeLeavesNoNewFolderAndARetryMovesTheDatabaseAndSetsTheOldFolderAside) {
+    // Something in the way of the set-aside copy's work folder (a disk full, say).
+    const QString blocker = appFolder() + "/." + kOld + "_20240814_163000.copying";
+    test::writeFile(blocker, "in the way");
+    EXPECT_EQ(ChangeMemberNumber(kNew), MemberNoChange::Failed);
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_TRUE(t.boxes->shown[0].text.startsWith("フォルダ間ファイルコピー(CopyFolder)でエラーが発生しました。"));
+    EXPECT_EQ(folders(appFolder()), QStringList({kOld})) << "neither the new folder nor a work folder is left";
+    EXPECT_EQ(app().MemberNo, kOld);
+    EXPECT_EQ(filesOf(appFolder() + "/" + kOld), beforeFiles);
+
+    QFile::remove(blocker);
+    t.boxes->clear();
+    startAsOldMember();
     ASSERT_EQ(ChangeMemberNumber(" ６５４３２１　"), MemberNoChange::Done);
     EXPECT_TRUE(t.boxes->shown.isEmpty());
     const QString setAside = kOld + "_20240814_163000"; // the test clock's time
@@ -150,25 +163,6 @@ TEST_F(MemberNumberChangeTest, FullWidthNumberMovesTheDatabaseAndKeepsTheOldFold
     EXPECT_THROW(FinishMemberNumberChange(), ProgramEnded);
     test::expectBox(t, "会員番号の変更が完了しました。\r\n\r\nプログラムを終了しますので、プログラムを再起動してください。",
                     "完了", MsgIcon::Information);
-}
-
-TEST_F(MemberNumberChangeTest, AFailedSetAsideCopyLeavesNoNewFolderAndARetrySucceeds) {
-    // Something in the way of the set-aside copy's work folder (a disk full, say).
-    const QString blocker = appFolder() + "/." + kOld + "_20240814_163000.copying";
-    test::writeFile(blocker, "in the way");
-    EXPECT_EQ(ChangeMemberNumber(kNew), MemberNoChange::Failed);
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_TRUE(t.boxes->shown[0].text.startsWith("フォルダ間ファイルコピー(CopyFolder)でエラーが発生しました。"));
-    EXPECT_EQ(folders(appFolder()), QStringList({kOld})) << "neither the new folder nor a work folder is left";
-    EXPECT_EQ(app().MemberNo, kOld);
-    EXPECT_EQ(filesOf(appFolder() + "/" + kOld), beforeFiles);
-
-    QFile::remove(blocker);
-    t.boxes->clear();
-    startAsOldMember();
-    EXPECT_EQ(ChangeMemberNumber(kNew), MemberNoChange::Done);
-    EXPECT_TRUE(t.boxes->shown.isEmpty());
-    EXPECT_EQ(memberData(dbOf(appFolder(), kNew)), before);
 }
 
 // ------------------------------------------------------------------ killed changes

@@ -1,20 +1,14 @@
 // The additional-information record: its layout against the template database, the
-// cleared record, the legacy conversions on reading, and the start-up check that
-// creates the table or rebuilds an older layout with its rows.
+// legacy conversions on reading, and the start-up check that creates the table or
+// rebuilds an older layout with its rows, and the boxes of its failing operations.
 #include "tools_fixture.h"
-
-#include <QRegularExpression>
 
 using namespace kvr;
 
 namespace {
 
-class PatientAddTest : public test::MemberDbTest {
+class PatientAddTest : public test::ToolsTest {
 protected:
-    void SetUp() override {
-        MemberDbTest::SetUp();
-        ResetPatientAdd();
-    }
     QString text(const QString& sql) { return scalar(sql).toString(); }
     // One row as "column=value" pairs in column order.
     QStringList row(const QString& table, int id) {
@@ -107,26 +101,6 @@ TEST_F(PatientAddTest, LayoutMatchesTheTemplateTableAndTheCreatedTableHasItsDefa
     EXPECT_TRUE(row("TPatientAdd", 7).contains("BrushTeethDay=0"));
 }
 
-TEST_F(PatientAddTest, ClearedRecordStoresNotAnsweredAndZeroFlagStrings) {
-    CPatientAdd r;
-    r.ClearBuffer();
-    r.ID = 3;
-    test::storePatientAdd(r);
-    // Answers -9 ("not answered"), flag strings zeros, texts empty.
-    const QMap<QString, QString> notMinusNine = {
-        {"ID", "3"}, {"UpDateTime", "2024-08-14T00:00:00.000"}, {"ChiefComplaint2", QString(10, '0')},
-        {"DiseaseName", QString(22, '0')}, {"MedicineName", QString(12, '0')}, {"Malocclusion2", QString(5, '0')},
-        {"PrematureContact", QString(32, '0')}, {"AblativeTherapy", QString(32, '0')}, {"PerioPlasticSurgery", QString(32, '0')},
-        {"BirthDay", ""}, {"Height", ""}, {"YobiStrC", ""}};
-    const QStringList stored = row("TPatientAdd", 3);
-    ASSERT_EQ(stored.size(), 61);
-    EXPECT_EQ(stored.filter(QRegularExpression("=-9$")).size(), 61 - 4 - 8 - 10 - 2);
-    for (const QString& field : stored)
-        if (notMinusNine.contains(field.section('=', 0, 0))) {
-            EXPECT_EQ(field.section('=', 1), notMinusNine[field.section('=', 0, 0)]) << field.toStdString();
-        }
-}
-
 TEST_F(PatientAddTest, EveryFieldReadsBackAsWritten) {
     // Distinct values per column, so that two swapped columns show.
     CPatientAdd r;
@@ -172,20 +146,17 @@ TEST_F(PatientAddTest, ReadingALegacyRowConvertsItInMemoryOnly) {
 
 // ------------------------------------------------------------------ start-up check
 
-TEST_F(PatientAddTest, MissingTableIsCreatedAndACurrentOneLeftAlone) {
-    direct()->execute("DROP TABLE TPatientAdd");
+TEST_F(PatientAddTest, MissingTableIsCreatedAndAnOlderLayoutRebuiltWithEveryRowMigrated) {
+    auto c = direct();
+    c->execute("DROP TABLE TPatientAdd");
     EXPECT_EQ(ThePatientAdd().GetStatusTable(), -1);
     EXPECT_EQ(ThePatientAdd().CheckTable(), 0);
     EXPECT_EQ(ThePatientAdd().GetStatusTable(), 0);
     EXPECT_EQ(direct()->columns("TPatientAdd").size(), 61);
-    direct()->execute("INSERT INTO TPatientAdd (ID, ChiefComplaint, DiseaseName) VALUES (1, 4, '0')");
-    EXPECT_EQ(ThePatientAdd().CheckTable(), 0);
+    c->execute("INSERT INTO TPatientAdd (ID, ChiefComplaint, DiseaseName) VALUES (1, 4, '0')");
+    EXPECT_EQ(ThePatientAdd().CheckTable(), 0); // a current table is left as it is
     EXPECT_EQ(text("SELECT ChiefComplaint||DiseaseName FROM TPatientAdd WHERE ID=1"), "40");
-    EXPECT_TRUE(t.boxes->shown.isEmpty());
-}
 
-TEST_F(PatientAddTest, OlderLayoutIsRebuiltWithEveryRowMigrated) {
-    auto c = direct();
     c->execute("DROP TABLE TPatientAdd");
     c->execute(kOldLayout);
     c->execute("INSERT INTO TPatientAdd (ID, BirthDay, Sex, ChiefComplaint, Height, DiseaseName, "
@@ -216,63 +187,45 @@ TEST_F(PatientAddTest, OlderLayoutIsRebuiltWithEveryRowMigrated) {
 }
 
 TEST_F(PatientAddTest, FailingOperationsNameThemselvesInTheRetryBox) {
-    struct Case {
-        const char* what;
-        std::function<int()> run;
-        QString line;
+    auto oldLayoutInATransaction = [this] {
+        direct()->execute("DROP TABLE TPatientAdd");
+        direct()->execute(kOldLayout);
+        OpenMemberDbHold();
+        memberConn()->beginTransaction();
+        const int r = ThePatientAdd().CheckTable();
+        memberConn()->rollback();
+        CloseMemberDbForce();
+        return r;
     };
-    const Case cases[] = {
-        {"creating a table that exists", [] { return ThePatientAdd().CreateTable("TPatientAdd"); },
-         "テーブル作成エラー（TPatientAdd）"},
-        {"copying from a missing table", [] { return ThePatientAdd().CopyTable("TNoSuchTable", "TPatientAdd"); },
-         "テーブル作成エラー（TPatientAdd）"},
-        {"dropping a table that is being read",
-         [] {
-             ThePatientAdd().ClearBuffer();
-             ThePatientAdd().ID = 1;
-             test::storePatientAdd(ThePatientAdd());
-             test::storePatientAdd([] { CPatientAdd r = ThePatientAdd(); r.ID = 2; return r; }());
-             OpenMemberDbHold();
-             int r = 0;
-             {
-                 db::Recordset reading(memberConn(), "SELECT * FROM TPatientAdd");
-                 r = ThePatientAdd().DeleteTable("TPatientAdd");
-             }
-             CloseMemberDbForce();
-             return r;
-         },
-         "テーブル削除エラー（TPatientAdd）"},
-        {"checking an older layout on a connection already inside a transaction",
-         [this] {
-             auto c = direct();
-             c->execute("DROP TABLE TPatientAdd");
-             c->execute(kOldLayout);
-             c->close();
-             OpenMemberDbHold();
-             memberConn()->beginTransaction();
-             const int r = ThePatientAdd().CheckTable();
-             memberConn()->rollback();
-             CloseMemberDbForce();
-             return r;
-         },
-         "テーブルチェックエラー（TPatientAdd）"},
-        {"migrating rows of a missing table",
-         [this] {
-             direct()->execute("ALTER TABLE TPatientAdd RENAME TO TPatientAddAway");
-             const int r = ThePatientAdd().ConvertTable();
-             direct()->execute("ALTER TABLE TPatientAddAway RENAME TO TPatientAdd");
-             return r;
-         },
-         "テーブルへのインポートエラー（TPatientAdd）"},
+    auto dropWhileReading = [this] {
+        direct()->execute("INSERT INTO TPatientAdd (ID) VALUES (1), (2)");
+        OpenMemberDbHold();
+        db::Recordset reading(memberConn(), "SELECT * FROM TPatientAdd");
+        const int r = ThePatientAdd().DeleteTable("TPatientAdd");
+        reading.close();
+        CloseMemberDbForce();
+        return r;
     };
-    for (const Case& c : cases) {
+    auto migrateMissingTable = [this] {
+        direct()->execute("ALTER TABLE TPatientAdd RENAME TO TPatientAddAway");
+        const int r = ThePatientAdd().ConvertTable();
+        direct()->execute("ALTER TABLE TPatientAddAway RENAME TO TPatientAdd");
+        return r;
+    };
+    const std::pair<std::function<int()>, QString> cases[] = {
+        {[] { return ThePatientAdd().CreateTable("TPatientAdd"); }, "テーブル作成エラー（TPatientAdd）"},
+        {dropWhileReading, "テーブル削除エラー（TPatientAdd）"},
+        {oldLayoutInATransaction, "テーブルチェックエラー（TPatientAdd）"},
+        {migrateMissingTable, "テーブルへのインポートエラー（TPatientAdd）"},
+    };
+    for (const auto& [operation, line] : cases) {
+        SCOPED_TRACE(line.toStdString());
         t.boxes->clear();
         t.boxes->answer(MsgResult::Cancel);
-        EXPECT_NE(c.run(), 0) << c.what;
-        ASSERT_EQ(t.boxes->shown.size(), 1) << c.what;
+        EXPECT_NE(operation(), 0);
+        ASSERT_EQ(t.boxes->shown.size(), 1);
         const MsgBoxRequest& b = t.boxes->shown[0];
-        EXPECT_TRUE(b.text.startsWith("<")) << b.text.toStdString();
-        EXPECT_TRUE(b.text.endsWith("\r\n\r\n" + c.line)) << c.what << ": " << b.text.toStdString();
+        EXPECT_TRUE(b.text.startsWith("<") && b.text.endsWith("\r\n\r\n" + line)) << b.text.toStdString();
         EXPECT_EQ(b.title, "エラー");
         EXPECT_EQ(b.buttons, MsgButtons::RetryCancel);
         EXPECT_EQ(b.icon, MsgIcon::Exclamation);

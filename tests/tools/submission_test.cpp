@@ -1,5 +1,6 @@
-// The submission tab: the completeness check and its report, the archive and its
-// interoperability with 7-Zip and the sqlcipher command line, the upload log.
+// The submission tab: the completeness rules and their report, the refusals, the archive
+// and its interoperability with 7-Zip and the sqlcipher command line, the upload log.
+#include "case_records.h"
 #include "data/MemberDbSwap.h"
 #include "tools/EncryptedZip.h"
 #include "tools/Submission.h"
@@ -11,102 +12,71 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTest>
 
 using namespace kvr;
 
 namespace {
 
-class SubmissionTest : public test::ToolsTest {
-protected:
-    QString reportText() {
-        QFile f(SubmissionReportPath());
-        if (!f.open(QIODevice::ReadOnly)) return "<none>";
-        return QString::fromUtf8(f.readAll());
-    }
-    // A record that passes every rule.
-    static CPatientAdd complete(int id) {
-        CPatientAdd r;
-        r.ClearBuffer();
-        r.ID = id;
-        r.BirthDay = "1970/05/01";
-        r.Sex = 1;
-        r.ChiefComplaint2 = "0100000000";
-        r.SmokingHistory = 0;
-        r.MedicalHistory = 0;
-        r.Ingestion = 1;
-        r.MedicineName = "001000000000";
-        r.MissingToothNum = 2;
-        r.KvrDiagnosis = 1;
-        r.KvrDiagnosisLW = 2;
-        r.KvrDiagnosisCA = 1;
-        r.NewDiagnosisStage = 3;
-        r.NewDiagnosisGrade = 2;
-        r.PerioSurgeryTreatment = 0;
-        return r;
-    }
-    QStringList saveFolderFiles() { return QDir(app().SaveFolder).entryList(QDir::Files, QDir::Name); }
-};
+// A record that passes every rule, with a medicine and a first-entry diagnosis.
+CPatientAdd complete(int id) {
+    CPatientAdd r = test::MinimalCompleteRecord(id);
+    r.Ingestion = 1;
+    r.MedicineName = "001000000000";
+    r.KvrDiagnosis = 1;
+    r.KvrDiagnosisLW = 2;
+    r.KvrDiagnosisCA = 1;
+    r.NewDiagnosisStage = 3;
+    r.NewDiagnosisGrade = 2;
+    return r;
+}
 
-TEST_F(SubmissionTest, EachRuleReportsItsOwnLineInOrder) {
-    using Change = std::function<void(CPatientAdd&)>;
+TEST(SubmissionRules, EachRuleReportsItsOwnLineInOrder) {
+    const QString wrongBirth = "  生年月が間違っています。", noComplaint = "  主訴が選択されていません。";
+    const QString history = "  既往歴の回答と病名チェックに矛盾があります。";
+    const QString medicine = "  服薬の回答と薬名チェックに矛盾があります。";
     struct Case {
         const char* name;
-        Change change;
+        std::function<void(CPatientAdd&)> change;
         QStringList findings;
     };
     const Case cases[] = {
         {"complete", [](CPatientAdd&) {}, {}},
-        {"birth month empty", [](CPatientAdd& r) { r.BirthDay = ""; }, {"  生年月が入されていません。"}},
-        {"birth month not a date", [](CPatientAdd& r) { r.BirthDay = "1970/13/01"; }, {"  生年月が間違っています。"}},
-        {"birth month a date of another length", [](CPatientAdd& r) { r.BirthDay = "1970/5/1"; },
-         {"  生年月が間違っています。"}},
-        {"birth month a date of ten characters written with hyphens", [](CPatientAdd& r) { r.BirthDay = "1970-05-01"; },
-         {}},
-        {"chief complaints of another length", [](CPatientAdd& r) { r.ChiefComplaint2 = "01000000000"; },
-         {"  主訴が選択されていません。"}},
+        {"birth month not a date", [](CPatientAdd& r) { r.BirthDay = "1970/13/01"; }, {wrongBirth}},
+        {"birth month a date of another length", [](CPatientAdd& r) { r.BirthDay = "1970/5/1"; }, {wrongBirth}},
+        {"birth month written with hyphens", [](CPatientAdd& r) { r.BirthDay = "1970-05-01"; }, {}},
+        {"chief complaints of another length", [](CPatientAdd& r) { r.ChiefComplaint2 = "01000000000"; }, {noComplaint}},
+        {"no complaint ticked", [](CPatientAdd& r) { r.ChiefComplaint2 = "0000000000"; }, {noComplaint}},
         {"medical history 2", [](CPatientAdd& r) { r.MedicalHistory = 2; }, {"  既往歴が選択されていません。"}},
-        {"medication none but a medicine ticked", [](CPatientAdd& r) { r.Ingestion = 0; },
-         {"  服薬の回答と薬名チェックに矛盾があります。"}},
-        {"sex", [](CPatientAdd& r) { r.Sex = -9; }, {"  性別が選択されていません。"}},
-        {"no complaint ticked", [](CPatientAdd& r) { r.ChiefComplaint2 = "0000000000"; }, {"  主訴が選択されていません。"}},
         {"smoking 4", [](CPatientAdd& r) { r.SmokingHistory = 4; }, {"  喫煙歴が選択されていません。"}},
-        {"missing teeth not entered", [](CPatientAdd& r) { r.MissingToothNum = -9; },
-         {"  喪失歯数（智歯を除く) が入力されていません。"}},
-        {"no diagnosis", [](CPatientAdd& r) { r.KvrDiagnosis = -9; }, {"  診断が選択されていません。"}},
         {"diagnosis 2 without its details",
          [](CPatientAdd& r) {
              r.KvrDiagnosis = 2;
              r.KvrDiagnosisLW = r.KvrDiagnosisCA = r.NewDiagnosisStage = r.NewDiagnosisGrade = -9;
          },
          {}},
-        {"diagnosis 1 without its details",
-         [](CPatientAdd& r) { r.KvrDiagnosisLW = r.KvrDiagnosisCA = r.NewDiagnosisStage = r.NewDiagnosisGrade = -9; },
-         {"  KVR診断名 限局/広汎が選択されていません。", "  KVR診断名 慢性/侵襲が選択されていません。",
-          "  新分類診断名 ステージが選択されていません。", "  新分類診断名 グレードが選択されていません。"}},
-        {"stage 5, grade 4", [](CPatientAdd& r) { r.NewDiagnosisStage = 5; r.NewDiagnosisGrade = 4; },
+        {"stage 5, grade 4",
+         [](CPatientAdd& r) {
+             r.NewDiagnosisStage = 5;
+             r.NewDiagnosisGrade = 4;
+         },
          {"  新分類診断名 ステージが選択されていません。", "  新分類診断名 グレードが選択されていません。"}},
-        {"surgery", [](CPatientAdd& r) { r.PerioSurgeryTreatment = 2; }, {"  歯周外科治療が選択されていません。"}},
-        {"history none but a disease ticked", [](CPatientAdd& r) { r.DiseaseName = QString(21, '0') + "1"; },
-         {"  既往歴の回答と病名チェックに矛盾があります。"}},
-        {"a tick beyond the 22 diseases does not count", [](CPatientAdd& r) { r.DiseaseName = QString(22, '0') + "1"; },
-         {}},
-        {"history present without a disease", [](CPatientAdd& r) { r.MedicalHistory = 1; },
-         {"  既往歴の回答と病名チェックに矛盾があります。"}},
-        {"medication present without a medicine", [](CPatientAdd& r) { r.MedicineName = QString(12, '0'); },
-         {"  服薬の回答と薬名チェックに矛盾があります。"}},
-        {"medical history unanswered also contradicts nothing",
-         [](CPatientAdd& r) { r.MedicalHistory = -9; }, {"  既往歴が選択されていません。"}},
+        {"history none, the 22nd disease ticked", [](CPatientAdd& r) { r.DiseaseName = QString(21, '0') + "1"; },
+         {history}},
+        {"a tick beyond the 22 diseases", [](CPatientAdd& r) { r.DiseaseName = QString(22, '0') + "1"; }, {}},
+        {"history present without a disease", [](CPatientAdd& r) { r.MedicalHistory = 1; }, {history}},
+        {"medication none, a medicine ticked", [](CPatientAdd& r) { r.Ingestion = 0; }, {medicine}},
+        {"medication present without a medicine", [](CPatientAdd& r) { r.MedicineName = QString(12, '0'); }, {medicine}},
+        {"history unanswered contradicts nothing", [](CPatientAdd& r) { r.MedicalHistory = -9; },
+         {"  既往歴が選択されていません。"}},
         {"cleared record",
          [](CPatientAdd& r) {
              const int id = r.ID;
              r.ClearBuffer();
              r.ID = id;
          },
-         {"  生年月が入されていません。", "  性別が選択されていません。", "  主訴が選択されていません。",
-          "  喫煙歴が選択されていません。", "  既往歴が選択されていません。",
-          "  喪失歯数（智歯を除く) が入力されていません。", "  診断が選択されていません。",
-          "  歯周外科治療が選択されていません。"}},
+         {"  生年月が入されていません。", "  性別が選択されていません。", noComplaint, "  喫煙歴が選択されていません。",
+          "  既往歴が選択されていません。", "  喪失歯数（智歯を除く) が入力されていません。",
+          "  診断が選択されていません。", "  歯周外科治療が選択されていません。"}},
     };
     for (const Case& c : cases) {
         CPatientAdd r = complete(1);
@@ -115,79 +85,101 @@ TEST_F(SubmissionTest, EachRuleReportsItsOwnLineInOrder) {
     }
 }
 
-TEST_F(SubmissionTest, ReportHasOneLinePerFindingAndIsOpenedInsteadOfTheArchive) {
-    for (int id : {3, 5, 12, 31})
-        addPatient(id);
-    test::storePatientAdd(complete(3));
-    CPatientAdd twelve = complete(12);
-    twelve.Sex = -9;
-    twelve.SmokingHistory = 7;
-    test::storePatientAdd(twelve);
-    test::writeFile(SubmissionReportPath(), "an older report that must go\r\n");
-
-    EXPECT_FALSE(CheckSubmissionData());
-    EXPECT_EQ(reportText(), QStringLiteral("患者番号:5  追加情報が入力されていません。\r\n"
-                                           "患者番号:12  性別が選択されていません。\r\n"
-                                           "患者番号:12  喫煙歴が選択されていません。\r\n"));
-    EXPECT_EQ(shell->opened, QStringList{SubmissionReportPath()});
-
-    // Everything filled in: the report is written empty and not opened.
-    test::storePatientAdd(complete(5));
-    test::storePatientAdd(complete(12));
-    shell->opened.clear();
-    EXPECT_TRUE(CheckSubmissionData());
-    EXPECT_EQ(reportText(), QString());
-    EXPECT_TRUE(shell->opened.isEmpty());
-    EXPECT_EQ(slot(Slot::Member).conn, nullptr); // the check let go of the database
-}
-
-class SubmissionTabTest : public SubmissionTest {
+class SubmissionTabTest : public test::ToolsTest {
 protected:
     void SetUp() override {
-        SubmissionTest::SetUp();
+        ToolsTest::SetUp();
         t.clock->current = QDateTime(QDate(2023, 4, 1), QTime(9, 30, 12));
         TheClinicCode().ClinicCode = "123456";
         tab = std::make_unique<SubmissionTab>();
         tab->onSelected();
     }
+    QString reportText() {
+        QFile f(SubmissionReportPath());
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : "<none>";
+    }
+    QStringList saveFolderFiles() { return QDir(app().SaveFolder).entryList(QDir::Files, QDir::Name); }
+
     std::unique_ptr<SubmissionTab> tab;
 };
 
-TEST_F(SubmissionTabTest, NoKindExaminesNothingAndWritesNothing) {
-    addPatient(5);
-    EXPECT_EQ(tab->LblUploadKVRDB->text(), memberPath());
+TEST_F(SubmissionTabTest, ReportListsEveryFindingInOrderAndIsOpenedInsteadOfTheArchiveForEachKind) {
+    for (int id : {1, 2, 3, 30, 31})
+        addPatient(id);
+    // 1: no row. 2: every rule that can fail together with a first-entry diagnosis. 3: complete.
+    // 30: the birth month missing, no diagnosis and history present without a disease.
+    CPatientAdd two = complete(2);
+    two.BirthDay = "1970/5/1";
+    two.Sex = 2;
+    two.ChiefComplaint2 = "0000000000";
+    two.SmokingHistory = -9;
+    two.MedicalHistory = 2;
+    two.DiseaseName = QString(22, '1');
+    two.MissingToothNum = -9;
+    two.KvrDiagnosisLW = 0;
+    two.KvrDiagnosisCA = 3;
+    two.NewDiagnosisStage = 0;
+    two.NewDiagnosisGrade = 4;
+    two.PerioSurgeryTreatment = -9;
+    two.Ingestion = 0;
+    CPatientAdd thirty = complete(30);
+    thirty.BirthDay = "";
+    thirty.KvrDiagnosis = 4;
+    thirty.MedicalHistory = 1;
+    CPatientAdd outside = complete(31);
+    outside.Sex = -9;
+    for (const CPatientAdd& r : {two, complete(3), thirty, outside})
+        test::storePatientAdd(r);
+    const QString expected = QStringLiteral(
+        "患者番号:1  追加情報が入力されていません。\r\n"
+        "患者番号:2  生年月が間違っています。\r\n"
+        "患者番号:2  性別が選択されていません。\r\n"
+        "患者番号:2  主訴が選択されていません。\r\n"
+        "患者番号:2  喫煙歴が選択されていません。\r\n"
+        "患者番号:2  既往歴が選択されていません。\r\n"
+        "患者番号:2  喪失歯数（智歯を除く) が入力されていません。\r\n"
+        "患者番号:2  KVR診断名 限局/広汎が選択されていません。\r\n"
+        "患者番号:2  KVR診断名 慢性/侵襲が選択されていません。\r\n"
+        "患者番号:2  新分類診断名 ステージが選択されていません。\r\n"
+        "患者番号:2  新分類診断名 グレードが選択されていません。\r\n"
+        "患者番号:2  歯周外科治療が選択されていません。\r\n"
+        "患者番号:2  服薬の回答と薬名チェックに矛盾があります。\r\n"
+        "患者番号:30  生年月が入されていません。\r\n"
+        "患者番号:30  診断が選択されていません。\r\n"
+        "患者番号:30  既往歴の回答と病名チェックに矛盾があります。\r\n");
+    for (int kind = 0; kind < 3; ++kind) {
+        test::writeFile(SubmissionReportPath(), "an older report that must go\r\n");
+        shell->opened.clear();
+        tab->OptSyubetu[kind]->click();
+        tab->CmdUploadKVRDB->click();
+        EXPECT_TRUE(t.boxes->shown.isEmpty()) << kind;
+        EXPECT_EQ(reportText(), expected) << kind;
+        EXPECT_EQ(shell->opened, QStringList{SubmissionReportPath()}) << kind;
+        EXPECT_TRUE(saveFolderFiles().isEmpty()) << kind;
+        EXPECT_TRUE(tab->CmdUploadKVRDB->isEnabled());
+        EXPECT_EQ(slot(Slot::Member).conn, nullptr); // the check let go of the database
+    }
+    // Everything filled in: the report is written empty and not opened.
+    for (int id : {1, 2, 30})
+        test::storePatientAdd(complete(id));
+    shell->opened.clear();
+    EXPECT_TRUE(CheckSubmissionData());
+    EXPECT_EQ(reportText(), QString());
+    EXPECT_TRUE(shell->opened.isEmpty());
+}
+
+TEST_F(SubmissionTabTest, KindIsStoredHoweverItIsChosenAndNamesTheArchive) {
     EXPECT_EQ(tab->LblUploadKVRDBName->text(), app().SaveFolder + "/_123456_20230401_0930_KVR-DB.zip");
-    tab->CmdUploadKVRDB->click();
-    test::expectBox(t, "区分が指定されていません。", "未指定", MsgIcon::Critical);
-    EXPECT_FALSE(QFileInfo::exists(SubmissionReportPath()));
-    EXPECT_TRUE(saveFolderFiles().isEmpty());
-}
-
-TEST_F(SubmissionTabTest, KindIsSavedAndPatientWithoutInformationStopsTheArchive) {
-    addPatient(5);
-    tab->OptSyubetu[1]->click();
-    EXPECT_EQ(scalar("SELECT ClinicCodeSub FROM TClinicCode WHERE ID=0").toString(), "N");
-    EXPECT_EQ(scalar("SELECT ClinicCode FROM TClinicCode WHERE ID=0").toString(), "123456");
-    EXPECT_EQ(SubmissionTab().OptSyubetu[1]->isChecked(), true); // a new tab shows the stored kind
-
-    tab->CmdUploadKVRDB->click();
-    EXPECT_TRUE(t.boxes->shown.isEmpty());
-    EXPECT_EQ(reportText(), QStringLiteral("患者番号:5  追加情報が入力されていません。\r\n"));
-    EXPECT_EQ(shell->opened, QStringList{SubmissionReportPath()});
-    EXPECT_TRUE(saveFolderFiles().isEmpty());
-}
-
-TEST_F(SubmissionTabTest, KindChosenByAnAssistiveTechnologyIsSavedToo) {
     // A screen reader checks a radio button with its toggle action, without a click.
     QAccessibleInterface* option = QAccessible::queryAccessibleInterface(tab->OptSyubetu[2]);
     ASSERT_TRUE(option && option->actionInterface());
     option->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     ASSERT_TRUE(tab->OptSyubetu[2]->isChecked());
-    EXPECT_EQ(scalar("SELECT ClinicCodeSub FROM TClinicCode WHERE ID=0").toString(), "H");
+    EXPECT_EQ(scalar("SELECT ClinicCodeSub || ClinicCode FROM TClinicCode WHERE ID=0").toString(), "H123456");
+    EXPECT_TRUE(SubmissionTab().OptSyubetu[2]->isChecked()); // a new tab shows the stored kind
     // The name shown is formed again when the tab is selected (and when the archive is made).
-    EXPECT_TRUE(tab->LblUploadKVRDBName->text().endsWith("/_123456_20230401_0930_KVR-DB.zip"));
     tab->onSelected();
-    EXPECT_TRUE(tab->LblUploadKVRDBName->text().endsWith("/H_123456_20230401_0930_KVR-DB.zip"));
+    EXPECT_EQ(tab->LblUploadKVRDBName->text(), app().SaveFolder + "/H_123456_20230401_0930_KVR-DB.zip");
     // The paths shown are heard after their captions.
     EXPECT_EQ(tab->LblUploadKVRDBName->accessibleName(),
               "実際に提出するZIPファイル名 （圧縮ファイル）：" + tab->LblUploadKVRDBName->text());
@@ -226,6 +218,61 @@ TEST_F(SubmissionTabTest, ArchiveOpensWith7ZipAndItsDatabaseWithTheSqlcipherComm
               scalar("SELECT COUNT(*) || '/' || SUM(ID) FROM TExamData").toString().toUtf8());
 }
 
+TEST_F(SubmissionTabTest, RefusalsAndFailuresShowTheirBoxesAndWriteNoArchive) {
+    struct Case {
+        const char* what;
+        std::function<void()> setUp;
+        QString box; // "title: text", or its start
+        MsgIcon icon;
+    };
+    const Case cases[] = {
+        {"no kind", [] {}, "未指定: 区分が指定されていません。", MsgIcon::Critical},
+        {"no member number (the name shown stays)",
+         [this] {
+             tab->OptSyubetu[0]->click();
+             const QString before = tab->LblUploadKVRDBName->text();
+             tab->TxtClinicCode->setText("  ");
+             tab->UpdateArchiveName();
+             EXPECT_EQ(tab->LblUploadKVRDBName->text(), before);
+         },
+         "未入力: ファイル作成はできません。\r\n会員番号が指定されていません。", MsgIcon::Critical},
+        {"no source database",
+         [this] {
+             tab->OptSyubetu[0]->click();
+             tab->LblUploadKVRDB->clear();
+         },
+         "未指定: ファイル作成はできません。\r\n提出用ファイルの元となるＤＢファイル名が指定されていません。",
+         MsgIcon::Critical},
+        {"the desktop folder is gone",
+         [this] {
+             tab->OptSyubetu[0]->click();
+             QDir(app().SaveFolder).removeRecursively();
+         },
+         "エラー: ファイル作成ができませんでした。", MsgIcon::Information},
+        {"the report cannot be written",
+         [this] {
+             tab->OptSyubetu[0]->click();
+             addPatient(4);
+             QDir().mkpath(SubmissionReportPath());
+         },
+         "エラー: アップロード実行でエラーが発生しました。\r\n\r\n[Error:", MsgIcon::Critical},
+    };
+    for (const Case& c : cases) {
+        tab = std::make_unique<SubmissionTab>();
+        tab->onSelected();
+        c.setUp();
+        t.boxes->clear();
+        tab->CmdUploadKVRDB->click();
+        ASSERT_FALSE(t.boxes->shown.isEmpty()) << c.what;
+        EXPECT_TRUE(boxTexts().last().startsWith(c.box)) << c.what << ": " << boxTexts().last().toStdString();
+        EXPECT_EQ(t.boxes->shown.last().icon, c.icon) << c.what;
+        EXPECT_TRUE(tab->CmdUploadKVRDB->isEnabled()) << c.what;
+        EXPECT_TRUE(tab->CmdLogKVRDB->isEnabled()) << c.what;
+        EXPECT_TRUE(saveFolderFiles().isEmpty()) << c.what;
+        QDir().mkpath(app().SaveFolder);
+    }
+}
+
 TEST_F(SubmissionTabTest, UploadLogIsOpenedOrReportedMissing) {
     const QString log = appFolder() + "/Log_KVRDB_Upload.txt";
     tab->CmdLogKVRDB->click();
@@ -233,110 +280,6 @@ TEST_F(SubmissionTabTest, UploadLogIsOpenedOrReportedMissing) {
     test::writeFile(log, "");
     tab->CmdLogKVRDB->click();
     EXPECT_EQ(shell->opened, QStringList{log});
-}
-
-TEST_F(SubmissionTabTest, MissingMemberNumberKeepsTheNameAndRefusesTheArchive) {
-    tab->OptSyubetu[0]->click();
-    const QString before = tab->LblUploadKVRDBName->text();
-    tab->TxtClinicCode->setText("  ");
-    tab->UpdateArchiveName();
-    EXPECT_EQ(tab->LblUploadKVRDBName->text(), before);
-    tab->CmdUploadKVRDB->click();
-    test::expectBox(t, "ファイル作成はできません。\r\n会員番号が指定されていません。", "未入力", MsgIcon::Critical);
-    EXPECT_TRUE(saveFolderFiles().isEmpty());
-}
-
-TEST_F(SubmissionTabTest, EveryLineTheReportCanHoldComesInOrderForEachKind) {
-    for (int id : {1, 2, 3, 31})
-        addPatient(id);
-    // 1: no row. 2: every rule that can fail together with a first-entry diagnosis.
-    // 3: the birth month missing, no diagnosis and history present without a disease.
-    CPatientAdd two = complete(2);
-    two.BirthDay = "1970/5/1";
-    two.Sex = 2;
-    two.ChiefComplaint2 = "0000000000";
-    two.SmokingHistory = -9;
-    two.MedicalHistory = 2;
-    two.DiseaseName = QString(22, '1');
-    two.MissingToothNum = -9;
-    two.KvrDiagnosisLW = 0;
-    two.KvrDiagnosisCA = 3;
-    two.NewDiagnosisStage = 0;
-    two.NewDiagnosisGrade = 4;
-    two.PerioSurgeryTreatment = -9;
-    two.Ingestion = 0;
-    test::storePatientAdd(two);
-    CPatientAdd three = complete(3);
-    three.BirthDay = "";
-    three.KvrDiagnosis = 4;
-    three.MedicalHistory = 1;
-    test::storePatientAdd(three);
-    CPatientAdd outside = complete(31);
-    outside.Sex = -9;
-    test::storePatientAdd(outside);
-    const QString expected = QStringLiteral(
-        "患者番号:1  追加情報が入力されていません。\r\n"
-        "患者番号:2  生年月が間違っています。\r\n"
-        "患者番号:2  性別が選択されていません。\r\n"
-        "患者番号:2  主訴が選択されていません。\r\n"
-        "患者番号:2  喫煙歴が選択されていません。\r\n"
-        "患者番号:2  既往歴が選択されていません。\r\n"
-        "患者番号:2  喪失歯数（智歯を除く) が入力されていません。\r\n"
-        "患者番号:2  KVR診断名 限局/広汎が選択されていません。\r\n"
-        "患者番号:2  KVR診断名 慢性/侵襲が選択されていません。\r\n"
-        "患者番号:2  新分類診断名 ステージが選択されていません。\r\n"
-        "患者番号:2  新分類診断名 グレードが選択されていません。\r\n"
-        "患者番号:2  歯周外科治療が選択されていません。\r\n"
-        "患者番号:2  服薬の回答と薬名チェックに矛盾があります。\r\n"
-        "患者番号:3  生年月が入されていません。\r\n"
-        "患者番号:3  診断が選択されていません。\r\n"
-        "患者番号:3  既往歴の回答と病名チェックに矛盾があります。\r\n");
-    for (int kind = 0; kind < 3; ++kind) {
-        QFile::remove(SubmissionReportPath());
-        shell->opened.clear();
-        tab->OptSyubetu[kind]->click();
-        tab->CmdUploadKVRDB->click();
-        EXPECT_TRUE(t.boxes->shown.isEmpty()) << kind;
-        EXPECT_EQ(reportText(), expected) << kind;
-        // The report is opened instead of making the archive.
-        EXPECT_EQ(shell->opened, QStringList{SubmissionReportPath()}) << kind;
-        EXPECT_TRUE(saveFolderFiles().isEmpty()) << kind;
-        EXPECT_TRUE(tab->CmdUploadKVRDB->isEnabled());
-    }
-}
-
-TEST_F(SubmissionTabTest, RefusalsAndFailuresOfTheArchiveShowTheirBoxes) {
-    tab->OptSyubetu[0]->click();
-    // No source database named.
-    tab->LblUploadKVRDB->clear();
-    tab->CmdUploadKVRDB->click();
-    test::expectBox(t, "ファイル作成はできません。\r\n提出用ファイルの元となるＤＢファイル名が指定されていません。", "未指定",
-                    MsgIcon::Critical);
-    t.boxes->clear();
-
-    // The archive cannot be written: the desktop folder is gone.
-    tab->LblUploadKVRDB->setText(memberPath());
-    QDir(app().SaveFolder).removeRecursively();
-    tab->CmdUploadKVRDB->click();
-    ASSERT_FALSE(t.boxes->shown.isEmpty());
-    EXPECT_EQ(t.boxes->shown.last().title + ": " + t.boxes->shown.last().text, "エラー: ファイル作成ができませんでした。");
-    EXPECT_EQ(t.boxes->shown.last().icon, MsgIcon::Information);
-    EXPECT_TRUE(tab->CmdUploadKVRDB->isEnabled());
-    t.boxes->clear();
-
-    // An error on the way: the report cannot be written.
-    QDir().mkpath(app().SaveFolder);
-    addPatient(4);
-    QDir().mkpath(SubmissionReportPath());
-    tab->CmdUploadKVRDB->click();
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_EQ(t.boxes->shown[0].title, "エラー");
-    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
-    EXPECT_TRUE(t.boxes->shown[0].text.startsWith("アップロード実行でエラーが発生しました。\r\n\r\n[Error:"))
-        << t.boxes->shown[0].text.toStdString();
-    EXPECT_TRUE(tab->CmdUploadKVRDB->isEnabled());
-    EXPECT_TRUE(tab->CmdLogKVRDB->isEnabled());
-    EXPECT_TRUE(saveFolderFiles().isEmpty());
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-// A member folder with a fresh member database and the desktop's submission folder.
+// The tools tests' member folder: a fresh member database, the desktop's submission folder,
+// and the helpers to write files and records and to compare the message boxes shown.
 #pragma once
 
 #include "data/member_db_fixture.h"
@@ -25,14 +26,46 @@ inline void storePatientAdd(const CPatientAdd& r) {
     CloseMemberDb();
 }
 
+// Every box shown since the last clear, as "title: text".
+inline QStringList boxTexts(const TestServices& t) {
+    QStringList out;
+    for (const MsgBoxRequest& b : t.boxes->shown)
+        out << b.title + ": " + b.text;
+    return out;
+}
+
 // Expects the boxes shown since the last clear to be this one alone (the last one when
 // earlier questions were answered: expectBox(t, ..., 1)).
 inline void expectBox(const TestServices& t, const QString& text, const QString& title, MsgIcon icon,
                       int index = 0) {
     ASSERT_EQ(t.boxes->shown.size(), index + 1) << text.toStdString();
-    const MsgBoxRequest& b = t.boxes->shown[index];
-    EXPECT_EQ(b.title + ": " + b.text, title + ": " + text);
-    EXPECT_EQ(b.icon, icon) << text.toStdString();
+    EXPECT_EQ(boxTexts(t)[index], title + ": " + text);
+    EXPECT_EQ(t.boxes->shown[index].icon, icon) << text.toStdString();
+}
+
+// Files no database can be read from, made in folder from the bytes of a whole database:
+// a text, an empty file, its first half, an unencrypted database, a gigabyte random at its
+// start (to be refused from its first page, without reading it all), and the whole file
+// with an interrupted change's journal beside it (reading it would mean playing the
+// journal back into the user's file). Returns their paths in this order.
+inline QStringList writeUnreadableFiles(const QString& folder, const QByteArray& whole) {
+    QStringList paths;
+    for (const char* name : {"notes", "empty", "half", "plain", "random", "journaled"})
+        paths << folder + "/" + name + ".MDB";
+    writeFile(paths[0], "これはデータベースではありません");
+    writeFile(paths[1], "");
+    writeFile(paths[2], whole.left(whole.size() / 2));
+    const db::ConnectionPtr plain = db::Connection::create(paths[3], "");
+    for (const char* table : {"TVersion", "TPatient", "TExamData"})
+        plain->execute(QString("CREATE TABLE %1 (ID INTEGER)").arg(table));
+    QByteArray noise(1 << 16, '\0');
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 2654435761u) >> 13);
+    writeFile(paths[4], noise);
+    EXPECT_TRUE(QFile::resize(paths[4], qint64(1) << 30));
+    writeFile(paths[5], whole);
+    writeFile(paths[5] + "-journal", QByteArray(512, 'j'));
+    return paths;
 }
 
 class ToolsTest : public MemberDbTest {
@@ -59,6 +92,7 @@ protected:
         if (out) *out = p.readAll();
         return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     }
+    QStringList boxTexts() const { return test::boxTexts(t); }
 
     std::shared_ptr<RecordingShell> shell;
 };
