@@ -1,15 +1,9 @@
-// The file-operation recorder of the crash tests (kill_child.h). Linked into a test
-// program, the functions below take the place of libc's for the program and the
-// libraries it loads; each passes the call on to the real one (dlsym RTLD_NEXT).
-//
-// Model of a power cut: content[id] is a file's bytes as of its last flush (fsync or
-// fdatasync of any of its descriptors, size included), entries[id] a folder's names with
-// the id of each entry as of the folder's last flush, id being the inode number. When a
-// name's last link goes, the inode number may come back for a new file, so the records
-// of the dead inode move to a fresh id first. Everything under the root at PowerCutStart
-// counts as flushed. A file created and never flushed comes back empty if its folder's
-// entry was flushed, and not at all otherwise. Not modelled: torn sectors inside a
-// flushed range, writes outside the root, caches that ignore flushes.
+// The file-operation recorder of the crash tests (kill_child.h): linked into a test
+// program, the functions below take the place of libc's for the program and the libraries
+// it loads, and pass each call on to the real one (dlsym RTLD_NEXT). Records are kept by
+// inode; when a name's last link goes, the dead inode's records move to a fresh id, as the
+// number may come back for a new file. Not modelled: torn sectors inside a flushed range,
+// writes outside the root, caches that ignore flushes.
 #include "support/kill_child.h"
 
 #include <atomic>
