@@ -48,6 +48,8 @@ void PowerCutStart(const QString& root);
 std::string PowerCutStop();
 // True once an injected fault was returned.
 bool PowerCutFaulted();
+// The crash (and with kPowerCutDiskVar the power cut) at once.
+void PowerCutNow();
 // The crash points of a journal (1-based): every operation other than a write, the
 // first, middle and last write of each run of writes, then randomCount more at random
 // (fixed seed), without repeats.

@@ -163,8 +163,8 @@ bool begin(char kind) {
 }
 
 // After the operation: the kill (with the power cut's disk written first) at the chosen one.
-void end() {
-    if (int(gOps.size()) != gCutAt) return;
+void end(bool now = false) {
+    if (!now && int(gOps.size()) != gCutAt) return;
     Inside in;
     if (!gDisk.empty()) writeTree(gDisk, gRootId);
     std::printf("CRASH at %d\n", gCutAt);
@@ -256,6 +256,11 @@ std::string PowerCutStop() {
 
 bool PowerCutFaulted() {
     return gFaulted;
+}
+
+void PowerCutNow() {
+    std::lock_guard lock(gMutex);
+    end(true);
 }
 
 QList<int> PowerCutPoints(const std::string& ops, unsigned seed, int randomCount) {

@@ -358,6 +358,7 @@ TEST(CrashChild, Run) {
     const std::function<bool()> op = row.start(dir, t);
     test::PowerCutStart(dir);
     const bool ok = op();
+    if (qEnvironmentVariable(test::kCrashAtVar) == "end") test::PowerCutNow();
     const std::string ops = test::PowerCutStop();
     QString left, retried = "-";
     if (test::PowerCutFaulted() && qEnvironmentVariableIntValue(kRetryVar)) {
@@ -430,28 +431,35 @@ TEST_P(Crash, AKillOrAPowerCutAtAnyPointLeavesTheOldOrTheNewData) {
             spread << points[i * points.size() / row.maxPoints];
         points = spread;
     }
+    // The state after a kill (or a power cut) at the point ("end": after the operation).
+    auto crash = [&](const QString& at, bool cut) {
+        const QString disk = dir.filePath("cut");
+        QDir(disk).removeRecursively();
+        QProcessEnvironment env;
+        env.insert(test::kCrashAtVar, at);
+        if (cut) env.insert(test::kPowerCutDiskVar, disk);
+        test::ChildRun r;
+        child(env, &r);
+        EXPECT_TRUE(r.crashed && r.output.contains("CRASH at")) << at.toStdString() << r.output.toStdString();
+        if (cut) QDir(work).removeRecursively(), QDir().rename(disk, work);
+        return row.state(work, t);
+    };
     std::map<QString, int> outcomes; // kill or cut, parts done: count
     for (int p : points)
         for (bool cut : {false, true}) {
             if (cut && !row.cuts) continue;
-            const QString disk = dir.filePath("cut");
-            QDir(disk).removeRecursively();
-            QProcessEnvironment env;
-            env.insert(test::kCrashAtVar, QString::number(p));
-            if (cut) env.insert(test::kPowerCutDiskVar, disk);
-            test::ChildRun r;
-            child(env, &r);
-            ASSERT_TRUE(r.crashed && r.output.contains("CRASH at")) << p << r.output.toStdString();
-            if (cut) {
-                QDir(work).removeRecursively();
-                ASSERT_TRUE(QDir().rename(disk, work));
-            }
-            const QStringList s = row.state(work, t);
+            const QStringList s = crash(QString::number(p), cut);
             const int done = donePartsOf(hashOf(s));
-            ASSERT_GE(done, 0) << (cut ? "cut" : "kill") << " at " << p << " of " << ops << ": "
-                               << s.join(" | ").left(300).toStdString();
+            ASSERT_TRUE(done >= 0 && !HasFailure()) << (cut ? "cut" : "kill") << " at " << p << " of " << ops << ": "
+                                                    << s.join(" | ").left(300).toStdString();
             ++outcomes[QString(cut ? "cut" : "kill") + " " + QString::number(done)];
         }
+    // A power cut right after the operation reported success keeps all of it.
+    if (row.cuts) {
+        const QStringList s = crash("end", true);
+        EXPECT_EQ(donePartsOf(hashOf(s)), newState.size())
+            << "cut after the operation reported success: " << s.join(" | ").left(300).toStdString();
+    }
     QString summary;
     for (const auto& [what, n] : outcomes)
         summary += QString(" %1 parts done: %2;").arg(what).arg(n);
