@@ -1,6 +1,6 @@
 // The member connection slot (counted and holding opens, the Retry/Cancel box) and the
 // record classes of the data store: round trips, the next-number counters, the
-// clinic-code row and the image record's bounded arrays.
+// clinic-code row and the image record's arrays.
 #include "data/CImage.h"
 #include "member_db_fixture.h"
 
@@ -23,9 +23,8 @@ TEST_F(ConnectionTest, CountedOpensShareOneConnectionAndAHoldKeepsItUntilForcedC
     ASSERT_TRUE(OpenMemberDbHold());
     db::ConnectionPtr held = memberConn();
     OpenMemberDb();
-    EXPECT_EQ(memberConn(), held);
     CloseMemberDb();
-    EXPECT_TRUE(held->isOpen());
+    EXPECT_TRUE(held->isOpen() && memberConn() == held);
     // A second holding open reconnects and restarts the counter.
     OpenMemberDb();
     ASSERT_TRUE(OpenMemberDbHold());
@@ -33,7 +32,6 @@ TEST_F(ConnectionTest, CountedOpensShareOneConnectionAndAHoldKeepsItUntilForcedC
     EXPECT_EQ(slot(Slot::Member).users, 0);
     CloseMemberDbForce();
     EXPECT_EQ(memberConn(), nullptr);
-    EXPECT_EQ(slot(Slot::Member).hold, 0);
 }
 
 TEST_F(ConnectionTest, ClosingEverythingRemovesOnlyAnEmptyJournal) {
@@ -44,18 +42,13 @@ TEST_F(ConnectionTest, ClosingEverythingRemovesOnlyAnEmptyJournal) {
     closeAllConnections();
     EXPECT_FALSE(QFileInfo::exists(journal));
     EXPECT_EQ(scalar("SELECT ClinicCode FROM TClinicCode WHERE ID=0").toString(), "654321");
-
-    // A journal with content is a rollback still to be played: it stays.
-    QFile hot(journal);
-    ASSERT_TRUE(hot.open(QIODevice::WriteOnly) && hot.write("x") == 1);
-    hot.close();
+    test::writeText(journal, "x"); // a journal with content is a rollback still to be played
     closeAllConnections();
     EXPECT_TRUE(QFileInfo::exists(journal));
     QFile::remove(journal);
 }
 
 TEST_F(ConnectionTest, RetrySucceedsWhenTheFileReturnsAndCancelOnAWrongKeyEndsTheProgram) {
-    // Retry after the file came back succeeds.
     const QString missing = t.paths->app + "/later.MDB";
     setMemberSource(missing);
     t.boxes->onShow = [&](const MsgBoxRequest&) { QFile::copy(memberPath(), missing); };
@@ -73,23 +66,21 @@ TEST_F(ConnectionTest, RetrySucceedsWhenTheFileReturnsAndCancelOnAWrongKeyEndsTh
     EXPECT_THROW(OpenMemberDb(), ProgramEnded);
     ASSERT_EQ(t.boxes->shown.size(), 2);
     EXPECT_TRUE(t.boxes->shown[0].text.startsWith("[Error:26] \r\n"));
-    EXPECT_EQ(t.boxes->shown[0].title, "エラー");
     EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::RetryCancel);
-    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
     EXPECT_EQ(slot(Slot::Member).open, 0);
 }
 
 class RecordClassTest : public test::MemberDbTest {
 protected:
-    // Writes rec into the row `where` selects (a new row when add is true) and reads that
-    // row back into a fresh record.
+    // Writes rec into the row `where` selects (a new row) and reads that row back into a
+    // fresh record.
     template <class Rec>
-    Rec storeAndRead(const Rec& rec, const QString& table, const QString& where, bool add = true) {
+    Rec storeAndRead(const Rec& rec, const QString& table, const QString& where) {
         const QString sql = "SELECT * FROM " + table + " WHERE " + where;
         OpenMemberDb();
         {
             db::Recordset rs(memberConn(), sql, {}, db::OpenMode::Write);
-            if (add) rs.addNew();
+            rs.addNew();
             rec.RecSetPut(rs);
             rs.update();
         }
@@ -107,50 +98,41 @@ QStringList texts(const QVariantList& values) {
     return out;
 }
 
-TEST_F(RecordClassTest, PatientRoundTripKeepsEveryFieldAndReadsNullTextAsEmpty) {
-    CPatient p{.ID = 7,
-               .ClinicCode = "123456",
-               .KalteNumber = "K-7",
-               .Ruby = "ヤマダ　ハナコ",
-               .Name = "山田　花子",
-               .BirthDay = "1971/02/28",
-               .Sex = 1,
-               .TEL = "03-0000-0000",
-               .Post = "100-0001",
-               .Address1 = "東京都",
-               .Address2 = "千代田区1-1",
-               .NextExamDate = QDateTime(QDate(2024, 9, 1), QTime(0, 0)),
-               .LastExamDate = QDateTime(QDate(2024, 8, 1), QTime(10, 15, 30)),
-               .Lock = 1,
-               .AppName = "KVR-DB",
-               .UpDate = now()};
+TEST_F(RecordClassTest, PatientAndMasterRoundTripsKeepEveryFieldAndReadNullTextAsEmpty) {
+    CPatient p{7, "123456", "K-7", "ヤマダ　ハナコ", "山田　花子", "1971/02/28", 1, "03-0000-0000", "100-0001",
+               "東京都", "千代田区1-1", QDateTime(QDate(2024, 9, 1), QTime(0, 0)),
+               QDateTime(QDate(2024, 8, 1), QTime(10, 15, 30)), 1, "KVR-DB", now()};
     auto fields = [](const CPatient& r) {
         return texts({r.ID, r.ClinicCode, r.KalteNumber, r.Ruby, r.Name, r.BirthDay, r.Sex, r.TEL, r.Post,
                       r.Address1, r.Address2, r.NextExamDate, r.LastExamDate, r.Lock, r.AppName, r.UpDate});
     };
     EXPECT_EQ(fields(storeAndRead(p, "TPatient", "ID=7")), fields(p));
-    EXPECT_EQ(scalar("SELECT BirthDay FROM TPatient WHERE ID=7").toString(), "1971/02/28");
-
     direct()->execute("INSERT INTO TPatient (ID, Name, TEL) VALUES (3, NULL, NULL)");
     OpenMemberDb();
     p.RecSetGet(db::Recordset(memberConn(), "SELECT * FROM TPatient WHERE ID=3"));
     CloseMemberDb();
     EXPECT_TRUE(p.Name.isEmpty() && p.TEL.isEmpty());
+
+    CMaster m{.IDLG = 3, .IDSG = 2, .SeqNo = 4, .SGName = "現在喫煙", .SGComment = "喫煙歴", .UpDate = now()};
+    const CMaster back = storeAndRead(m, "TMaster", "IDLG=3");
+    EXPECT_EQ(texts({back.IDLG, back.IDSG, back.SeqNo, back.SGName, back.SGComment, back.UpDate}),
+              texts({3, 2, 4, "現在喫煙", "喫煙歴", now()}));
+    // A recordset without SGComment and UpDate: the other columns are still read.
+    CMaster partial;
+    partial.SGComment = "kept";
+    OpenMemberDb();
+    partial.RecSetGet(db::Recordset(memberConn(), "SELECT IDLG, IDSG, SeqNo, SGName FROM TMaster WHERE IDLG=3"));
+    CloseMemberDb();
+    EXPECT_EQ(partial.SGName + partial.SGComment, "現在喫煙kept");
 }
 
 TEST_F(RecordClassTest, ClinicCodeRowIsReadAddedWhenMissingAndSaved) {
-    direct()->execute("UPDATE TClinicCode SET ClinicName=NULL, ClinicCodeSub=NULL WHERE ID=0");
-    TheClinicCode().ClinicName = "x";
-    ASSERT_TRUE(LoadClinicCode());
-    EXPECT_TRUE(TheClinicCode().ClinicName.isEmpty() && TheClinicCode().ClinicCodeSub.isEmpty());
-
     direct()->execute("DELETE FROM TClinicCode");
     TheClinicCode().ClinicCode = "x";
     ASSERT_TRUE(LoadClinicCode());
     EXPECT_EQ(scalar("SELECT count(*) FROM TClinicCode WHERE ID=0").toInt(), 1);
-    EXPECT_TRUE(TheClinicCode().ClinicCode.isEmpty());
+    EXPECT_TRUE(TheClinicCode().ClinicCode.isEmpty() && TheClinicCode().ClinicName.isEmpty());
     ASSERT_TRUE(SaveClinicCode("654321"));
-    EXPECT_EQ(scalar("SELECT ClinicCode FROM TClinicCode WHERE ID=0").toString(), "654321");
     TheClinicCode().ClinicCode = "changed in memory";
     ASSERT_TRUE(LoadClinicCode());
     EXPECT_EQ(TheClinicCode().ClinicCode, "654321");
@@ -165,47 +147,22 @@ TEST_F(RecordClassTest, NextNumbers) {
     // Without commit the stored counter stays, so the same number comes again.
     EXPECT_EQ(GetNextNumber("TCharge", false), 10000000);
     EXPECT_EQ(GetNextNumber("TCharge", false), 10000000);
-    EXPECT_EQ(scalar("SELECT Charge FROM TNextAutoNumber WHERE ID=0").toInt(), 0);
     EXPECT_EQ(slot(Slot::Member).open, 0);
-
     direct()->execute("DELETE FROM TNextAutoNumber"); // without row 0 nothing is stored
     EXPECT_EQ(GetNextNumber("TExamData"), 10000000);
     EXPECT_EQ(GetNextNumber("TExamData"), 10000000);
     EXPECT_EQ(scalar("SELECT count(*) FROM TNextAutoNumber").toInt(), 0);
-
     EXPECT_THROW(GetNextNumber("texamdata"), ProgramEnded); // the match is case-sensitive
-    ASSERT_EQ(t.boxes->shown.size(), 2);
-    EXPECT_EQ(t.boxes->shown[0].text, "次番号マスタのテーブル指定エラー.");
-    EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::Ok);
-    EXPECT_TRUE(t.boxes->shown[1].text.contains("9000"));
+    EXPECT_EQ(t.boxes->shown.value(0).text, "次番号マスタのテーブル指定エラー.");
 }
 
-TEST_F(RecordClassTest, MasterRoundTripAndAMissingColumnIsSkipped) {
-    CMaster m{.IDLG = 3, .IDSG = 2, .SeqNo = 4, .SGName = "現在喫煙", .SGComment = "喫煙歴", .UpDate = now()};
-    const CMaster back = storeAndRead(m, "TMaster", "IDLG=3");
-    EXPECT_EQ(texts({back.IDLG, back.IDSG, back.SeqNo, back.SGName, back.SGComment, back.UpDate}),
-              texts({3, 2, 4, "現在喫煙", "喫煙歴", now()}));
-    // A recordset without SGComment and UpDate: the other columns are still read.
-    CMaster partial;
-    partial.SGComment = "kept";
-    OpenMemberDb();
-    partial.RecSetGet(
-        db::Recordset(memberConn(), "SELECT IDLG, IDSG, SeqNo, SGName FROM TMaster WHERE IDLG=3"));
-    CloseMemberDb();
-    EXPECT_EQ(partial.SGName, "現在喫煙");
-    EXPECT_EQ(partial.SGComment, "kept");
-
-}
-
-TEST_F(RecordClassTest, ImageArraysAreBoundedAndRoundTrip) {
+TEST_F(RecordClassTest, ImageArraysRoundTripAndIgnoreIndexesOutside) {
     CImage img;
     img.ClearBuffer();
     img.setImgPath(9, "outside");
     img.setRotate(-1, 90);
-    EXPECT_EQ(img.ImgPath(9), QString());
-    EXPECT_EQ(img.Rotate(-1), 0);
+    EXPECT_EQ(img.ImgPath(9) + QString::number(img.Rotate(-1)), "0");
     img.PatientID = 5;
-    img.SNo = 2;
     for (int i = 0; i < 9; ++i) {
         img.setImgPath(i, QString("C:/img/%1.jpg").arg(i));
         img.setReverseUD(i, qint16(i % 2));
@@ -213,13 +170,10 @@ TEST_F(RecordClassTest, ImageArraysAreBoundedAndRoundTrip) {
         img.setRotate(i, i * 90);
     }
     const CImage back = storeAndRead(img, "TImage", "ID=0");
-    EXPECT_EQ(texts({back.PatientID, back.SNo, back.ExamDate}), texts({5, 2, img.ExamDate}));
-    for (int i = 0; i < 9; ++i) {
-        EXPECT_EQ(back.ImgPath(i), img.ImgPath(i));
-        EXPECT_EQ(back.ReverseUD(i), i % 2);
-        EXPECT_EQ(back.ReverseLR(i), (i + 1) % 2);
-        EXPECT_EQ(back.Rotate(i), i * 90);
-    }
+    EXPECT_EQ(back.PatientID, 5);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(texts({back.ImgPath(i), back.ReverseUD(i), back.ReverseLR(i), back.Rotate(i)}),
+                  texts({img.ImgPath(i), i % 2, (i + 1) % 2, i * 90}));
     EXPECT_EQ(scalar("SELECT ImgPath9 FROM TImage WHERE ID=0").toString(), "C:/img/8.jpg");
 }
 

@@ -14,11 +14,8 @@ using namespace kvr;
 namespace {
 
 TEST(WritableFolder, ProgramFolderOnlyWhenItIsACompleteWritableCopy) {
-    const struct {
-        const char* what;
-        QStringList delivered; // files put into the program folder
-        bool force, readOnly, expectProgramFolder;
-    } cases[] = {
+    // The files put into the program folder, forced away, read-only: whether it is chosen.
+    const std::tuple<const char*, QStringList, bool, bool, bool> cases[] = {
         {"build or copied folder", {"KVR-DB_ORG.MDB", "TMaster.txt"}, false, false, true},
         {"forced to the data folder", {"KVR-DB_ORG.MDB", "TMaster.txt"}, true, false, false},
         {"read-only folder", {"KVR-DB_ORG.MDB", "TMaster.txt"}, false, true, false},
@@ -26,18 +23,16 @@ TEST(WritableFolder, ProgramFolderOnlyWhenItIsACompleteWritableCopy) {
         {"master list missing", {"KVR-DB_ORG.MDB"}, false, false, false},
         {"empty folder", {}, false, false, false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        if (c.readOnly && geteuid() == 0) continue; // root writes into read-only folders
+    for (auto [what, delivered, force, readOnly, programFolder] : cases) {
+        SCOPED_TRACE(what);
+        if (readOnly && geteuid() == 0) continue; // root writes into read-only folders
         QTemporaryDir root;
         const QString program = root.path() + "/prog", data = root.path() + "/data";
         QDir().mkpath(program);
-        for (const QString& f : c.delivered) {
-            QFile file(program + "/" + f);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        }
-        if (c.readOnly) QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
-        EXPECT_EQ(chooseWritableFolder(program + "/", data, c.force), c.expectProgramFolder ? program : data);
+        for (const QString& f : delivered)
+            ASSERT_TRUE(QFile(program + "/" + f).open(QIODevice::WriteOnly));
+        if (readOnly) QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner);
+        EXPECT_EQ(chooseWritableFolder(program + "/", data, force), programFolder ? program : data);
         QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 }

@@ -1,13 +1,22 @@
-// Kill tests: a test program runs itself again as a child (one test filter) that works
-// on a copy of the data and is killed with SIGKILL, either by itself at its n-th SQL
-// statement or by the parent a given time after the child reports "READY".
+// Crash tests: a test program runs itself again as a child (one test filter) that works
+// on a fresh copy of prepared data and is killed with SIGKILL: by the parent a given time
+// after the child reports "READY", by itself at a chosen step, or, in programs that link
+// power_cut.cpp, right after a chosen file operation, optionally leaving the disk as a
+// power cut at that point would.
+//
+// The recorder (power_cut.cpp): after PowerCutStart(root) every operation on a file or
+// folder under root is one letter of a journal: w a write, t a truncation, f a flush,
+// c a creation, r a rename or link, u a removal. At operation kCrashAtVar (1-based, right
+// after it was done) the child kills itself; with kPowerCutDiskVar set it first writes
+// there, as a folder tree, what a power cut would leave of root: each file's content as
+// of its last flush and each folder's entries as of its last flush. At operation
+// kFaultAtVar, when it is a write or a flush, the call fails with kFaultErrnoVar without
+// doing anything. Files are followed by inode, so a rename moves the flushed content
+// with the name, and a rename or removal whose folder was not flushed comes back.
 #pragma once
 
-#include "platform/database.h"
-#include "platform/passwords.h"
-#include "support/test_services.h"
+#include "data/member_db_fixture.h"
 
-#include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,72 +25,40 @@
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QString>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sqlcipher/sqlite3.h>
 
 #include <csignal>
-#include <string>
 #include <cstdio>
+#include <string>
 #include <unistd.h>
 
 namespace kvr::test {
+
+inline const char* const kWorkVar = "KVR_KILL_TEST_WORK";
+inline const char* const kCrashAtVar = "KVR_CRASH_AT";
+inline const char* const kPowerCutDiskVar = "KVR_POWER_CUT_DISK";
+inline const char* const kFaultAtVar = "KVR_FAULT_AT";
+inline const char* const kFaultErrnoVar = "KVR_FAULT_ERRNO";
+inline const char* const kPowerCutLongVar = "KVR_POWER_CUT_LONG";
+
+// Starts recording under root (an absolute path), with the state of root as flushed.
+void PowerCutStart(const QString& root);
+// Stops recording and faults; the journal of operations so far.
+std::string PowerCutStop();
+// True once an injected fault was returned.
+bool PowerCutFaulted();
+// The crash (and with kPowerCutDiskVar the power cut) at once.
+void PowerCutNow();
+// The crash points of a journal (1-based): every operation other than a write, the
+// first, middle and last write of each run of writes, then randomCount more at random
+// (fixed seed), without repeats.
+QList<int> PowerCutPoints(const std::string& ops, unsigned seed, int randomCount);
 
 struct ChildRun {
     bool crashed = false;
     QString output;
 };
-
-// ------------------------------------------------------------------ the child
-
-// Statements run so far on the traced connections, and the one that kills (0: none).
-inline int gStatements = 0;
-inline int gKillAt = 0;
-
-inline int KillingTrace(unsigned, void*, void*, void*) {
-    ++gStatements;
-    if (gStatements == gKillAt) ::kill(::getpid(), SIGKILL);
-    return 0;
-}
-
-// Counts the statements of a connection and kills the process at statement gKillAt.
-inline void TraceStatements(sqlite3* db) {
-    sqlite3_trace_v2(db, SQLITE_TRACE_STMT, KillingTrace, nullptr);
-}
-
-// File operations of the job, one letter each (w: a write to a regular file, r: a
-// rename, u: a removal), counted by the test programs that link file_ops_kill.cpp; the
-// gKillAtFileOp-th kills the process right after it was done (0: none).
-inline bool gCountFileOps = false;
-inline int gKillAtFileOp = 0;
-inline std::string gFileOps;
-inline const char* const kKillAtFileOpVar = "KVR_KILL_AT_FILE_OP";
-
-inline void FileOpDone(char kind) {
-    if (!gCountFileOps) return;
-    gFileOps += kind;
-    if (int(gFileOps.size()) == gKillAtFileOp) ::kill(::getpid(), SIGKILL);
-}
-
-// The child's reports: ready to start the job (the parent's clock starts, file
-// operations are counted from here), and the end of the job with its result, its
-// statements, its length and its file operations.
-inline void ReportReady(QElapsedTimer& timer) {
-    std::printf("READY\n");
-    std::fflush(stdout);
-    gKillAtFileOp = qEnvironmentVariableIntValue(kKillAtFileOpVar);
-    gCountFileOps = true;
-    timer.start();
-}
-inline void ReportDone(int result, const QElapsedTimer& timer) {
-    gCountFileOps = false;
-    std::printf("DONE %d statements %d us %lld fileops %s.\n", result, gStatements, timer.nsecsElapsed() / 1000,
-                gFileOps.c_str());
-    std::fflush(stdout);
-}
-
-// ------------------------------------------------------------------ the parent
 
 // Runs this test program with the test filter and the extra environment. With
 // delayUs >= 0 the child is killed that long after it printed "READY". The child's
@@ -90,13 +67,11 @@ inline ChildRun RunChild(const QString& filter, const QProcessEnvironment& extra
                          bool withErrors = false) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // A killed child cannot remove its temporary folders: they go with this one.
-    QTemporaryDir childTemp;
+    QTemporaryDir childTemp; // a killed child cannot remove its temporary folders
     env.insert("TMPDIR", childTemp.path());
     for (const QString& key : extra.keys())
         env.insert(key, extra.value(key));
     p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::SeparateChannels);
     p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=" + filter});
     EXPECT_TRUE(p.waitForStarted());
     QByteArray out;
@@ -114,34 +89,28 @@ inline ChildRun RunChild(const QString& filter, const QProcessEnvironment& extra
     return {p.exitStatus() == QProcess::CrashExit, QString::fromUtf8(out)};
 }
 
-// The child's "DONE" report; result -1 when there is none.
-struct DoneReport {
-    int result = -1, statements = 0, us = 0;
-    QString fileOps;
-};
-inline DoneReport ParseDone(const ChildRun& run) {
-    const QRegularExpressionMatch m =
-        QRegularExpression("DONE (-?\\d+) statements (\\d+) us (\\d+) fileops ([wru]*)\\.").match(run.output);
-    if (!m.hasMatch()) return {};
-    return {m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt(), m.captured(4)};
+// The child's side: the copy to work on, or empty in a normal test run.
+inline QString KillWork() {
+    return qEnvironmentVariable(kWorkVar);
 }
 
-// The file operations worth a kill (1-based): every rename and removal, and the first,
-// middle and last write of each run of writes.
-inline QList<int> FileOpKills(const QString& ops) {
-    QList<int> kills;
-    for (int i = 0; i < ops.size(); ++i) {
-        if (ops[i] != 'w') {
-            kills << i + 1;
-            continue;
-        }
-        int end = i;
-        while (end + 1 < ops.size() && ops[end + 1] == 'w') ++end;
-        for (int k : {i, (i + end) / 2, end})
-            if (!kills.contains(k + 1)) kills << k + 1;
-        i = end;
-    }
-    return kills;
+// The child's reports of a timed kill: ready (the parent's clock starts), and done with
+// the result and the job's length.
+inline void ReportReady(QElapsedTimer& timer) {
+    std::printf("READY\n");
+    std::fflush(stdout);
+    timer.start();
+}
+inline void ReportDone(int result, const QElapsedTimer& timer) {
+    std::printf("DONE %d us %lld.\n", result, timer.nsecsElapsed() / 1000);
+    std::fflush(stdout);
+}
+struct DoneReport {
+    int result = -1, us = 0;
+};
+inline DoneReport ParseDone(const ChildRun& run) {
+    const QRegularExpressionMatch m = QRegularExpression("DONE (-?\\d+) us (\\d+)\\.").match(run.output);
+    return m.hasMatch() ? DoneReport{m.captured(1).toInt(), m.captured(2).toInt()} : DoneReport{};
 }
 
 // count kill delays spread over [0, max(floorUs, spanUs)), the same for every run of the test.
@@ -153,10 +122,8 @@ inline QList<int> RandomDelays(quint32 seed, int count, int spanUs, int floorUs 
     return delays;
 }
 
-// The parent of a kill test: every run of the child works on a fresh copy (work) of the
-// prepared data (pristine, a file or a folder) and gets the copy's path in kWorkVar.
-inline const char* const kWorkVar = "KVR_KILL_TEST_WORK";
-
+// The parent of a crash test: every run of the child works on a fresh copy (work) of the
+// prepared folder (pristine) and gets the copy's path in kWorkVar.
 class KillTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -165,11 +132,13 @@ protected:
         pristine = dir.filePath("pristine");
         work = dir.filePath("work");
     }
-    ChildRun run(const QString& filter, int delayUs, QProcessEnvironment env = {}) {
+    void fresh() {
         QDir(work).removeRecursively();
         QFile::remove(work);
-        QFile::remove(work + "-journal");
         EXPECT_EQ(QProcess::execute("cp", {"-a", pristine, work}), 0);
+    }
+    ChildRun run(const QString& filter, int delayUs, QProcessEnvironment env = {}) {
+        fresh();
         env.insert(kWorkVar, work);
         return RunChild(filter, env, delayUs, true);
     }
@@ -187,10 +156,9 @@ protected:
     QString pristine, work;
 };
 
-// The data of the replacing jobs' crash tests in folder: member 123456 whose database
-// holds scratchRows rows of 3 KB with every third one deleted (free pages for the
-// compaction), a "save" folder, and "backup.MDB", a copy of that database with one more
-// patient (7, "backup").
+// Member 123456 in folder, whose database holds scratchRows rows of 3 KB with every third
+// one deleted (free pages for the compaction), a "save" folder, and "backup.MDB", a copy
+// of that database with one more patient (7, "backup").
 inline bool MakeMemberAndBackup(const QString& folder, int scratchRows) {
     QDir().mkpath(folder + "/123456");
     QDir().mkpath(folder + "/save");
@@ -209,11 +177,6 @@ inline bool MakeMemberAndBackup(const QString& folder, int scratchRows) {
     db::Connection::open(folder + "/backup.MDB", kProgramPassword)
         ->execute("INSERT INTO TPatient (ID, Name) VALUES (7, 'backup')");
     return true;
-}
-
-// The child's side of the same: the copy to work on, or empty in a normal test run.
-inline QString KillWork() {
-    return qEnvironmentVariable(kWorkVar);
 }
 
 } // namespace kvr::test
