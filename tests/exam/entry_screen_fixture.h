@@ -1,5 +1,5 @@
 // The entry screen on a copy of the template database, with a voice player that records
-// the sound files it is asked to play (shared by the entry screen and dialog tests).
+// the sound files it is asked to play.
 #pragma once
 
 #include "data/member_db_fixture.h"
@@ -69,16 +69,15 @@ protected:
     // The sounds played since the last call.
     QStringList sounds() {
         waitUntil([] { return playWavePlayer().count() == 0; });
-        QStringList s = playedSounds();
-        playedSounds().clear();
-        return s;
+        return std::exchange(playedSounds(), {});
     }
     void key(int k, Qt::KeyboardModifiers m = Qt::NoModifier) {
         QTest::keyClick(screen.get(), Qt::Key(k), m);
     }
-    void keys(std::initializer_list<int> ks) {
-        for (int k : ks)
-            key(k);
+    // A key pressed where the focus is.
+    void press(int k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(k), m);
     }
     // Types a pocket depth as the keypad does ("/" for 10 and more).
     void typeValue(int v) {
@@ -116,17 +115,14 @@ protected:
     // Expects exactly one box since the last clear, with this text, title and icon.
     void expectOneBox(const QString& text, const QString& title, MsgIcon icon) {
         ASSERT_EQ(t.boxes->shown.size(), 1) << text.toStdString();
-        EXPECT_EQ(t.boxes->shown[0].text, text);
-        EXPECT_EQ(t.boxes->shown[0].title, title);
+        EXPECT_EQ(t.boxes->shown[0].text + "|" + t.boxes->shown[0].title, text + "|" + title);
         EXPECT_EQ(t.boxes->shown[0].icon, icon);
     }
-    // The texts and the titles of the boxes shown since the last clear.
-    QStringList boxTexts() const { return boxField(&MsgBoxRequest::text); }
-    QStringList boxTitles() const { return boxField(&MsgBoxRequest::title); }
-    QStringList boxField(QString MsgBoxRequest::*field) const {
+    // The boxes shown since the last clear: their texts, or their titles.
+    QStringList boxTexts(bool titles = false) const {
         QStringList l;
         for (const auto& b : t.boxes->shown)
-            l << b.*field;
+            l << (titles ? b.title : b.text);
         return l;
     }
 

@@ -1,11 +1,20 @@
-// The entry screen's commands around the grid: the file menu, the version box, the
-// import offer at start, the unsaved-changes and closing questions, the date button,
-// tooth-label clicks and the commands that need a patient.
+// The entry screen's commands around the grid: the file menu and its dialogs, the version
+// box, the import offer at start, the closing questions, the unsaved question before an
+// examination change, the date button with its calendar, the plaque-scope box, and what
+// assistive technology reads.
 #include "entry_screen_fixture.h"
+#include "exam/PFrmCalendar.h"
+#include "exam/PFrmMsgBoxBui.h"
+#include "shell/startup/PFrmSplash.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QCalendarWidget>
 #include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
 
 using namespace kvr;
 using test::EntryScreenTest;
@@ -13,75 +22,135 @@ using test::whenOpen;
 
 namespace {
 
-const QDate k99Stage1(2023, 5, 15); // patient 99's first examination in the template
 const QString kUnsavedQuestion = QStringLiteral("データが保存されていません。保存しますか？　　");
-const QString kDbFilter = QStringLiteral("データベース (*.mdb)|*.mdb");
 using Kind = PFrmInput::FileDialogKind;
 
-class FileMenuTest : public EntryScreenTest {
-protected:
-    void SetUp() override {
-        EntryScreenTest::SetUp();
-        screen->fileDialog = [this](QWidget*, Kind kind, const QString& title, const QString& filter) {
-            EXPECT_EQ(filter, kDbFilter);
-            dialogs << QString("%1 %2").arg(int(kind)).arg(title);
-            return chosen;
-        };
-    }
-    QString pathLabel(const QString& path) const {
-        return QStringLiteral("使用中ファイル ： ") + QDir::toNativeSeparators(path);
-    }
-
-    QStringList dialogs; // kind and title of every file dialog
-    QString chosen;      // what the file dialog returns
-};
-
-TEST_F(EntryScreenTest, ClosingAsksAboutTheBackupAndShowsTheBackupWindowOnlyOnYes) {
+// A command as the user meets it, with the patient picked (0: none), a value typed or not,
+// and the answers given: every box it shows ("text|title") and what holds afterwards.
+TEST_F(EntryScreenTest, CommandsShowTheirBoxesAndStopWhereTheAnswersSay) {
+    const QString oldDb = memberPath(), copy = t.paths->desktop + "/kopie.mdb",
+                  unsaved = kUnsavedQuestion + QStringLiteral("|確認"),
+                  unsavedClose =
+                      QStringLiteral("データが保存されていません。終了してもよろしいですか？　　|確認"),
+                  backup = QStringLiteral("データのバックアップを実行しますか？|バックアップ確認");
+    const QString first =
+        scalar("SELECT Data1 FROM TExamData WHERE PatientID=99 AND \"Row\"=0 ORDER BY ExamDate").toString();
     int backups = 0, ends = 0;
     PFrmInput::closing = {true, [&](QWidget*) { ++backups; }, [&] { ++ends; }};
-    for (MsgResult answer : {MsgResult::No, MsgResult::Yes}) {
+    const struct {
+        const char* name;
+        int patient;
+        bool typed;
+        QString chosen; // what a file dialog returns
+        std::function<void()> act;
+        std::vector<MsgResult> answers;
+        QStringList boxes;
+        std::function<bool()> after = nullptr;
+    } cases[] = {
+        // clang-format off
+        {"version", 0, false, {}, [&] { QTest::mouseClick(screen->LblHead, Qt::LeftButton); }, {},
+         {QStringLiteral("Ver.1\r\n\r\n    詳細バージョンは、") + QStringLiteral(KVR_VERSION_STRING) +
+          QStringLiteral(" です。|バージョン情報")}},
+        {"date without patient", 0, false, {}, [&] { screen->CmdDate->click(); }, {},
+         {QStringLiteral("患者番号を指定してください。|患者番号指定")}, [&] { return hasFocusIn(screen->CmbOutNo); }},
+        {"save without patient", 0, false, {}, [&] { screen->CmdSave->click(); }, {},
+         {QStringLiteral("患者番号を指定してください。|患者番号エラー")}},
+        {"delete examination without patient", 0, false, {}, [&] { screen->CmdDelExamData->click(); }, {},
+         {QStringLiteral("患者番号が指定されていません。|患者番号エラー")}},
+        {"delete patient without patient", 0, false, {}, [&] { screen->CmdDelPatient->click(); }, {},
+         {QStringLiteral("患者番号が指定されていません。|患者番号エラー")}},
+        {"plaque outside its row", 5, false, {}, [&] { screen->mnuPlaqueAll->trigger(); }, {},
+         {QStringLiteral("入力できません。再入力してください。|再入力")}},
+        {"close", 5, false, {}, [&] { EXPECT_TRUE(screen->close()); }, {MsgResult::No}, {backup},
+         [&] { return !screen->isVisible(); }},
+        {"close unsaved, No", 5, true, {}, [&] { EXPECT_FALSE(screen->close()); }, {}, {unsavedClose},
+         [&] { // No is the default; the screen still works on its database
+             setDate("2024", "8", "1", 1);
+             return t.boxes->shown[0].defaultButton == 1 && screen->isVisible() && screen->save(); }},
+        {"close unsaved, Yes", 5, true, {}, [&] { EXPECT_TRUE(screen->close()); },
+         {MsgResult::Yes, MsgResult::Yes},
+         {unsavedClose, backup}, [&] { return backups == 1 && slot(Slot::Member).conn == nullptr; }},
+        {"create onto an existing file", 5, true, oldDb, [&] { screen->mnuCreate->trigger(); },
+         {MsgResult::No},
+         {unsaved, QStringLiteral("ファイルが存在するため、新規作成できません。|新規作成エラー")},
+         [&] { return screen->currentPatient() == 5 && t.boxes->shown[1].icon == MsgIcon::Critical; }},
+        {"create cancelled", 0, false, {}, [&] { screen->mnuCreate->trigger(); }, {}, {},
+         [&] { return memberPath() == oldDb; }},
+        {"copy onto itself", 0, false, oldDb, [&] { screen->mnuSave->trigger(); }, {},
+         {QStringLiteral("コピー元とコピー先が同じです。処理を中止します。|指定エラー")}},
+        {"copy onto itself by another path", 0, false,
+         app().MemberFolder + "/./" + QFileInfo(oldDb).fileName(),
+         [&] { screen->mnuSave->trigger(); }, {},
+         {QStringLiteral("コピー元とコピー先が同じです。処理を中止します。|指定エラー")}},
+        {"copy", 0, false, copy, [&] { screen->mnuSave->trigger(); }, {},
+         {QStringLiteral("コピーが作成されました。使用中ファイルは、そのままです。|コピー作成")},
+         [&] { return hashOf(copy) == hashOf(oldDb) && memberPath() == oldDb; }},
+        {"examination change, No", 99, true, {}, [&] { EXPECT_TRUE(screen->selectExamination(1)); },
+         {MsgResult::No}, {unsaved}, [&] {
+             return screen->CmbEntry->currentIndex() == 1 && !screen->unsaved() &&
+                    scalar("SELECT Data1 FROM TExamData WHERE PatientID=99 AND \"Row\"=0 ORDER BY ExamDate")
+                            .toString() == first; }},
+        {"examination change, Yes without stage", 99, true, {},
+         [&] { screen->CmbStage->setCurrentIndex(-1); EXPECT_FALSE(screen->selectExamination(2)); },
+         {MsgResult::Yes}, {unsaved, QStringLiteral("治療ステージを指定してください。|治療ステージエラー")},
+         [&] { return screen->CmbEntry->currentIndex() != 2 && screen->unsaved() &&
+                      hasFocusIn(screen->CmbStage); }},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         newScreen();
-        screen->show();
-        t.boxes->clear();
-        t.boxes->answer(answer);
-        EXPECT_TRUE(screen->close());
-        expectOneBox(QStringLiteral("データのバックアップを実行しますか？"), QStringLiteral("バックアップ確認"),
-                     MsgIcon::Exclamation);
-        EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNo);
+        screen->fileDialog = [&c](QWidget*, PFrmInput::FileDialogKind, const QString&, const QString&) {
+            return c.chosen;
+        };
+        showActive();
+        if (c.patient) pickPatient(c.patient);
+        if (c.typed) typeValue(3);
+        screen->CmdSave->setFocus();
+        reply({});
+        for (MsgResult a : c.answers)
+            t.boxes->answer(a);
+        c.act();
+        QStringList shown;
+        for (const auto& b : t.boxes->shown)
+            shown << b.text + "|" + b.title;
+        EXPECT_EQ(shown, c.boxes);
+        if (c.after) {
+            EXPECT_TRUE(c.after());
+        }
     }
     PFrmInput::closing = {};
-    EXPECT_EQ(backups, 1);
-    EXPECT_EQ(ends, 2); // the program ends (compaction window) either way
+    EXPECT_EQ(std::pair(backups, ends), std::pair(1, 2)); // the program ends after either close
 }
 
-} // namespace
-
-TEST_F(FileMenuTest, CreateAsksFirstRefusesAnExistingFileAndOpensACopyOfTheTemplate) {
-    const QString oldDb = memberPath(), created = t.paths->desktop + "/neu.mdb";
-    pickPatient(5);
-    typeValue(3);
-    t.boxes->answer(MsgResult::No); // the unsaved-changes question first
-    chosen = oldDb;
-    screen->mnuCreate->trigger();
-    EXPECT_EQ(
-        dialogs,
-        QStringList{QString("%1 新規に作成するファイルを指定して保存して下さい").arg(int(Kind::Create))});
-    EXPECT_EQ(boxTexts(), (QStringList{kUnsavedQuestion,
-                                       QStringLiteral("ファイルが存在するため、新規作成できません。")}));
-    EXPECT_EQ(t.boxes->shown[1].title, QStringLiteral("新規作成エラー"));
-    EXPECT_EQ(t.boxes->shown[1].icon, MsgIcon::Critical);
-    EXPECT_EQ(screen->currentPatient(), 5);
-
-    t.boxes->clear();
-    chosen.clear(); // a cancelled dialog does nothing
-    screen->mnuCreate->trigger();
-    EXPECT_EQ(memberPath(), oldDb);
+// The file dialogs' titles; an opened foreign file is refused, a created one is a copy of
+// the template the screen then works on, and opening goes back to the first.
+TEST_F(EntryScreenTest, FileMenuSwitchesToACreatedOrOpenedDatabaseAndRefusesAForeignFile) {
+    const QString oldDb = memberPath(), created = t.paths->desktop + "/neu.mdb",
+                  bad = t.paths->desktop + "/bad.mdb";
+    QFile f(bad);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a database, just text\n");
+    f.close();
+    QStringList dialogs;
+    QString chosen;
+    screen->fileDialog = [&](QWidget*, Kind kind, const QString& title, const QString& filter) {
+        EXPECT_EQ(filter, QStringLiteral("データベース (*.mdb)|*.mdb"));
+        dialogs << QString("%1 %2").arg(int(kind)).arg(title);
+        return chosen;
+    };
+    auto pathLabel = [](const QString& path) {
+        return QStringLiteral("使用中ファイル ： ") + QDir::toNativeSeparators(path);
+    };
+    chosen = bad;
+    screen->mnuOpen->trigger();
+    ASSERT_EQ(t.boxes->shown.size(), 1);
+    EXPECT_TRUE(t.boxes->shown[0].text.startsWith(QStringLiteral("ファイルを開く\r\n\r\n[Error:")));
+    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("エラー"));
+    EXPECT_EQ(screen->LblPath->text(), pathLabel(oldDb));
     chosen = created;
     screen->mnuCreate->trigger();
-    EXPECT_TRUE(t.boxes->shown.isEmpty());
-    EXPECT_EQ(memberPath(), created);
     EXPECT_EQ(screen->LblPath->text(), pathLabel(created));
-    EXPECT_EQ(screen->currentPatient(), 0);
     pickPatient(5);
     typeValue(4);
     setDate("2024", "8", "1", 1);
@@ -89,54 +158,16 @@ TEST_F(FileMenuTest, CreateAsksFirstRefusesAnExistingFileAndOpensACopyOfTheTempl
     const QString count = "SELECT count(*) FROM TExamData WHERE PatientID=5";
     EXPECT_EQ(db::Connection::open(created, kProgramPassword)->scalar(count).toInt(), 6);
     EXPECT_EQ(db::Connection::open(oldDb, kProgramPassword)->scalar(count).toInt(), 0);
-}
-
-TEST_F(FileMenuTest, OpenSwitchesToTheChosenDatabaseAndRefusesAForeignFile) {
-    const QString oldDb = memberPath(), copy = t.paths->desktop + "/copy.MDB",
-                  bad = t.paths->desktop + "/bad.mdb";
-    ASSERT_TRUE(QFile::copy(oldDb, copy));
-    db::Connection::open(copy, kProgramPassword)->execute("DELETE FROM TExamData WHERE PatientID=99");
-    QFile f(bad);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("not a database, just text\n");
-    f.close();
-
-    chosen = bad;
+    chosen = oldDb;
     screen->mnuOpen->trigger();
-    EXPECT_EQ(dialogs, QStringList{QString("%1 開くファイルを選択して下さい").arg(int(Kind::Open))});
-    ASSERT_EQ(t.boxes->shown.size(), 1);
-    EXPECT_TRUE(t.boxes->shown[0].text.startsWith(QStringLiteral("ファイルを開く\r\n\r\n[Error:")));
     EXPECT_EQ(screen->LblPath->text(), pathLabel(oldDb));
-
-    pickPatient(99);
-    typeValue(2);
-    reply({MsgResult::No});
-    chosen = copy;
-    screen->mnuOpen->trigger();
-    EXPECT_EQ(boxTexts(), QStringList{kUnsavedQuestion});
-    EXPECT_EQ(screen->LblPath->text(), pathLabel(copy));
-    EXPECT_FALSE(screen->unsaved());
-    pickPatient(99);
-    EXPECT_EQ(screen->CmbEntry->count(), 0);
-}
-
-TEST_F(FileMenuTest, SaveCopiesTheDatabaseInUseButNeverOntoItself) {
-    const QString db = memberPath();
-    for (const QString& same : {db, app().MemberFolder + "/./" + QFileInfo(db).fileName()}) {
-        t.boxes->clear();
-        chosen = same;
-        screen->mnuSave->trigger();
-        expectOneBox(QStringLiteral("コピー元とコピー先が同じです。処理を中止します。"),
-                     QStringLiteral("指定エラー"), MsgIcon::Critical);
-    }
-    EXPECT_EQ(dialogs.last(), QString("%1 コピーを作成").arg(int(Kind::Copy)));
-    t.boxes->clear();
-    chosen = t.paths->desktop + "/kopie.mdb";
     screen->mnuSave->trigger();
-    expectOneBox(QStringLiteral("コピーが作成されました。使用中ファイルは、そのままです。"),
-                 QStringLiteral("コピー作成"), MsgIcon::Information);
-    EXPECT_EQ(hashOf(chosen), hashOf(db));
-    EXPECT_EQ(screen->LblPath->text(), pathLabel(db));
+    EXPECT_EQ(
+        dialogs,
+        (QStringList{QString("%1 開くファイルを選択して下さい").arg(int(Kind::Open)),
+                     QString("%1 新規に作成するファイルを指定して保存して下さい").arg(int(Kind::Create)),
+                     QString("%1 開くファイルを選択して下さい").arg(int(Kind::Open)),
+                     QString("%1 コピーを作成").arg(int(Kind::Copy))}));
 }
 
 TEST_F(EntryScreenTest, FileDialogsShowTheDatabaseFilterAndOnlyTheCopyPromptsBeforeOverwriting) {
@@ -155,35 +186,6 @@ TEST_F(EntryScreenTest, FileDialogsShowTheDatabaseFilterAndOnlyTheCopyPromptsBef
     }
 }
 
-TEST_F(EntryScreenTest, HeadingClickShowsTheVersionAndClosingAsksOnlyWithUnsavedData) {
-    QTest::mouseClick(screen->LblHead, Qt::LeftButton);
-    expectOneBox(QStringLiteral("Ver.1\r\n\r\n    詳細バージョンは、") + QStringLiteral(KVR_VERSION_STRING) +
-                     QStringLiteral(" です。"),
-                 QStringLiteral("バージョン情報"), MsgIcon::Information);
-    t.boxes->clear();
-    screen->show();
-    EXPECT_TRUE(screen->close());
-    EXPECT_TRUE(t.boxes->shown.isEmpty());
-
-    newScreen();
-    screen->show();
-    pickPatient(5);
-    typeValue(5);
-    t.boxes->answer(MsgResult::No);
-    EXPECT_FALSE(screen->close());
-    expectOneBox(QStringLiteral("データが保存されていません。終了してもよろしいですか？　　"),
-                 QStringLiteral("確認"), MsgIcon::Exclamation);
-    EXPECT_EQ(t.boxes->shown[0].defaultButton, 1); // No
-    EXPECT_TRUE(screen->isVisible());
-    setDate("2024", "8", "1", 1); // the screen still works on its database
-    ASSERT_TRUE(screen->save());
-    typeValue(6);
-    t.boxes->answer(MsgResult::Yes);
-    EXPECT_TRUE(screen->close());
-    EXPECT_FALSE(screen->isVisible());
-    EXPECT_EQ(slot(Slot::Member).conn, nullptr); // the held connection is let go
-}
-
 TEST_F(EntryScreenTest, ImportOfferComesOnlyWhileTheMarkerIsZeroAndNoStoresOne) {
     const QString question =
         QStringLiteral("<追加情報／ツール>の<旧版KVR-Chartインポート>を表示しますか？\r\n\r\n"
@@ -196,6 +198,7 @@ TEST_F(EntryScreenTest, ImportOfferComesOnlyWhileTheMarkerIsZeroAndNoStoresOne) 
                        "「旧版KVR-Chartインポート」を表示し、実行しますか？");
     QList<int> toolTabs;
     screen->showTools = [&](QWidget*, int tab) { toolTabs << tab; };
+    screen->CmdImport->click(); // the button: the tools screen on its default tab
     auto tick = [&](const QString& marker, MsgResult answer) {
         reply({answer});
         TheClinicCode().ClinicName = marker;
@@ -211,10 +214,10 @@ TEST_F(EntryScreenTest, ImportOfferComesOnlyWhileTheMarkerIsZeroAndNoStoresOne) 
         expectOneBox(question, QStringLiteral("インポート確認"), MsgIcon::Information);
         EXPECT_EQ(TheClinicCode().ClinicName, QString::fromUtf8(marker));
     }
-    EXPECT_EQ(toolTabs, QList<int>(3, 2));
+    EXPECT_EQ(toolTabs, (QList<int>{-1, 2, 2, 2}));
     // No: the marker "1" is stored in the clinic-code row; the next start does not ask.
     ASSERT_EQ(tick("", MsgResult::No), 1);
-    EXPECT_EQ(toolTabs.size(), 3);
+    EXPECT_EQ(toolTabs.size(), 4);
     EXPECT_EQ(scalar("SELECT ClinicName FROM TClinicCode WHERE ID=0").toString(), "1");
     t.boxes->clear();
     screen = std::make_unique<PFrmInput>();
@@ -222,189 +225,210 @@ TEST_F(EntryScreenTest, ImportOfferComesOnlyWhileTheMarkerIsZeroAndNoStoresOne) 
     EXPECT_TRUE(t.boxes->shown.isEmpty());
 }
 
-TEST_F(EntryScreenTest, UnsavedChangesAreAskedBeforeAPatientOrExaminationChange) {
-    showActive();
-    pickPatient(5);
-    typeValue(7);
-    // Yes and a save that fails (no date): the patient, the value and the flag stay, also
-    // when the change comes through the patient list (which shows patient 5 again).
-    t.boxes->answer(MsgResult::Yes);
-    EXPECT_FALSE(screen->selectPatient(7));
-    ASSERT_EQ(t.boxes->shown.size(), 2);
-    EXPECT_EQ(t.boxes->shown[0].text, kUnsavedQuestion);
-    EXPECT_EQ(t.boxes->shown[0].title, QStringLiteral("確認"));
-    EXPECT_TRUE(hasFocusIn(screen->TxtY));
-    t.boxes->answer(MsgResult::Yes);
-    const int index7 = screen->CmbOutNo->findData(7);
-    screen->CmbOutNo->setCurrentIndex(index7);
-    emit screen->CmbOutNo->activated(index7);
-    EXPECT_EQ(screen->CmbOutNo->currentText(), "5");
-    EXPECT_TRUE(screen->unsaved());
-    EXPECT_EQ(screen->cell(0, 0)->value(0, 0), 7);
+// ------------------------------------------------------------------ date and scope dialogs
 
-    // (Yes with a date saves first, No discards: the patient-list cases below.)
-    reply({MsgResult::No});
-    EXPECT_TRUE(screen->selectPatient(99));
-    // Examinations: No loads the chosen one, the database as it was; Yes with a failing
-    // save (no stage) stays on the examination on screen.
-    const QString sql = "SELECT Data1 FROM TExamData WHERE PatientID=99 AND ExamDate=? AND \"Row\"=0";
-    const QString before = scalar(sql, {k99Stage1}).toString();
-    typeValue(9);
-    reply({MsgResult::No});
-    EXPECT_TRUE(screen->selectExamination(1));
-    EXPECT_EQ(screen->CmbEntry->currentIndex(), 1);
-    EXPECT_FALSE(screen->unsaved());
-    EXPECT_EQ(scalar(sql, {k99Stage1}).toString(), before);
-    typeValue(9);
-    screen->CmbStage->setCurrentIndex(-1);
-    reply({MsgResult::Yes});
-    EXPECT_FALSE(screen->selectExamination(2));
-    EXPECT_EQ(t.boxes->shown.value(1).text, QStringLiteral("治療ステージを指定してください。"));
-    EXPECT_EQ(screen->CmbEntry->currentIndex(), 1);
-    EXPECT_TRUE(screen->unsaved());
-    EXPECT_TRUE(hasFocusIn(screen->CmbStage));
-}
-
-TEST_F(EntryScreenTest, ANumberTypedIntoThePatientListAsksOnceAboutThePatientOnScreen) {
-    showActive();
-    pickPatient(5);
-    setDate("2024", "8", "1", 1);
-    // A real box runs its own event loop: whatever is queued runs while it is open.
-    t.boxes->onShow = [](const MsgBoxRequest&) { QCoreApplication::processEvents(); };
-    // Return and Yes saves patient 5; Tab and No discards.
-    const struct {
-        const char* typed;
-        int leaveKey, patient, rows5;
-        MsgResult answer;
-    } cases[] = {{"7", Qt::Key_Return, 7, 6, MsgResult::Yes}, {"98", Qt::Key_Tab, 98, 6, MsgResult::No}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.typed);
-        typeValue(3);
-        reply({c.answer});
-        screen->CmbOutNo->setFocus();
-        screen->CmbOutNo->setEditText(QString());
-        QTest::keyClicks(screen->CmbOutNo, c.typed);
-        QTest::keyClick(screen->CmbOutNo, Qt::Key(c.leaveKey));
-        ASSERT_TRUE(test::waitUntil([&] { return screen->currentPatient() == c.patient; }));
-        QTest::qWait(50);
-        EXPECT_EQ(boxTexts().count(kUnsavedQuestion), 1);
-        EXPECT_EQ(boxTitles().last(),
-                  c.answer == MsgResult::Yes ? QStringLiteral("正常終了") : QStringLiteral("確認"));
-        EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=5").toInt(), c.rows5);
-        EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=7").toInt(), 0);
-        EXPECT_FALSE(screen->unsaved());
-    }
-    t.boxes->onShow = nullptr;
-}
-
-TEST_F(EntryScreenTest, DateButtonNeedsAPatientAndWritesTheCalendarDateIntoTheBoxes) {
-    showActive();
-    screen->CmdSave->setFocus();
-    screen->CmdDate->click();
-    expectOneBox(QStringLiteral("患者番号を指定してください。"), QStringLiteral("患者番号指定"),
-                 MsgIcon::Exclamation);
-    EXPECT_TRUE(hasFocusIn(screen->CmbOutNo));
+TEST_F(EntryScreenTest, DateButtonWritesTheCalendarDateIntoTheBoxesAndWarnsOfAShortStage) {
+    screen->CmdDate->click(); // no patient: a box
     EXPECT_EQ(sounds(), QStringList{"click1.wav"});
 
     // Patient 99 as stage 4: the stage-3 examination (2024/01/29) was less than six months
-    // before 2024/07/01 (warning), not before 2024/08/14.
+    // before 2024/07/01 (warning), not before 2024/08/14. The calendar opens on the boxes'
+    // date; cancelled it gives that back.
     pickPatient(99);
     setDate("2024", "8", "1", 4);
+    QDate shown;
     auto pick = [&](QDate day) { // an invalid day cancels
-        whenOpen([day](QWidget* w) {
-            if (day.isValid()) w->findChild<QCalendarWidget*>("MonthView")->setSelectedDate(day);
+        whenOpen([day, &shown](QWidget* w) {
+            EXPECT_EQ(w->windowTitle(), QStringLiteral("日付入力"));
+            auto* calendar = w->findChild<QCalendarWidget*>("MonthView");
+            shown = calendar->selectedDate();
+            if (day.isValid()) calendar->setSelectedDate(day);
             w->findChild<QPushButton*>(day.isValid() ? "BtnOK" : "BtnCancel")->click();
         });
         screen->CmdDate->click();
         return QStringList{screen->TxtY->text(), screen->TxtM->text(), screen->TxtD->text()};
     };
     EXPECT_EQ(pick(QDate()), (QStringList{"2024", "08", "01"}));
+    EXPECT_EQ(shown, QDate(2024, 8, 1));
     EXPECT_EQ(pick(QDate(2024, 7, 1)), (QStringList{"2024", "07", "01"}));
     EXPECT_TRUE(screen->dateWarning());
     EXPECT_EQ(pick(QDate(2024, 8, 14)), (QStringList{"2024", "08", "14"}));
     EXPECT_FALSE(screen->dateWarning());
+    // Boxes read as saving reads them; no date, or the no-examination date, opens on today.
+    const QDate today(2024, 8, 14);
+    EXPECT_EQ(calendarStartDate({"２０２３", "０５", "７"}, today), QDate(2023, 5, 7));
+    for (const DateBoxes& none :
+         {DateBoxes{"", "", ""}, {"2023", "2", "30"}, {"2023", "1x", "3"}, {"100", "01", "01"}})
+        EXPECT_EQ(calendarStartDate(none, today), today) << none.year.toStdString();
 }
 
-TEST_F(EntryScreenTest, ToothLabelsRemoveTheFirstFlagPresentOrActAsACellClick) {
-    // Patient 99's first examination with tooth 3 missing and an implant, tooth 4 an
-    // implant and a pontic, tooth 5 a pontic.
-    QString bui =
-        scalar("SELECT Bui FROM TExamData WHERE PatientID=99 AND ExamDate=?", {k99Stage1}).toString();
-    for (auto [tooth, word] : {std::pair{3, kMissingTooth | kImplant}, {4, kImplant | kPontic}, {5, kPontic}})
-        bui.replace(tooth * 6, 6, QString::number(std::int16_t(word)).rightJustified(6, ' '));
-    direct()->execute("UPDATE TExamData SET Bui=? WHERE PatientID=99 AND ExamDate=?", {bui, k99Stage1});
-    pickPatient(99);
-
-    // No keeps the flags; Yes removes the first flag present, in every slot, with a click.
-    const struct {
-        int tooth;
-        MsgResult answer;
-        const char* question;
-        std::uint16_t after;
-    } removals[] = {{3, MsgResult::No, "ＭＴ（欠損）を解除しますか。", kMissingTooth | kImplant},
-                    {3, MsgResult::Yes, "ＭＴ（欠損）を解除しますか。", kImplant},
-                    {4, MsgResult::Yes, "インプラントを解除しますか。", kPontic},
-                    {5, MsgResult::Yes, "ポンティックを解除しますか。", 0}};
-    for (const auto& r : removals) {
-        SCOPED_TRACE(r.question);
-        reply({r.answer});
-        QTest::mouseClick(screen->LblTh[r.tooth], Qt::LeftButton);
-        expectOneBox(QString::fromUtf8(r.question), QStringLiteral("確認"), MsgIcon::Exclamation);
-        EXPECT_EQ(screen->toothStatus()[r.tooth], r.after);
-        for (int s = 0; s < kExamSlots && r.answer == MsgResult::Yes; ++s)
-            EXPECT_EQ(ExamSlots()[s].nBui(r.tooth), r.after) << s;
-        EXPECT_EQ(screen->unsaved(), r.answer == MsgResult::Yes);
-        EXPECT_EQ(sounds(), r.answer == MsgResult::Yes ? QStringList{"click1.wav"} : QStringList{});
-    }
-    EXPECT_EQ(screen->LblTh[5]->text(), QStringLiteral("3")); // a plain tooth again
-
-    // Other teeth (the deciduous flag is no removable flag): the row's cursor goes there.
-    t.boxes->clear();
-    screen->setCurrentRow(1);
-    QTest::mouseClick(screen->LblTh[12], Qt::LeftButton);
-    EXPECT_EQ(screen->cursorTooth(), 12);
-    EXPECT_EQ(screen->toothStatus()[12], kDeciduous);
-    EXPECT_TRUE(t.boxes->shown.isEmpty());
-}
-
-TEST_F(EntryScreenTest, CommandsOnTheExaminationNeedAPatient) {
-    showActive();
-    const std::tuple<const char*, int, std::function<void()>> needPatient[] = {
-        {"value button", 0, [&] { screen->CmdVal[0]->click(); }},
-        {"key 3", 0, [&] { key(Qt::Key_3); }},
-        {"key .", 0, [&] { key(Qt::Key_Period); }},
-        {"key +", 0, [&] { key(Qt::Key_Plus); }},
-        {"CmdNot", 0, [&] { screen->CmdNot->click(); }},
-        {"CmdBlood", 0, [&] { screen->CmdBlood->click(); }},
-        {"CmdHainou", 0, [&] { screen->CmdHainou->click(); }},
-        {"CmdImplant", 0, [&] { screen->CmdImplant->click(); }},
-        {"CmdPontic", 0, [&] { screen->CmdPontic->click(); }},
-        {"CmdMT", 1, [&] { screen->CmdMT->click(); }},
-        {"CmdAdd", 0, [&] { screen->CmdAdd->click(); }},
-        {"CmdFurcationNone", 2, [&] { screen->CmdFurcationNone->click(); }},
-        {"CmdPL", 3, [&] { screen->mnuPlaqueAll->trigger(); }},
+TEST_F(EntryScreenTest, CalendarClickFocusesOkAndDoubleClickTakesTheDay) {
+    calendarDate() = QDate(2024, 3, 15);
+    PFrmCalendar dialog;
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    auto* view = dialog.MonthView->findChild<QTableView*>();
+    // The centre of the cell of a day of the shown month (days before the first "1"
+    // belong to the previous month).
+    auto cellOf = [view](int day) {
+        bool inMonth = false;
+        for (int r = 0; r < view->model()->rowCount(); ++r)
+            for (int c = 0; c < view->model()->columnCount(); ++c) {
+                const QModelIndex i = view->model()->index(r, c);
+                inMonth |= i.data().toInt() == 1;
+                if (inMonth && i.data().toInt() == day) return view->visualRect(i).center();
+            }
+        return QPoint();
     };
-    for (const auto& [name, row, run] : needPatient) {
-        SCOPED_TRACE(name);
-        screen->setCurrentRow(row);
-        screen->CmdSave->setFocus();
-        t.boxes->clear();
-        run();
-        expectOneBox(QStringLiteral("患者番号が選択されていません。"), QStringLiteral("患者番号選択"),
-                     MsgIcon::Exclamation);
-        EXPECT_TRUE(hasFocusIn(screen->CmbOutNo));
-        EXPECT_FALSE(screen->unsaved());
-    }
-    EXPECT_TRUE(sounds().isEmpty());
-
-    // Save and the two deletions have their own patient messages.
-    const std::pair<QPushButton*, const char*> own[] = {
-        {screen->CmdSave, "患者番号を指定してください。"},
-        {screen->CmdDelExamData, "患者番号が指定されていません。"},
-        {screen->CmdDelPatient, "患者番号が指定されていません。"}};
-    for (const auto& [button, text] : own) {
-        t.boxes->clear();
-        button->click();
-        expectOneBox(QString::fromUtf8(text), QStringLiteral("患者番号エラー"), MsgIcon::Critical);
-    }
+    dialog.BtnCancel->setFocus();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cellOf(21));
+    EXPECT_TRUE(dialog.BtnOK->hasFocus());
+    EXPECT_TRUE(dialog.isVisible()); // a single click only readies OK
+    EXPECT_EQ(calendarDate(), QDate(2024, 3, 15));
+    // A double click arrives as a click followed by the double-click event.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cellOf(8));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cellOf(8));
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(calendarDate(), QDate(2024, 3, 8));
+    EXPECT_EQ(sounds(), QStringList{"click1.wav"});
 }
+
+TEST_F(EntryScreenTest, ScopeBoxButtonsSetTheirChoiceAndTheCloseBoxLeavesCancelled) {
+    PFrmMsgBoxBui box;
+    EXPECT_EQ(box.windowTitle() + "|" + box.LblMessage->text(), "部位指定|入力する部位を指定してください。");
+    const std::tuple<QPushButton*, const char*, int> choices[] = {{box.CmdNonExam, "未検査部位のみ", 200},
+                                                                  {box.CmdAllExam, "すべての部位", 201},
+                                                                  {box.CmdCancel, "キャンセル", -999}};
+    for (const auto& [button, caption, choice] : choices) {
+        EXPECT_EQ(button->text(), QString::fromUtf8(caption));
+        msgBoxBuiResult() = 12345;
+        box.show();
+        button->click();
+        EXPECT_EQ(msgBoxBuiResult(), choice) << choice;
+        EXPECT_FALSE(box.isVisible());
+    }
+    whenOpen([](QWidget* w) { w->close(); });
+    EXPECT_EQ(AskPlaqueScope(nullptr), -999);
+    whenOpen([](QWidget* w) { w->findChild<QPushButton*>("CmdNonExam")->click(); });
+    EXPECT_EQ(AskPlaqueScope(nullptr), 200);
+}
+
+// ------------------------------------------------------------------ assistive technology
+
+QString accessibleName(QObject* o) {
+    QAccessibleInterface* i = QAccessible::queryAccessibleInterface(o);
+    return i ? i->text(QAccessible::Name) : QStringLiteral("<none>");
+}
+
+// The name a screen reader gives a control: lists on this desktop read their current
+// entry as name and are named by the label they are labelled by.
+QString readName(QWidget* w) {
+    QAccessibleInterface* i = QAccessible::queryAccessibleInterface(w);
+    if (!i || !qobject_cast<QComboBox*>(w)) return accessibleName(w);
+    const auto labels = i->relations(QAccessible::Label);
+    return labels.isEmpty() ? QString() : labels.first().first->text(QAccessible::Name);
+}
+
+// Every control a user operates in a window without a name, or whose description is not
+// its design name (the parts Qt builds inside its own controls aside).
+QStringList unnamedControls(QWidget* window) {
+    QStringList bad;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) ||
+                             qobject_cast<QComboBox*>(w) || qobject_cast<QCalendarWidget*>(w) ||
+                             qobject_cast<ToothButton*>(w) || w->focusPolicy() == Qt::StrongFocus;
+        QWidget* p = w->parentWidget();
+        if (!control || w->window() != window || w->objectName().startsWith(QLatin1String("qt_")) ||
+            (p && !p->objectName().isEmpty() &&
+             (qobject_cast<QCalendarWidget*>(p->parentWidget()) || qobject_cast<QCalendarWidget*>(p) ||
+              qobject_cast<QComboBox*>(p))))
+            continue;
+        if (w->objectName().isEmpty() || w->accessibleDescription() != w->objectName() ||
+            readName(w).isEmpty())
+            bad << (w->objectName().isEmpty() ? QString::fromUtf8(w->metaObject()->className())
+                                              : w->objectName());
+    }
+    return bad;
+}
+
+TEST_F(EntryScreenTest, EveryControlHasANameAndItsDesignNameAsDescription) {
+    pickPatient(99);
+    PFrmSplash splash;
+    PFrmCalendar calendar;
+    PFrmMsgBoxBui scope;
+    for (QWidget* window : std::initializer_list<QWidget*>{screen.get(), &splash, &calendar, &scope})
+        EXPECT_EQ(unnamedControls(window), QStringList()) << window->objectName().toStdString();
+    // Inputs read as their labels, buttons as their captions (which may change).
+    screen->CmdBloodMode->click();
+    const std::pair<QWidget*, const char*> names[] = {{screen->CmbOutNo, "患者番号"},
+                                                      {screen->TxtInNo, "院内番号"},
+                                                      {screen->TxtApplyNo, "症例番号"},
+                                                      {screen->CmbEntry, "検査一覧"},
+                                                      {screen->TxtY, "検査日 年"},
+                                                      {screen->TxtD, "検査日 日"},
+                                                      {screen->CmbStage, "治療ステージ"},
+                                                      {screen->CmdPrevStage, "前の治療ステージ"},
+                                                      {screen->CmdBloodMode, " 一括 選択中"},
+                                                      {splash.TxtKVRCode, "会員番号を入力してください。"},
+                                                      {calendar.BtnCancel, "キャンセル"},
+                                                      {scope.CmdAllExam, "すべての部位"}};
+    for (const auto& [w, name] : names)
+        EXPECT_EQ(readName(w), QString::fromUtf8(name)) << w->objectName().toStdString();
+}
+
+TEST_F(EntryScreenTest, ToothCellsReadTheirToothSiteAndValue) {
+    pickPatient(5);
+    // Tooth 16 (index 2): 4 mm with bleeding at BM, 3 mm with pus at BC.
+    clickSite(0, 2, 2);
+    typeValue(4);
+    clickSite(0, 2, 2);
+    key(Qt::Key_Plus);
+    clickSite(0, 2, 1);
+    typeValue(3);
+    clickSite(0, 2, 1);
+    key(Qt::Key_Asterisk);
+    key(Qt::Key_Plus);
+    ToothButton* cell = screen->cell(0, 2);
+    EXPECT_EQ(accessibleName(cell), QStringLiteral("16 BC 3 排膿"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(cell)->text(QAccessible::Description), "Th2");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(cell)->role(), QAccessible::Button);
+    clickSite(0, 3, 0); // the cursor leaves: every site is read
+    EXPECT_EQ(accessibleName(cell),
+              QStringLiteral("16 BD 未入力、BC 3 排膿、BM 4 出血、LD 未入力、LC 未入力、LM 未入力"));
+    // One value per tooth, a flagged tooth, plaque by surface.
+    screen->setCurrentRow(1);
+    clickSite(1, 2, 0);
+    key(Qt::Key_2);
+    EXPECT_EQ(accessibleName(screen->cell(1, 2)), QStringLiteral("16 2"));
+    reply({MsgResult::Yes});
+    clickSite(1, 3, 0);
+    screen->CmdMT->click();
+    EXPECT_EQ(accessibleName(screen->cell(1, 3)), QStringLiteral("15 欠損 未入力"));
+    screen->setCurrentRow(3);
+    clickSite(3, 2, 0); // buccal surface: plaque
+    EXPECT_EQ(accessibleName(screen->cell(3, 2)), QStringLiteral("16 頬側 あり、近心 未入力"));
+}
+
+TEST_F(EntryScreenTest, MessageBoxesReadTheirTitleAndText) {
+    // The program's own boxes, not the scripted ones of the tests.
+    Services saved = services();
+    installDesktopServices();
+    std::shared_ptr<MessageBoxService> real = services().messageBoxes;
+    services() = saved;
+    QString name, description, label;
+    whenOpen([&](QWidget* box) {
+        name = accessibleName(box);
+        description = QAccessible::queryAccessibleInterface(box)->text(QAccessible::Description);
+        if (auto* l = box->findChild<QLabel*>("qt_msgbox_label")) label = accessibleName(l);
+        static_cast<QMessageBox*>(box)->button(QMessageBox::No)->click();
+    });
+    const MsgResult r = real->show({QStringLiteral("表示されているデータを削除します。\r\nよろしいですか？"),
+                                    QStringLiteral("確認"), MsgButtons::YesNo, MsgIcon::Exclamation, 1});
+    EXPECT_EQ(r, MsgResult::No);
+    EXPECT_EQ(name, QStringLiteral("確認"));
+    EXPECT_EQ(description, QStringLiteral("表示されているデータを削除します。\nよろしいですか？"));
+    EXPECT_EQ(label, description);
+}
+
+} // namespace

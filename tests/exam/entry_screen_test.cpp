@@ -1,225 +1,22 @@
-// The entry screen on a copy of the template database: keys and what they refuse, the
-// Tab path, status toggles and the cursor, the bleeding bulk mode, saving and the
-// post-save check, and a whole examination typed on the keyboard and read back.
-#include <functional>
+// The entry screen's grid on a copy of the template database: a whole examination typed
+// with real keys and read back from the database, the spoken keys, numbers
+// typed into the patient list, the status buttons and tooth labels, the bulk marks, the
+// post-save check and the commands that need a patient.
 #include "entry_screen_fixture.h"
+#include "exam/ExamSession.h"
 
 #include <QPushButton>
 
 using namespace kvr;
 using test::EntryScreenTest;
 
-TEST_F(EntryScreenTest, KeysEnterDepthsAndMarksAndEachRowRefusesForeignKeys) {
-    EXPECT_EQ(screen->windowTitle(), QStringLiteral("歯周検査ソフト　KVR-Chart-DB Ver.1 "
-                                                    "(ヴェルダ学会 専門医・認定医・認定歯科衛生士用)"));
-    int toolsTab = 99;
-    screen->showTools = [&toolsTab](QWidget*, int tab) { toolsTab = tab; };
-    screen->CmdImport->click();
-    EXPECT_EQ(toolsTab, -1); // the tools screen on its default tab
+namespace {
 
-    pickPatient(5);
-    keys({Qt::Key_Slash, Qt::Key_2});
-    ToothButton* c = screen->cell(0, 0);
-    EXPECT_EQ(c->value(0, 0), 12);
-    EXPECT_EQ(sounds(), QStringList{"12.wav"});
-    EXPECT_TRUE(screen->unsaved());
-    EXPECT_EQ(screen->cursorSite(), 1);
-    // Marks go to the cursor site and leave the cursor there.
-    keys({Qt::Key_Asterisk, Qt::Key_Plus, Qt::Key_Plus});
-    EXPECT_EQ(std::pair(c->value(1, 1), c->value(1, 2)), std::pair(1, 1));
-    keys({Qt::Key_Asterisk, Qt::Key_Minus});
-    EXPECT_EQ(std::pair(c->value(1, 1), c->value(1, 2)), std::pair(1, -1));
-    key(Qt::Key_Minus);
-    EXPECT_EQ(c->value(1, 1), -1);
-    EXPECT_EQ(screen->cursorSite(), 1);
-    sounds();
-
-    // Mobility refuses 4 with the error sound; plaque takes no keys at all.
-    screen->setCurrentRow(1);
-    EXPECT_EQ(screen->LblNowExam->text(), QStringLiteral("動揺度"));
-    const int tooth = screen->cursorTooth();
-    key(Qt::Key_4, Qt::KeypadModifier);
-    key(Qt::Key_3, Qt::KeypadModifier);
-    EXPECT_EQ(sounds(), (QStringList{"phone1.wav", "3.wav"}));
-    EXPECT_EQ(screen->cell(1, tooth)->value(0, 0), 3);
-    screen->setCurrentRow(3);
-    for (int k : {Qt::Key_1, Qt::Key_0, Qt::Key_Period})
-        key(k, Qt::KeypadModifier);
-    EXPECT_EQ(sounds(), QStringList(3, "phone1.wav"));
-    for (int t = 0; t < 32; ++t)
-        EXPECT_FALSE(screen->cell(3, t)->hasPlaqueInput());
-}
-
-// After each kind of earlier action, a number typed into the patient list with real keys and
-// left with Tab is checked: not in the list, the box appears and the focus stays.
-TEST_F(EntryScreenTest, TypedNumberLeftWithTabIsCheckedAfterEarlierActions) {
-    struct Case {
-        const char* name;
-        std::function<void()> action;
-    };
-    const Case cases[] = {
-        {"none", [] {}},
-        {"save", [&] { screen->CmdSave->click(); }},
-        {"next stage", [&] { screen->CmdNextStage->click(); }},
-        {"previous stage", [&] { screen->CmdPrevStage->click(); }},
-        {"stage list", [&] { screen->CmbStage->setCurrentIndex(1); }},
-        {"delete examination", [&] { screen->CmdDelExamData->click(); }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        showActive();
-        pickPatient(5);
-        c.action();
-        screen->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
-        QTest::mouseClick(screen->CmbOutNo->lineEdit(), Qt::LeftButton);
-        QApplication::processEvents();
-        for (auto [k, m] : {std::pair{Qt::Key_A, Qt::ControlModifier}, std::pair{Qt::Key_3, Qt::NoModifier},
-                            std::pair{Qt::Key_1, Qt::NoModifier}}) {
-            ASSERT_NE(QApplication::focusWidget(), nullptr);
-            QTest::keyClick(QApplication::focusWidget(), k, m);
-        }
-        EXPECT_EQ(screen->CmbOutNo->currentText(), "31");
-        t.boxes->clear();
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QApplication::processEvents();
-        QApplication::processEvents();
-        ASSERT_EQ(t.boxes->shown.size(), 1);
-        EXPECT_EQ(t.boxes->shown[0].text, "患者番号が範囲外です。再入力してください。");
-        EXPECT_TRUE(hasFocusIn(screen->CmbOutNo));
-        screen->CmbOutNo->setEditText(PatientListText(5));
-    }
-}
-
-TEST_F(EntryScreenTest, TabLeadsFromTheDateToTheStageAndIntoTheGrid) {
-    showActive();
-    pickPatient(5);
-    screen->TxtY->setFocus();
-    QStringList path;
-    for (int i = 0; i < 5; ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        path << QApplication::focusWidget()->objectName();
-    }
-    EXPECT_EQ(path, (QStringList{"TxtM", "TxtD", "CmbStage", "FraGrid", "CmdSave"}));
-    screen->CmbStage->setFocus();
-    QTest::keyClick(screen->CmbStage, Qt::Key_Tab);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_4); // in the grid keys enter values
-    EXPECT_EQ(screen->cell(0, 0)->value(0, 0), 4);
-}
-
-TEST_F(EntryScreenTest, SavingReloadsTheSavedExaminationWithTheCursorAtItsStart) {
-    pickPatient(5);
-    for (int v : {4, 5, 6, 4})
-        typeValue(v);
-    auto depths = [&] {
-        QList<int> l;
-        for (int s = 0; s < 6; ++s)
-            l << screen->cell(0, 0)->value(s, 0);
-        return l;
-    };
-    const QList<int> typed = depths();
-    setDate("２０２４", "8", "14", 1);
-    t.boxes->clear();
-    ASSERT_TRUE(screen->save());
-    EXPECT_EQ((std::pair{screen->cursorTooth(), screen->cursorSite()}), (std::pair{0, 0}));
-    EXPECT_FALSE(screen->isNewExam());
-    EXPECT_EQ(QStringList({screen->TxtY->text(), screen->TxtM->text(), screen->TxtD->text()}),
-              QStringList({"2024", "08", "14"}));
-    EXPECT_EQ(depths(), typed); // the grid holds what was stored
-    EXPECT_NE(typed, QList<int>(6, -1));
-    EXPECT_EQ(ExamSlots()[0].ID, scalar("SELECT ID FROM TExamData WHERE PatientID=5 AND \"Row\"=0").toInt());
-}
-
-TEST_F(EntryScreenTest, StatusButtonsKeepTheDeciduousFlagAndTheCursorSkipsRefusedTeeth) {
-    pickPatient(99); // tooth 25 (index 12) is a retained deciduous molar
-    ASSERT_EQ(screen->toothStatus()[12], kDeciduous);
-    screen->setCurrentRow(1);
-    clickSite(1, 12, 0);
-    reply({MsgResult::Yes});
-    screen->CmdImplant->click();
-    expectOneBox(QStringLiteral("インプラントにしますか。"), QStringLiteral("確認"), MsgIcon::Exclamation);
-    EXPECT_EQ(screen->toothStatus()[12], kDeciduous | kImplant);
-    EXPECT_EQ(sounds().value(0), "click1.wav");
-    EXPECT_EQ(screen->cursorTooth(), 13); // mobility goes on implants: the cursor just moves on
-    clickSite(1, 12, 0);
-    reply({MsgResult::Yes});
-    screen->CmdMT->click();
-    EXPECT_EQ(t.boxes->shown.last().text, QStringLiteral("ＭＴ（欠損）にしますか。"));
-    for (int s = 0; s < kExamSlots; ++s)
-        EXPECT_EQ(ExamSlots()[s].nBui(12), kDeciduous | kMissingTooth) << s;
-    EXPECT_TRUE(screen->unsaved());
-    reply({MsgResult::Yes});
-    QTest::mouseClick(screen->LblTh[12], Qt::LeftButton);
-    EXPECT_EQ(t.boxes->shown.last().text, QStringLiteral("ＭＴ（欠損）を解除しますか。"));
-    EXPECT_EQ(screen->toothStatus()[12], kDeciduous);
-    EXPECT_EQ(screen->LblTh[12]->text(), QStringLiteral("E"));
-
-    // Pocket depths are not entered on missing teeth: the cursor walks round tooth 3.
-    screen->setCurrentRow(0);
-    clickSite(0, 3, 0);
-    reply({MsgResult::Yes});
-    screen->CmdMT->click();
-    EXPECT_EQ((std::pair{screen->cursorTooth(), screen->cursorSite()}), (std::pair{4, 0}));
-    key(Qt::Key_Left);
-    EXPECT_EQ((std::pair{screen->cursorTooth(), screen->cursorSite()}), (std::pair{2, 2}));
-}
-
-TEST_F(EntryScreenTest, BleedingBulkModeTogglesMarksAndEnterEndsIt) {
-    pickPatient(5);
-    keys({Qt::Key_4, Qt::Key_5});
-    screen->CmdBloodMode->click();
-    EXPECT_EQ(screen->CmdBloodMode->text(), QStringLiteral(" 一括 選択中"));
-    ToothButton* c = screen->cell(0, 0);
-    clickSite(0, 0, 1);
-    clickSite(0, 0, 0);
-    clickSite(0, 0, 0);
-    clickSite(0, 0, 4); // no depth there: no mark, the cursor moves
-    EXPECT_EQ(QList({c->value(0, 1), c->value(1, 1), c->value(4, 1)}), QList({-1, 1, -1}));
-    EXPECT_EQ(screen->cursorSite(), 4);
-
-    screen->CmdHainouMode->click(); // one bulk mode at a time
-    EXPECT_FALSE(screen->bloodMode());
-    EXPECT_EQ(screen->CmdBloodMode->text(), QStringLiteral(" 出血　一括"));
-    EXPECT_EQ(screen->CmdHainouMode->text(), QStringLiteral(" 一括 選択中"));
-    key(Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_FALSE(screen->pusMode());
-    EXPECT_EQ(screen->CmdHainouMode->text(), QStringLiteral(" 排膿　一括"));
-}
-
-TEST_F(EntryScreenTest, PostSaveCheckCountsTheEmptyPositionsOfAHalfEnteredExamination) {
-    pickPatient(5);
-    for (int i = 0; i < 12; ++i)
-        typeValue(4); // teeth 0 and 1, 4 mm everywhere
-    screen->setCurrentRow(1);
-    keys({Qt::Key_1, Qt::Key_0});
-    screen->setCurrentRow(3);
-    screen->CmdVal[0]->click(); // "あり" on the first pass of the first plaque tooth
-    t.boxes->answer(MsgResult::Yes);
-    screen->CmdMT->click(); // the second plaque tooth (tooth 1) is missing
-    ASSERT_EQ(screen->cursorTooth(), 2);
-    screen->CmdPontic->click(); // and the third (tooth 2, a molar) is a pontic
-    setDate("2024", "8", "14", 1);
-    t.boxes->clear();
-    ASSERT_TRUE(screen->save());
-    ASSERT_EQ(boxTitles(), (QStringList{QStringLiteral("チェック"), QStringLiteral("正常終了")}));
-    // The 12 depths went on the buccal sites of teeth 0-3. PPD: 30 remaining teeth x 6 less
-    // the 6 depths on teeth 0 and 3 (neither the missing tooth's nor the pontic's count);
-    // mobility 32 less the missing tooth and the pontic; furcation 38 sites less the two
-    // molars' 3 each; PCR: 29 untouched teeth x 4 + the 2 open surfaces of tooth 0.
-    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("■以下の検査で未検査があります。\r\n"
-                                                     "ＰＰＤ：174ヶ所\r\n"
-                                                     "動揺度：29ヶ所\r\n"
-                                                     "根分岐部病変：32ヶ所\r\n"
-                                                     "ＰＣＲ：118ヶ所\r\n"
-                                                     "\r\n■初診時の症例は以下の通りです。\r\n"
-                                                     "歯周ポケット４mm以上の部位が 100.0％\r\n"
-                                                     "６mm以上の歯周ポケットが 0ヶ所\r\n"));
-    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
-    EXPECT_FALSE(screen->unsaved());
-    EXPECT_EQ(screen->CmbEntry->currentText(), QStringLiteral("2024/08/14  初診時"));
-}
+const QString kUnsavedQuestion = QStringLiteral("データが保存されていません。保存しますか？　　");
 
 TEST_F(EntryScreenTest, AWholeExaminationTypedOnTheKeypadIsStoredCellByCell) {
+    EXPECT_EQ(screen->windowTitle(), QStringLiteral("歯周検査ソフト　KVR-Chart-DB Ver.1 "
+                                                    "(ヴェルダ学会 専門医・認定医・認定歯科衛生士用)"));
     showActive();
     // Enter walks the boxes like Tab: patient, year, month, day, stage, into the grid.
     screen->CmbOutNo->setFocus();
@@ -229,16 +26,14 @@ TEST_F(EntryScreenTest, AWholeExaminationTypedOnTheKeypadIsStoredCellByCell) {
     screen->TxtY->setFocus();
     for (const char* text : {"2024", "07", "1"}) {
         QTest::keyClicks(QApplication::focusWidget(), text);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        press(Qt::Key_Return);
     }
     ASSERT_EQ(QApplication::focusWidget(), screen->CmbStage);
     QTest::keyClick(screen->CmbStage, Qt::Key_Down);
     QTest::keyClick(screen->CmbStage, Qt::Key_Return);
-    ASSERT_NE(QApplication::focusWidget(), screen->CmbStage);
+    ASSERT_EQ(QApplication::focusWidget()->objectName(), "FraGrid");
 
-    auto send = [&](int k, Qt::KeyboardModifiers m = Qt::KeypadModifier) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key(k), m);
-    };
+    auto send = [&](int k) { press(k, Qt::KeypadModifier); };
     std::array<std::array<std::uint8_t, kCells>, kExamSlots> expected;
     for (auto& e : expected)
         e.fill(kNoValue);
@@ -285,8 +80,8 @@ TEST_F(EntryScreenTest, AWholeExaminationTypedOnTheKeypadIsStoredCellByCell) {
     }
     EXPECT_EQ(sounds().count("phone1.wav"), 0);
     t.boxes->clear();
-    send(Qt::Key_S, Qt::ControlModifier);
-    ASSERT_EQ(boxTitles(), QStringList{QStringLiteral("正常終了")})
+    press(Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(boxTexts(true), QStringList{QStringLiteral("正常終了")})
         << t.boxes->shown.value(0).text.toStdString();
 
     QList<int> rows;
@@ -302,3 +97,261 @@ TEST_F(EntryScreenTest, AWholeExaminationTypedOnTheKeypadIsStoredCellByCell) {
     }
     EXPECT_EQ(rows, (QList<int>{0, 1, 2, 3, 9, 10}));
 }
+
+// Each accepted key is spoken; a key the item refuses plays the error sound and enters
+// nothing; moving back from the second site reaches the first.
+TEST_F(EntryScreenTest, KeysAreSpokenAndRefusedKeysPlayTheErrorSound) {
+    pickPatient(5);
+    const int first = screen->cursorSite();
+    const struct {
+        int row;
+        std::vector<int> keys;
+        QStringList sounds;
+    } cases[] = {{1, {Qt::Key_4, Qt::Key_3}, {"phone1.wav", "3.wav"}},
+                 {3, {Qt::Key_1, Qt::Key_0, Qt::Key_Period}, QStringList(3, "phone1.wav")},
+                 {0, {Qt::Key_Slash, Qt::Key_2}, {"12.wav"}}};
+    for (const auto& c : cases) {
+        screen->setCurrentRow(c.row);
+        sounds();
+        for (int k : c.keys)
+            key(k, Qt::KeypadModifier);
+        EXPECT_EQ(sounds(), c.sounds) << c.row;
+    }
+    EXPECT_EQ(screen->cell(0, 0)->value(first, 0), 12);
+    EXPECT_EQ(screen->cell(1, 0)->value(0, 0), 3);
+    EXPECT_FALSE(screen->cell(3, 0)->hasPlaqueInput());
+    ASSERT_NE(screen->cursorSite(), first);
+    key(Qt::Key_Left);
+    EXPECT_EQ(std::pair(screen->cursorTooth(), screen->cursorSite()), std::pair(0, first));
+    screen->setCurrentRow(1);
+    EXPECT_EQ(screen->LblNowExam->text(), QStringLiteral("動揺度"));
+}
+
+// A number typed into the patient list with real keys and left with Return or Tab, after
+// an earlier action: a number not in the list is refused and keeps the focus; another
+// patient asks once about unsaved values (Yes saves, and a failing save stays put).
+TEST_F(EntryScreenTest, ANumberTypedIntoThePatientListIsCheckedAndAsksOnce) {
+    const QString outOfRange = QStringLiteral("患者番号が範囲外です。再入力してください。");
+    const struct {
+        const char* name;
+        std::function<void()> action;
+        const char* typed;
+        int leaveKey;
+        std::vector<MsgResult> answers;
+        int patient;
+        QStringList boxes;
+        bool saved;
+    } cases[] = {
+        // clang-format off
+        {"none", [] {}, "31", Qt::Key_Tab, {}, 5, {outOfRange}, false},
+        {"save", [&] { screen->CmdSave->click(); }, "31", Qt::Key_Tab, {}, 5, {outOfRange}, false},
+        {"next stage", [&] { screen->CmdNextStage->click(); }, "31", Qt::Key_Tab, {}, 5, {outOfRange}, false},
+        {"previous stage", [&] { screen->CmdPrevStage->click(); }, "31", Qt::Key_Tab, {}, 5, {outOfRange},
+         false},
+        {"stage list", [&] { screen->CmbStage->setCurrentIndex(1); }, "31", Qt::Key_Tab, {}, 5, {outOfRange},
+         false},
+        {"delete", [&] { screen->CmdDelExamData->click(); }, "31", Qt::Key_Tab, {}, 5, {outOfRange}, false},
+        {"typed, no date", [&] { typeValue(3); }, "7", Qt::Key_Return, {MsgResult::Yes}, 5,
+         {kUnsavedQuestion, QStringLiteral("正しい検査日を入力してください。")}, false},
+        {"typed, No", [&] { typeValue(3); }, "98", Qt::Key_Tab, {MsgResult::No}, 98, {kUnsavedQuestion},
+         false},
+        {"typed, Yes", [&] { typeValue(3), setDate("2024", "8", "1", 1); }, "7", Qt::Key_Return,
+         {MsgResult::Yes}, 7, {kUnsavedQuestion, SaveSuccessText()}, true},
+        // clang-format on
+    };
+    // A real box runs its own event loop: whatever is queued runs while it is open.
+    t.boxes->onShow = [](const MsgBoxRequest&) { QCoreApplication::processEvents(); };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        newScreen();
+        showActive();
+        pickPatient(5);
+        c.action();
+        screen->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+        QTest::mouseClick(screen->CmbOutNo->lineEdit(), Qt::LeftButton);
+        press(Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), c.typed);
+        EXPECT_EQ(screen->CmbOutNo->currentText(), c.typed);
+        t.boxes->clear();
+        for (MsgResult a : c.answers)
+            t.boxes->answer(a);
+        press(c.leaveKey);
+        QTest::qWait(50);
+        EXPECT_EQ(screen->currentPatient(), c.patient);
+        QStringList boxes = boxTexts(); // the post-save check has its own test
+        boxes.removeIf([](const QString& b) { return b.startsWith(QStringLiteral("■以下の検査")); });
+        EXPECT_EQ(boxes, c.boxes);
+        EXPECT_EQ(scalar("SELECT count(*) FROM TExamData WHERE PatientID=5").toInt(), c.saved ? 6 : 0);
+        EXPECT_EQ(screen->unsaved(), c.answers.size() == 1 && c.patient == 5);
+        if (c.boxes.value(0) == outOfRange) {
+            EXPECT_TRUE(hasFocusIn(screen->CmbOutNo));
+        } else if (c.boxes.size() == 2 && !c.saved) {
+            EXPECT_TRUE(hasFocusIn(screen->TxtY));
+        }
+        direct()->execute("DELETE FROM TExamData WHERE PatientID=5");
+    }
+    t.boxes->onShow = nullptr;
+}
+
+// The status buttons ask to set or remove their flag at the cursor tooth; a tooth label
+// removes the first flag present (missing, implant, pontic). Yes changes every slot and
+// keeps the deciduous flag, No changes nothing.
+TEST_F(EntryScreenTest, StatusButtonsAndToothLabelsSetAndRemoveFlags) {
+    const QDate first(2023, 5, 15); // patient 99's first examination: 3 missing implant, 4 implant pontic
+    QString bui = scalar("SELECT Bui FROM TExamData WHERE PatientID=99 AND ExamDate=?", {first}).toString();
+    for (auto [tooth, word] : {std::pair{3, kMissingTooth | kImplant}, {4, kImplant | kPontic}})
+        bui.replace(tooth * 6, 6, QString::number(std::int16_t(word)).rightJustified(6, ' '));
+    direct()->execute("UPDATE TExamData SET Bui=? WHERE PatientID=99 AND ExamDate=?", {bui, first});
+    pickPatient(99); // tooth 25 (index 12) is a retained deciduous molar
+    screen->setCurrentRow(1);
+    const std::uint16_t D = kDeciduous, M = kMissingTooth, I = kImplant, P = kPontic;
+    const struct {
+        int tooth;
+        QPushButton* button; // none: the tooth label
+        MsgResult answer;
+        const char* question;
+        std::uint16_t after;
+    } steps[] = {
+        {12, screen->CmdImplant, MsgResult::Yes, "インプラントにしますか。", D | I},
+        {12, screen->CmdMT, MsgResult::Yes, "ＭＴ（欠損）にしますか。", D | M},
+        {12, nullptr, MsgResult::No, "ＭＴ（欠損）を解除しますか。", D | M},
+        {12, nullptr, MsgResult::Yes, "ＭＴ（欠損）を解除しますか。", D},
+        {3, nullptr, MsgResult::Yes, "ＭＴ（欠損）を解除しますか。", I},
+        {3, screen->CmdImplant, MsgResult::Yes, "インプラントを解除しますか。", 0},
+        {4, nullptr, MsgResult::Yes, "インプラントを解除しますか。", P},
+        {4, nullptr, MsgResult::Yes, "ポンティックを解除しますか。", 0},
+        {5, screen->CmdPontic, MsgResult::Yes, "ポンティックにしますか。", P},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.question);
+        if (s.button) clickSite(1, s.tooth, 0);
+        reply({s.answer});
+        s.button ? s.button->click() : QTest::mouseClick(screen->LblTh[s.tooth], Qt::LeftButton);
+        expectOneBox(QString::fromUtf8(s.question), QStringLiteral("確認"), MsgIcon::Exclamation);
+        for (int slot = 0; slot < kExamSlots; ++slot)
+            EXPECT_EQ(ExamSlots()[slot].nBui(s.tooth), s.after) << slot;
+        EXPECT_EQ(screen->toothStatus()[s.tooth], s.after);
+        EXPECT_EQ(sounds().value(0), s.answer == MsgResult::Yes ? "click1.wav" : "");
+    }
+    EXPECT_TRUE(screen->unsaved());
+    EXPECT_EQ(screen->LblTh[12]->text(), QStringLiteral("E"));
+    EXPECT_EQ(screen->LblTh[3]->text(), QStringLiteral("5")); // a plain tooth again
+    // Other labels (the deciduous flag is no removable flag) move the cursor there.
+    t.boxes->clear();
+    QTest::mouseClick(screen->LblTh[12], Qt::LeftButton);
+    EXPECT_EQ(screen->cursorTooth(), 12);
+    EXPECT_TRUE(t.boxes->shown.isEmpty());
+
+    // Pocket depths are not entered on missing teeth: the cursor walks round tooth 3.
+    screen->setCurrentRow(0);
+    clickSite(0, 3, 0);
+    reply({MsgResult::Yes});
+    screen->CmdMT->click();
+    EXPECT_EQ((std::pair{screen->cursorTooth(), screen->cursorSite()}), (std::pair{4, 0}));
+    key(Qt::Key_Left);
+    EXPECT_EQ((std::pair{screen->cursorTooth(), screen->cursorSite()}), (std::pair{2, 2}));
+}
+
+TEST_F(EntryScreenTest, BleedingBulkModeTogglesMarksAndEnterEndsIt) {
+    pickPatient(5);
+    key(Qt::Key_4);
+    key(Qt::Key_5);
+    screen->CmdBloodMode->click();
+    EXPECT_EQ(screen->CmdBloodMode->text(), QStringLiteral(" 一括 選択中"));
+    ToothButton* c = screen->cell(0, 0);
+    for (int site : {1, 0, 0, 4}) // no depth at site 4: no mark, the cursor moves
+        clickSite(0, 0, site);
+    EXPECT_EQ(QList({c->value(0, 1), c->value(1, 1), c->value(4, 1)}), QList({-1, 1, -1}));
+    EXPECT_EQ(screen->cursorSite(), 4);
+
+    screen->CmdHainouMode->click(); // one bulk mode at a time
+    EXPECT_FALSE(screen->bloodMode());
+    EXPECT_EQ(screen->CmdBloodMode->text() + "|" + screen->CmdHainouMode->text(),
+              QStringLiteral(" 出血　一括| 一括 選択中"));
+    key(Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_FALSE(screen->pusMode());
+    EXPECT_EQ(screen->CmdHainouMode->text(), QStringLiteral(" 排膿　一括"));
+}
+
+TEST_F(EntryScreenTest, SavingChecksTheEmptyPositionsAndReloadsWithTheCursorAtTheStart) {
+    pickPatient(5);
+    for (int i = 0; i < 12; ++i)
+        typeValue(4); // teeth 0 and 1, 4 mm everywhere
+    screen->setCurrentRow(1);
+    key(Qt::Key_1);
+    key(Qt::Key_0);
+    screen->setCurrentRow(3);
+    screen->CmdVal[0]->click(); // "あり" on the first pass of the first plaque tooth
+    t.boxes->answer(MsgResult::Yes);
+    screen->CmdMT->click(); // the second plaque tooth (tooth 1) is missing
+    ASSERT_EQ(screen->cursorTooth(), 2);
+    screen->CmdPontic->click(); // and the third (tooth 2, a molar) is a pontic
+    setDate("２０２４", "8", "14", 1);
+    auto depths = [&] {
+        QList<int> l;
+        for (int s = 0; s < 6; ++s)
+            l << screen->cell(0, 0)->value(s, 0);
+        return l;
+    };
+    const QList<int> typed = depths();
+    t.boxes->clear();
+    ASSERT_TRUE(screen->save());
+    ASSERT_EQ(boxTexts(true), (QStringList{QStringLiteral("チェック"), QStringLiteral("正常終了")}));
+    // The 12 depths went on the buccal sites of teeth 0-3. PPD: 30 remaining teeth x 6 less
+    // the 6 depths on teeth 0 and 3 (neither the missing tooth's nor the pontic's count);
+    // mobility 32 less the missing tooth and the pontic; furcation 38 sites less the two
+    // molars' 3 each; PCR: 29 untouched teeth x 4 + the 2 open surfaces of tooth 0.
+    EXPECT_EQ(t.boxes->shown[0].text, QStringLiteral("■以下の検査で未検査があります。\r\n"
+                                                     "ＰＰＤ：174ヶ所\r\n"
+                                                     "動揺度：29ヶ所\r\n"
+                                                     "根分岐部病変：32ヶ所\r\n"
+                                                     "ＰＣＲ：118ヶ所\r\n"
+                                                     "\r\n■初診時の症例は以下の通りです。\r\n"
+                                                     "歯周ポケット４mm以上の部位が 100.0％\r\n"
+                                                     "６mm以上の歯周ポケットが 0ヶ所\r\n"));
+    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
+    // The saved examination is loaded again: the grid shows what was stored.
+    EXPECT_FALSE(screen->unsaved());
+    EXPECT_FALSE(screen->isNewExam());
+    EXPECT_EQ((std::pair{screen->cursorTooth(), screen->cursorSite()}), (std::pair{0, 0}));
+    EXPECT_EQ(QStringList({screen->TxtY->text(), screen->TxtM->text(), screen->TxtD->text()}),
+              QStringList({"2024", "08", "14"}));
+    EXPECT_EQ(screen->CmbEntry->currentText(), QStringLiteral("2024/08/14  初診時"));
+    EXPECT_EQ(depths(), typed);
+    EXPECT_EQ(typed.count(4), 3);
+    EXPECT_EQ(ExamSlots()[0].ID, scalar("SELECT ID FROM TExamData WHERE PatientID=5 AND \"Row\"=0").toInt());
+}
+
+TEST_F(EntryScreenTest, CommandsOnTheExaminationNeedAPatient) {
+    showActive();
+    const std::tuple<const char*, int, std::function<void()>> needPatient[] = {
+        {"value button", 0, [&] { screen->CmdVal[0]->click(); }},
+        {"key 3", 0, [&] { key(Qt::Key_3); }},
+        {"key .", 0, [&] { key(Qt::Key_Period); }},
+        {"key +", 0, [&] { key(Qt::Key_Plus); }},
+        {"CmdNot", 0, [&] { screen->CmdNot->click(); }},
+        {"CmdBlood", 0, [&] { screen->CmdBlood->click(); }},
+        {"CmdHainou", 0, [&] { screen->CmdHainou->click(); }},
+        {"CmdImplant", 0, [&] { screen->CmdImplant->click(); }},
+        {"CmdPontic", 0, [&] { screen->CmdPontic->click(); }},
+        {"CmdMT", 1, [&] { screen->CmdMT->click(); }},
+        {"CmdAdd", 0, [&] { screen->CmdAdd->click(); }},
+        {"CmdFurcationNone", 2, [&] { screen->CmdFurcationNone->click(); }},
+        {"CmdPL", 3, [&] { screen->mnuPlaqueAll->trigger(); }},
+    };
+    for (const auto& [name, row, run] : needPatient) {
+        SCOPED_TRACE(name);
+        screen->setCurrentRow(row);
+        screen->CmdSave->setFocus();
+        t.boxes->clear();
+        run();
+        expectOneBox(QStringLiteral("患者番号が選択されていません。"), QStringLiteral("患者番号選択"),
+                     MsgIcon::Exclamation);
+        EXPECT_TRUE(hasFocusIn(screen->CmbOutNo));
+        EXPECT_FALSE(screen->unsaved());
+    }
+    EXPECT_TRUE(sounds().isEmpty());
+}
+
+} // namespace

@@ -1,6 +1,6 @@
-// Examinations against a copy of the template database: the stored encodings of the
-// records, the save actions and their questions, stage clearing, validation, the
-// stage-interval hint, loading, deleting and the start-up repair.
+// Examinations against a copy of the template database: the stored encodings, the save
+// actions and their questions, validation, the stage-interval hint, loading, deleting and
+// the start-up repair of the stage tables.
 #include "data/member_db_fixture.h"
 #include "exam/CCharge.h"
 #include "exam/CSubExam.h"
@@ -26,8 +26,17 @@ protected:
         ASSERT_TRUE(LoadCharge(1));
     }
     static SaveRequest request(int patient, const QDate& date, int stage, bool isNew = true) {
-        const QString y = QString::number(date.year()), m = QString::number(date.month());
-        return SaveRequest{patient, y, m, QString::number(date.day()), stage, isNew, {}, {}, 1, {}, {}};
+        return SaveRequest{patient,
+                           QString::number(date.year()),
+                           QString::number(date.month()),
+                           QString::number(date.day()),
+                           stage,
+                           isNew,
+                           {},
+                           {},
+                           1,
+                           {},
+                           {}};
     }
     // Patient 99's stage-2 examination loaded as the screen loads it, dated newDate.
     SaveRequest movedStage2(const QDate& newDate) {
@@ -51,68 +60,46 @@ protected:
                       {patient, date})
             .toString();
     }
-    QStringList titles() const {
+    // The boxes shown since the last clear as "text|title", or their titles only.
+    QStringList boxes(bool withText = true) const {
         QStringList l;
         for (const MsgBoxRequest& b : t.boxes->shown)
-            l << b.title;
+            l << (withText ? b.text + "|" + b.title : b.title);
         return l;
     }
-    // Writes r into the row the query selects (a new row when add) and reads it back.
-    template <typename R> R roundTrip(const R& r, const QString& sql, bool add = true) {
-        {
-            db::Recordset rs(memberConn(), sql, {}, db::OpenMode::Write);
-            if (add) rs.addNew();
-            r.RecSetPut(rs);
-            rs.update();
-        }
-        return read<R>(sql);
-    }
-    template <typename R> R read(const QString& sql) {
-        R r;
-        r.RecSetGet(db::Recordset(memberConn(), sql));
-        return r;
-    }
 };
-
-// ------------------------------------------------------------------ records
 
 TEST_F(ExamSessionTest, CellsAndStatusWordsAreStoredAsFixedWidthText) {
     CExamData e;
     e.ClearBuffer();
     e.ID = 901;
-    e.Comment = "基本治療終了時";
     for (auto [cell, value] : {std::pair{0, 0}, {47, 255}, {48, 5}, {191, 12}})
         e.setBData(cell, std::uint8_t(value));
     e.setNBui(0, kMissingTooth);
     e.setNBui(1, kImplant);
     e.setNBui(31, kDeciduous | kMissingTooth);
-    e.setBData(192, 5); // outside: ignored
-    const CExamData back = roundTrip(e, "SELECT * FROM TExamData WHERE ID=901");
+    {
+        db::Recordset rs(memberConn(), "SELECT * FROM TExamData WHERE ID=901", {}, db::OpenMode::Write);
+        rs.addNew();
+        e.RecSetPut(rs);
+        rs.update();
+    }
+    EXPECT_EQ(scalar("SELECT Data1||'|'||Data2||'|'||Data4||'|'||Bui FROM TExamData WHERE ID=901").toString(),
+              "  0" + QString("128").repeated(46) + "255|  5" + QString("128").repeated(47) + "|" +
+                  QString("128").repeated(47) + " 12|-32768  8192" + QString("     0").repeated(29) +
+                  "-31744");
+    CExamData back;
+    back.RecSetGet(db::Recordset(memberConn(), "SELECT * FROM TExamData WHERE ID=901"));
     EXPECT_EQ(back.cells(), e.cells());
     EXPECT_EQ(back.statusWords(), e.statusWords());
-    EXPECT_EQ(back.Comment, e.Comment);
-    auto stored = [&](const char* column) {
-        return scalar(QString("SELECT %1 FROM TExamData WHERE ID=901").arg(column)).toString();
-    };
-    EXPECT_EQ(stored("Data1"), "  0" + QString("128").repeated(46) + "255");
-    EXPECT_EQ(stored("Data2"), "  5" + QString("128").repeated(47));
-    EXPECT_EQ(stored("Data4"), QString("128").repeated(47) + " 12");
-    EXPECT_EQ(stored("Bui"), "-32768  8192" + QString("     0").repeated(29) + "-31744");
-
-    // Short texts read as 0 beyond their end; anything but numbers is an error.
     std::array<std::uint8_t, kCells> cells;
-    decodeCells("  1  2", cells);
-    EXPECT_EQ(QList<int>({cells[1], cells[2]}), QList<int>({2, 0}));
     EXPECT_THROW(decodeCells("  1 x2", cells), RuntimeError);
 
     // The remaining teeth as the sheets print them: gaps for missing and pontic teeth,
     // letters for deciduous ones; excluded teeth still count.
     CExamData r;
-    for (auto [tooth, status] : {std::pair<int, int>{0, kMissingTooth},
-                                 {11, kDeciduous},
-                                 {20, kPontic},
-                                 {24, kImplant | kDeciduous},
-                                 {25, kOtherExcluded}})
+    for (auto [tooth, status] : {std::pair<int, int>{0, kMissingTooth}, {11, kDeciduous}, {20, kPontic},
+                                 {24, kImplant | kDeciduous}, {25, kOtherExcluded}})
         r.setNBui(tooth, std::uint16_t(status));
     QString upper, lower;
     r.GetRestToothStr(upper, lower);
@@ -120,61 +107,31 @@ TEST_F(ExamSessionTest, CellsAndStatusWordsAreStoredAsFixedWidthText) {
     EXPECT_EQ(r.GetRestToothCount(), 29);
 }
 
-TEST_F(ExamSessionTest, ItemAndStaffRecordsReadTheirDefaultsAndRoundTrip) {
-    // A value at a threshold takes the next band's grey level; colours 2 and 3 stay as set.
-    CSubExam c;
-    c.setValueColor(1, 0x000000FF);
-    c.setValueColor(2, 0x00123456);
-    for (int i = 0; i < 4; ++i)
-        c.setBrightness(i, 0x10 * (i + 1));
-    for (auto [i, part] : {std::pair{0, 1}, {1, 5}, {2, 9}})
-        c.setGradationPart(i, part);
-    for (auto [value, grey] : {std::pair{0, 0x10u}, {1, 0x20u}, {4, 0x20u}, {5, 0x30u}, {9, 0x40u}})
-        EXPECT_EQ(c.GetColorByValue(value, 1), 0xFFu | grey << 8 | grey << 16) << value;
-    EXPECT_EQ(c.GetColorByValue(9, 2), 0x00123456u);
-
-    CSubExam pocket = read<CSubExam>("SELECT * FROM TSubExam WHERE ID=2");
-    EXPECT_EQ(QList<int>({pocket.Mode, pocket.GradationPart(1), pocket.GradationPart(2)}),
-              QList<int>({3, 4, 6}));
-    pocket.ID = 50;
-    pocket.CEJ = 3;
-    pocket.setBtnVal(9, 16);
-    pocket.setSubName(2, "sub");
-    const CSubExam back = roundTrip(pocket, "SELECT * FROM TSubExam WHERE ID=50");
-    EXPECT_TRUE(back.CEJFlag);
-    EXPECT_EQ(QList<qint64>({back.CEJ, back.BtnVal(9), back.ValueColor(3)}),
-              QList<qint64>({3, 16, pocket.ValueColor(3)}));
-    EXPECT_EQ(back.SubName(2) + back.Name, "sub" + pocket.Name);
-    direct()->execute("UPDATE TSubExam SET CEJ=7 WHERE ID=2");
-    EXPECT_EQ(CSubExam::GetPairExam(), 7);
-
+TEST_F(ExamSessionTest, StaffSettingsReadTheirDefaultsAndWriteTheSiteFlagsBack) {
     // An empty plaque order reads "33"; the site-order text is padded to 48 only for the
-    // tooth-by-tooth style; missing site flags read 0.
-    const QString staffSql = "SELECT * FROM TCharge WHERE ID=1";
+    // tooth-by-tooth style; missing site flags read 0 and are written back.
     direct()->execute(
         "UPDATE TCharge SET PlaquePosition=NULL, PocketPatternKihon=1, PocketVectorKihon='BDBC', "
         "PocketPosition='  1  0  1' WHERE ID=1");
-    CCharge staff = read<CCharge>(staffSql);
+    CCharge staff;
+    staff.RecSetGet(db::Recordset(memberConn(), "SELECT * FROM TCharge WHERE ID=1"));
     EXPECT_EQ(staff.PlaquePosition, "33");
     EXPECT_EQ(staff.PocketVectorKihon, QString("BDBC").leftJustified(48, ' '));
     EXPECT_EQ(QList<int>({staff.PocketPosition(1), staff.PocketPosition(2), staff.PocketPosition(5)}),
               QList<int>({0, 1, 0}));
-    direct()->execute("UPDATE TCharge SET PocketPatternKihon=0 WHERE ID=1");
-    staff = read<CCharge>(staffSql);
-    EXPECT_EQ(staff.PocketVectorKihon, "BDBC");
-    staff.setPocketPosition(4, 0);
-    roundTrip(staff, staffSql, false);
+    {
+        db::Recordset rs(memberConn(), "SELECT * FROM TCharge WHERE ID=1", {}, db::OpenMode::Write);
+        staff.RecSetPut(rs);
+        rs.update();
+    }
     EXPECT_EQ(scalar("SELECT PocketPosition || PlaquePosition FROM TCharge WHERE ID=1").toString(),
               "  1  0  1  0  0  033");
 }
 
-// ------------------------------------------------------------------ loading and saving
-
 TEST_F(ExamSessionTest, ListLoadAndPrepareFillTheSlotsByItemNumber) {
     const QList<ExamEntry> list = ListExaminations(99);
     ASSERT_EQ(list.size(), 4);
-    EXPECT_EQ(list[0].text, "2023/05/15  初診時");
-    EXPECT_EQ(list[3].text, "2024/08/05  最新ＳＰＴ時");
+    EXPECT_EQ(list[0].text + "|" + list[3].text, "2023/05/15  初診時|2024/08/05  最新ＳＰＴ時");
     EXPECT_EQ(ExamDateText(NoExamDate()), "100/01/01"); // what an empty list shows
 
     // A row of an item that no display row shows is skipped.
@@ -200,7 +157,7 @@ TEST_F(ExamSessionTest, ListLoadAndPrepareFillTheSlotsByItemNumber) {
     EXPECT_EQ(status, ToothStatus{});
 }
 
-TEST_F(ExamSessionTest, FirstSaveOfPatientIsActionOneWithoutQuestion) {
+TEST_F(ExamSessionTest, NewExaminationsStoreEveryItemAndReplaceOnlyOnYes) {
     ToothStatus status;
     PrepareNewExamination(5, kToday, 1, status);
     status[0] = kMissingTooth;
@@ -211,8 +168,7 @@ TEST_F(ExamSessionTest, FirstSaveOfPatientIsActionOneWithoutQuestion) {
     r.caseNumber = "A12";
     const SaveOutcome out = SaveExamination(r);
     EXPECT_TRUE(out.saved);
-    EXPECT_EQ(out.action, kSaveNew);
-    EXPECT_EQ(out.savedDate, kToday);
+    EXPECT_EQ(std::pair(out.action, out.savedDate), std::pair(int(kSaveNew), kToday));
     EXPECT_TRUE(t.boxes->shown.isEmpty());
     EXPECT_EQ(
         scalar("SELECT group_concat(\"Row\" || ':' || SubExam || ':' || Comment, ' ') FROM (SELECT * FROM "
@@ -226,68 +182,11 @@ TEST_F(ExamSessionTest, FirstSaveOfPatientIsActionOneWithoutQuestion) {
     ASSERT_TRUE(LoadExamination(5, kToday, &back));
     EXPECT_EQ(back, status);
 
-    // Saving stage 1 for patient 99 clears it from his other date, not from patient 98.
-    ASSERT_TRUE(saveNew(99, kToday, 1));
-    EXPECT_EQ(count("PatientID=99 AND ExamDate=? AND CommentID=0 AND Comment=''", {k99Stage1}), 6);
-    EXPECT_EQ(count("PatientID=99 AND CommentID=1"), 6);
-    EXPECT_EQ(count("PatientID=98 AND CommentID=1"), 6);
-}
-
-// Moving patient 99's stage-2 examination onto the date of his stage 3: the answers to
-// "change the date?" and "overwrite?" decide.
-struct MoveCase {
-    std::vector<MsgResult> answers;
-    int action;
-    bool oldDateKept, newDateHasOldCells;
-};
-
-class MoveOntoTakenDate : public ExamSessionTest, public ::testing::WithParamInterface<MoveCase> {};
-
-TEST_P(MoveOntoTakenDate, AnswersDecideBetweenMoveCopyAndNothing) {
-    const MoveCase& c = GetParam();
-    const QString oldCells = pocketData(99, k99Stage2), stage3Cells = pocketData(99, k99Stage3);
-    const int before = count("1");
-    for (MsgResult a : c.answers)
-        t.boxes->answer(a);
-    const SaveOutcome out = SaveExamination(movedStage2(k99Stage3));
-    EXPECT_EQ(out.action, c.action);
-    EXPECT_EQ(out.focus, c.action == kSaveNone ? SaveFocus::DateYear : SaveFocus::None);
-    EXPECT_EQ(rows(99, k99Stage2), c.oldDateKept ? 6 : 0);
-    EXPECT_EQ(pocketData(99, k99Stage3), c.newDateHasOldCells ? oldCells : stage3Cells);
-    EXPECT_EQ(count("PatientID=99 AND CommentID=2"), 6); // the moved or copied rows keep stage 2
-    EXPECT_EQ(count("PatientID=99 AND CommentID=3"), c.action == kSaveNone ? 6 : 0);
-    if (c.action == kSaveNone) {
-        EXPECT_EQ(count("1"), before);
-    }
-
-    const MsgBoxRequest& change = t.boxes->shown.at(0);
-    EXPECT_EQ(change.text,
-              "2023/08/21の検査データの検査日を2024/01/29に変更しますか？\r\n\r\nはい　　　：変更する\r\n"
-              "いいえ　　：この検査日（2024/01/29）を追加する\r\nキャンセル：検査日入力に戻る");
-    EXPECT_EQ(change.buttons, MsgButtons::YesNoCancel);
-    EXPECT_EQ(change.icon, MsgIcon::Exclamation);
-    if (c.answers.size() < 2) return;
-    EXPECT_EQ(titles(), QStringList({"確認", "上書確認"}));
-    EXPECT_EQ(t.boxes->shown[1].text,
-              "指定された検査日のデータが存在します。上書きしますか？\r\n\r\nはい　：上書きする\r\n"
-              "いいえ：検査日入力に戻る");
-    EXPECT_EQ(t.boxes->shown[1].buttons, MsgButtons::YesNo);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Answers, MoveOntoTakenDate,
-    ::testing::Values(MoveCase{{MsgResult::Yes, MsgResult::Yes}, kSaveMoveReplace, false, true},
-                      MoveCase{{MsgResult::No, MsgResult::Yes}, kSaveNewReplace, true, true},
-                      MoveCase{{MsgResult::Cancel}, kSaveNone, true, false},
-                      MoveCase{{MsgResult::Yes, MsgResult::No}, kSaveNone, true, false},
-                      MoveCase{{MsgResult::No, MsgResult::No}, kSaveNone, true, false}));
-
-TEST_F(ExamSessionTest, PatientRowIsWrittenBeforeTheQuestionAndAnUnchangedDateIsNotAsked) {
     // A new examination on a date with rows: the patient row is written before the
-    // question; No leaves the examinations alone, Yes replaces them.
-    ToothStatus status;
+    // question; No leaves the examinations alone, Yes replaces them and, as it is stage 1,
+    // clears stage 1 from patient 99's other date, not from patient 98.
     PrepareNewExamination(99, k99Stage4, 1, status);
-    SaveRequest r = request(99, k99Stage4, 4);
+    r = request(99, k99Stage4, 1);
     r.inClinicNumber = "K-99";
     const QString old = pocketData(99, k99Stage4);
     QString patientAtQuestion;
@@ -302,42 +201,84 @@ TEST_F(ExamSessionTest, PatientRowIsWrittenBeforeTheQuestionAndAnUnchangedDateIs
     t.boxes->answer(MsgResult::Yes);
     EXPECT_EQ(SaveExamination(r).action, kSaveNewReplace);
     EXPECT_EQ(pocketData(99, k99Stage4), QString("128").repeated(192));
-
-    // Unchanged date: no question; a free date with Yes: moved there.
-    t.boxes->clear();
-    EXPECT_EQ(SaveExamination(movedStage2(k99Stage2)).action, kSaveLoaded);
-    EXPECT_TRUE(t.boxes->shown.isEmpty());
-    t.boxes->answer(MsgResult::Yes);
-    r = movedStage2(QDate(2023, 8, 22));
-    ExamSlots()[0].setBData(0, 7);
-    EXPECT_EQ(SaveExamination(r).action, kSaveLoaded);
-    EXPECT_EQ(titles(), QStringList({"確認"}));
-    EXPECT_EQ(rows(99, k99Stage2), 0);
-    EXPECT_EQ(pocketData(99, QDate(2023, 8, 22)).left(3), "  7");
+    EXPECT_EQ(count("PatientID=99 AND ExamDate=? AND CommentID=0 AND Comment=''", {k99Stage1}), 6);
+    EXPECT_EQ(count("PatientID=99 AND CommentID=1") + count("PatientID=98 AND CommentID=1"), 12);
 }
+
+// Patient 99's loaded stage-2 examination saved on a date: its own (no question), a free
+// one or the date of his stage 3; the answers to "change the date?" and "overwrite?" decide.
+struct SaveCase {
+    QDate date;
+    std::vector<MsgResult> answers;
+    int action;
+    bool oldDateKept, newDateHasOldCells;
+};
+
+class SaveLoaded : public ExamSessionTest, public ::testing::WithParamInterface<SaveCase> {};
+
+TEST_P(SaveLoaded, AnswersDecideBetweenMoveCopyAndNothing) {
+    const SaveCase& c = GetParam();
+    const QString oldCells = pocketData(99, k99Stage2), targetCells = pocketData(99, c.date);
+    for (MsgResult a : c.answers)
+        t.boxes->answer(a);
+    const SaveOutcome out = SaveExamination(movedStage2(c.date));
+    EXPECT_EQ(out.action, c.action);
+    EXPECT_EQ(out.focus, c.action == kSaveNone ? SaveFocus::DateYear : SaveFocus::None);
+    EXPECT_EQ(rows(99, k99Stage2), c.oldDateKept ? 6 : 0);
+    EXPECT_EQ(rows(99, c.date), 6);
+    EXPECT_EQ(pocketData(99, c.date), c.newDateHasOldCells ? oldCells : targetCells);
+    EXPECT_EQ(count("PatientID=99 AND CommentID=2"), 6); // the moved or copied rows keep stage 2
+
+    QStringList expected;
+    const QString date = ExamDateText(c.date);
+    if (!c.answers.empty())
+        expected << "2023/08/21の検査データの検査日を" + date +
+                        "に変更しますか？\r\n\r\nはい　　　：変更する\r\nいいえ　　：この検査日（" + date +
+                        "）を追加する\r\nキャンセル：検査日入力に戻る|確認";
+    if (c.answers.size() > 1)
+        expected << "指定された検査日のデータが存在します。上書きしますか？\r\n\r\nはい　：上書きする\r\n"
+                    "いいえ：検査日入力に戻る|上書確認";
+    EXPECT_EQ(boxes(), expected);
+    if (!c.answers.empty()) {
+        EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNoCancel);
+    }
+}
+
+const QDate kFree(2023, 8, 22);
+INSTANTIATE_TEST_SUITE_P(
+    Answers, SaveLoaded,
+    ::testing::Values(SaveCase{k99Stage2, {}, kSaveLoaded, true, true},
+                      SaveCase{kFree, {MsgResult::Yes}, kSaveLoaded, false, true},
+                      SaveCase{kFree, {MsgResult::No}, kSaveNew, true, true},
+                      SaveCase{k99Stage3, {MsgResult::Yes, MsgResult::Yes}, kSaveMoveReplace, false, true},
+                      SaveCase{k99Stage3, {MsgResult::No, MsgResult::Yes}, kSaveNewReplace, true, true},
+                      SaveCase{k99Stage3, {MsgResult::Cancel}, kSaveNone, true, false},
+                      SaveCase{k99Stage3, {MsgResult::Yes, MsgResult::No}, kSaveNone, true, false},
+                      SaveCase{k99Stage3, {MsgResult::No, MsgResult::No}, kSaveNone, true, false}));
 
 TEST_F(ExamSessionTest, ValidationStopsBeforeAnythingIsWritten) {
     SaveRequest feb30 = request(5, kToday, 1);
     feb30.month = "2";
     feb30.day = "30";
-    const std::tuple<SaveRequest, const char*, const char*, SaveFocus> cases[] = {
-        {request(0, kToday, 1), "患者番号を指定してください。", "患者番号エラー", SaveFocus::PatientList},
-        {feb30, "正しい検査日を入力してください。", "検査日エラー", SaveFocus::DateYear},
-        {request(5, kToday, -1), "治療ステージを指定してください。", "治療ステージエラー",
+    const std::tuple<SaveRequest, const char*, SaveFocus> cases[] = {
+        {request(0, kToday, 1), "患者番号を指定してください。|患者番号エラー", SaveFocus::PatientList},
+        {feb30, "正しい検査日を入力してください。|検査日エラー", SaveFocus::DateYear},
+        {request(5, kToday, -1), "治療ステージを指定してください。|治療ステージエラー",
          SaveFocus::StageList}};
-    for (const auto& [r, text, title, focus] : cases) {
+    for (const auto& [r, box, focus] : cases) {
         t.boxes->clear();
         const SaveOutcome out = SaveExamination(r);
         EXPECT_FALSE(out.saved);
         EXPECT_EQ(out.focus, focus);
-        ASSERT_EQ(t.boxes->shown.size(), 1);
-        EXPECT_EQ(t.boxes->shown[0].text + "|" + t.boxes->shown[0].title, QString(text) + "|" + title);
-        EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
+        EXPECT_EQ(boxes(), QStringList{box});
+        EXPECT_EQ(t.boxes->shown.value(0).icon, MsgIcon::Critical);
     }
     EXPECT_EQ(count("PatientID=5") + scalar("SELECT count(*) FROM TPatient WHERE ID=5").toInt(), 0);
 
+    // Dates as typed (full-width digits, spaces); the no-examination date 100/01/01 is one.
     EXPECT_EQ(ParseExamDate(" 2024", "08 ", "5"), QDate(2024, 8, 5));
     EXPECT_EQ(ParseExamDate("２０２４", "２", "２９"), QDate(2024, 2, 29));
+    EXPECT_EQ(ParseExamDate("100", "01", "01"), NoExamDate());
     for (const QString& bad :
          QStringLiteral("2023/2/29 2024/13/1 /1/1 24/1/1 2024/-1/1 ２０二四/1/1").split(' ')) {
         const QStringList ymd = bad.split('/');
@@ -352,8 +293,7 @@ TEST_F(ExamSessionTest, ValidationStopsBeforeAnythingIsWritten) {
     EXPECT_EQ(selected, 98);
     t.boxes->clear();
     EXPECT_FALSE(CheckTypedPatientNumber("31", ListPatients(), selected));
-    EXPECT_EQ(titles(), QStringList{"範囲外エラー"});
-    EXPECT_EQ(t.boxes->shown[0].text, "患者番号が範囲外です。再入力してください。");
+    EXPECT_EQ(boxes(), QStringList{"患者番号が範囲外です。再入力してください。|範囲外エラー"});
 }
 
 TEST_F(ExamSessionTest, StageIntervalHintAndPostSaveNotices) {
@@ -374,35 +314,35 @@ TEST_F(ExamSessionTest, StageIntervalHintAndPostSaveNotices) {
               "\r\n■初診時の症例は以下の通りです。\r\n歯周ポケット４mm以上の部位が 0％\r\n"
               "６mm以上の歯周ポケットが 0ヶ所\r\n"
               "\r\n■治療ステージの期間に問題がある場合があります｡");
+    t.boxes->clear();
     ShowSaveSuccess();
-    EXPECT_EQ(t.boxes->shown.last().text, "正常に保存されました。　　\r\n\r\n基準フォルダ： " +
-                                              app().MemberFolder +
-                                              "\r\n\r\n使用ファイル： /KVR-DB-123456.MDB");
-    EXPECT_EQ(t.boxes->shown.last().title, "正常終了");
-    EXPECT_EQ(t.boxes->shown.last().icon, MsgIcon::Information);
+    EXPECT_EQ(boxes(), QStringList{"正常に保存されました。　　\r\n\r\n基準フォルダ： " + app().MemberFolder +
+                                   "\r\n\r\n使用ファイル： /KVR-DB-123456.MDB|正常終了"});
+    EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Information);
 }
 
-TEST_F(ExamSessionTest, DeleteQuestionsDefaultToNo) {
+TEST_F(ExamSessionTest, DeletionsAskDefaultingToNoAndReportWhatTheyDeleted) {
+    const QString askExam = "表示されているデータを削除します。よろしいですか？　　|確認",
+                  askPatient = "表示されている患者番号の全データを削除します。よろしいですか？　　|確認";
     EXPECT_FALSE(DeleteExamination(0, 1, k99Stage1));
     EXPECT_FALSE(DeleteExamination(99, -1, k99Stage1));
-    EXPECT_EQ(titles(), QStringList({"患者番号エラー", "治療ステージエラー"}));
-    t.boxes->clear();
+    EXPECT_FALSE(DeletePatient(0));
     EXPECT_FALSE(DeleteExamination(99, 1, k99Stage1)); // unanswered: the default button
     EXPECT_FALSE(DeletePatient(98));
-    ASSERT_EQ(t.boxes->shown.size(), 2);
-    EXPECT_EQ(t.boxes->shown[0].text, "表示されているデータを削除します。よろしいですか？　　");
-    EXPECT_EQ(t.boxes->shown[1].text, "表示されている患者番号の全データを削除します。よろしいですか？　　");
-    EXPECT_EQ(t.boxes->shown[0].defaultButton + t.boxes->shown[1].defaultButton, 2);
+    EXPECT_EQ(boxes(), QStringList({"患者番号が指定されていません。|患者番号エラー",
+                                    "治療ステージが指定されていません。|治療ステージエラー",
+                                    "患者番号が指定されていません。|患者番号エラー", askExam, askPatient}));
+    EXPECT_EQ(t.boxes->shown[3].defaultButton + t.boxes->shown[4].defaultButton, 2);
     EXPECT_EQ(rows(99, k99Stage1), 6);
 
     // A date without rows (or none): nothing is deleted, and nothing reported as deleted.
     t.boxes->clear();
     const int all = count("1");
-    t.boxes->answer(MsgResult::Yes);
-    t.boxes->answer(MsgResult::Yes);
+    for (MsgResult a : {MsgResult::Yes, MsgResult::Yes})
+        t.boxes->answer(a);
     EXPECT_TRUE(DeleteExamination(99, 1, QDate()));
     EXPECT_TRUE(DeleteExamination(99, 1, QDate(2022, 1, 1)));
-    EXPECT_EQ(titles(), QStringList({"確認", "確認"}));
+    EXPECT_EQ(boxes(false), QStringList({"確認", "確認"}));
     EXPECT_EQ(count("1"), all);
 
     t.boxes->clear();
@@ -411,16 +351,15 @@ TEST_F(ExamSessionTest, DeleteQuestionsDefaultToNo) {
         t.boxes->answer(a);
     EXPECT_TRUE(DeleteExamination(99, 1, k99Stage1));
     EXPECT_TRUE(DeletePatient(98));
-    EXPECT_EQ(titles(), QStringList({"確認", "表示データ削除完了", "確認", "１患者削除完了"}));
-    EXPECT_EQ(rows(99, k99Stage1), 0);
-    EXPECT_EQ(rows(99, k99Stage2), 6);
+    EXPECT_EQ(boxes(),
+              QStringList({askExam, "表示されているデータを削除しました。|表示データ削除完了", askPatient,
+                           "表示されている患者番号の全データを削除しました。|１患者削除完了"}));
+    EXPECT_EQ(std::pair(rows(99, k99Stage1), rows(99, k99Stage2)), std::pair(0, 6));
     EXPECT_EQ(scalar("SELECT (SELECT count(*) FROM TExamData WHERE PatientID=98) + (SELECT count(*) FROM "
                      "TPatientAdd WHERE ID=98) + (SELECT count(*) FROM TPatient WHERE ID=98)")
                   .toInt(),
               0);
 }
-
-// ------------------------------------------------------------------ start-up repair
 
 TEST_F(ExamSessionTest, RepairKeepsAGoodStageTableRebuildsABadOneAndRelabelsTheRows) {
     direct()->execute("DELETE FROM TComType WHERE ID=0");
@@ -447,7 +386,6 @@ TEST_F(ExamSessionTest, RepairKeepsAGoodStageTableRebuildsABadOneAndRelabelsTheR
         direct()->execute(QString("UPDATE TExamData SET %1 WHERE ID=%2").arg(odd[i].first).arg(40 + i));
     direct()->execute("UPDATE TSubExam SET GradPart2=7 WHERE ID IN (2, 3)");
     direct()->execute("UPDATE TSubExam SET Status=0 WHERE ID=3");
-    const QDateTime stamp(kToday, QTime(16, 30));
     ASSERT_TRUE(RepairStageTables());
     EXPECT_EQ(scalar("SELECT group_concat(ID || Comment || CommentDR || CommentDH || DR || DH, ',') FROM "
                      "(SELECT * FROM TComType ORDER BY ID)")
@@ -457,13 +395,11 @@ TEST_F(ExamSessionTest, RepairKeepsAGoodStageTableRebuildsABadOneAndRelabelsTheR
     EXPECT_EQ(count("CommentID=1 AND Comment='初診時'"), 13);
     for (int i = 0; i < int(std::size(odd)); ++i) {
         const QVariant comment = scalar(QString("SELECT Comment FROM TExamData WHERE ID=%1").arg(40 + i));
-        EXPECT_EQ(comment.isNull(), odd[i].second == nullptr) << odd[i].first;
-        if (odd[i].second) {
-            EXPECT_EQ(comment.toString(), QString(odd[i].second)) << odd[i].first;
-        }
+        EXPECT_EQ(comment.isNull() ? "<null>" : comment.toString(), odd[i].second ? odd[i].second : "<null>")
+            << odd[i].first;
     }
     // Only the rows that were wrong got a new time: the 13 relabelled stage-1 rows and 5 odd ones.
-    EXPECT_EQ(count("\"UpDate\"=?", {stamp}), 13 + 5);
+    EXPECT_EQ(count("\"UpDate\"=?", {QDateTime(kToday, QTime(16, 30))}), 13 + 5);
     EXPECT_EQ(scalar("SELECT group_concat(ID || ':' || GradPart2 || ':' || Status, ' ') FROM (SELECT * FROM "
                      "TSubExam ORDER BY ID)")
                   .toString(),

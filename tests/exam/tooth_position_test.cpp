@@ -1,135 +1,98 @@
-// The entry cursor: the route patterns' tooth orders, the six-site orders of both
-// styles, gap and two-pass orders, and the moves with their bookkeeping; and the key
-// reading with the "/" and "*" prefixes and what each token does per item mode.
+// The entry cursor: the tooth orders of the route patterns, the six-site orders of both
+// styles, the gap and two-pass orders and their moves; and the key reading with the "/"
+// and "*" prefixes and what each token does per item mode.
 #include "exam/CExamData.h"
 #include "exam/CToothPosition.h"
 #include "exam/EntryKeys.h"
-#include "support/test_services.h"
 
 #include <QHash>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 using namespace kvr;
 
 namespace {
 
-// The teeth from one to the other, both included, and parts joined.
-std::vector<int> seq(int from, int to) {
-    std::vector<int> v;
-    for (int t = from;; t += (from <= to ? 1 : -1)) {
-        v.push_back(t);
-        if (t == to) return v;
-    }
-}
-std::vector<int> cat(std::initializer_list<std::vector<int>> parts) {
-    std::vector<int> v;
-    for (const auto& p : parts)
-        v.insert(v.end(), p.begin(), p.end());
-    return v;
-}
-
 class ToothPositionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::installTestServices();
         for (int i = 0; i < 6; ++i)
             cur.setBPocketPosition(i, true);
     }
-    std::vector<int> toothOrder() const {
-        std::vector<int> v;
-        for (int i = 0; i < 32; ++i)
-            v.push_back(cur.toothOrder(i));
-        return v;
-    }
-    // Entries of the six-site order as {position, tooth, site}.
-    void expectEntries(std::initializer_list<std::array<int, 3>> entries) {
-        for (const auto& [pos, tooth, site] : entries)
-            EXPECT_EQ((std::pair{cur.nPos6Tooth(pos), cur.nPos6Pocket(pos)}), (std::pair{tooth, site}))
-                << pos;
-    }
-    // Walks the six-site order from its start; the number of entries visited.
-    int walk6() {
-        int visited = cur.MoveFirst6() ? 1 : 0;
-        for (int last = cur.nPos6; cur.MoveNext6(); last = cur.nPos6, ++visited)
-            EXPECT_GT(cur.nPos6, last);
-        return visited;
-    }
-    std::vector<int> at6() const {
-        return {cur.nTooth, cur.nPocket, cur.nPos6, cur.nPrevTooth, cur.nPrevPocket};
+    // The number of six-site entries visited walking the whole order one way.
+    int walk6(bool forward) {
+        int n = 0;
+        for (bool ok = forward ? cur.MoveFirst6() : cur.MoveLast6(); ok;
+             ok = forward ? cur.MoveNext6() : cur.MovePrev6())
+            ++n;
+        return n;
     }
     CToothPosition cur;
 };
 
 TEST_F(ToothPositionTest, RoutePatternsAndGapModeGiveTheirToothOrders) {
-    const auto up = seq(0, 15), down = seq(16, 31), upBack = seq(15, 0), downBack = seq(31, 16);
-    const std::vector<std::vector<int>> expected = {
-        cat({up, down}), cat({up, downBack}), cat({upBack, downBack}), cat({upBack, down}),
-        cat({down, up}), cat({down, upBack}), cat({downBack, upBack}), cat({downBack, up}),
-    };
+    // The first two teeth of each half-route: upper or lower jaw first, each either way.
+    const std::array<int, 4> starts[] = {{0, 1, 16, 17}, {0, 1, 31, 30},   {15, 14, 31, 30}, {15, 14, 16, 17},
+                                         {16, 17, 0, 1}, {16, 17, 15, 14}, {31, 30, 15, 14}, {31, 30, 0, 1}};
     for (int p = 0; p < 8; ++p) {
         cur.MakeMove(p, 1, QString(48, ' '));
-        EXPECT_EQ(toothOrder(), expected[p]) << "pattern " << p;
+        EXPECT_EQ((std::array{cur.toothOrder(0), cur.toothOrder(1), cur.toothOrder(16), cur.toothOrder(17)}),
+                  starts[p])
+            << "pattern " << p;
     }
-
-    // Gap mode: 15 gaps per jaw, then two end markers; a gap needs both its teeth.
-    cur.MakeMove(2, 1, QString(), false, true);
-    EXPECT_EQ(toothOrder(), cat({seq(14, 0), seq(30, 16), {-1, -1}}));
+    // Gap mode: 15 gaps per jaw; a gap needs both its teeth, none lies between the jaws.
     cur.MakeMove(0, 1, QString(), false, true);
     ASSERT_TRUE(cur.MoveLastGap());
-    EXPECT_EQ((std::vector<int>{cur.nTooth, cur.nPos}), (std::vector<int>{30, 29}));
-    EXPECT_FALSE(cur.MoveNextGap()); // the end marker stops the forward scan
-    EXPECT_FALSE(cur.MoveGap(15));   // no gap between the jaws
-    cur.setNBuiStatus(31, kMissingTooth);
-    EXPECT_FALSE(cur.MoveGap(30));
+    EXPECT_EQ(std::pair(int(cur.nTooth), int(cur.nPos)), std::pair(30, 29));
+    EXPECT_FALSE(cur.MoveNextGap());
+    EXPECT_FALSE(cur.MoveGap(15));
     cur.setNBuiStatus(5, kMissingTooth);
     ASSERT_TRUE(cur.MoveGap(3));
     ASSERT_TRUE(cur.MoveNextGap());
-    EXPECT_EQ((std::vector<int>{cur.nTooth, cur.nPos, cur.nPrevTooth}),
-              (std::vector<int>{6, 6, 3})); // 4 and 5 closed
+    EXPECT_EQ(cur.nTooth, 6); // gaps 4 and 5 closed
 }
 
-TEST_F(ToothPositionTest, ToothBySiteOrderFollowsEachQuadrantsLabels) {
-    // Segments per quadrant 0..3; quadrant 1 has a blank label (no site).
-    const QString text = "BMBCBDLMLCLD"
-                         "LDLC  BMBCBD"
-                         "LMLCLDBMBCBD"
-                         "BDBCBMLDLCLM";
-    // Pattern 2 visits quadrants 1, 0, 3, 2 (teeth 15..0, then 31..16).
-    const std::vector<int> teeth[] = {seq(15, 8), seq(7, 0), seq(31, 24), seq(23, 16)};
-    const std::vector<int> sites[] = {
-        {5, 4, -1, 0, 1, 2}, {2, 1, 0, 5, 4, 3}, {5, 4, 3, 2, 1, 0}, {2, 1, 0, 5, 4, 3}};
-    for (int pass = 0; pass < 2; ++pass) { // a rebuild fills from position 0 again
-        cur.MakeMove(2, 1, text);
-        for (int e = 0; e < 192; ++e)
-            ASSERT_EQ((std::pair{cur.nPos6Tooth(e), cur.nPos6Pocket(e)}),
-                      (std::pair{teeth[e / 48][e % 48 / 6], sites[e / 48][e % 6]}))
-                << "entry " << e;
-    }
-    EXPECT_EQ(walk6(), 192 - 8);                             // the blank-label entries are walked over
-    EXPECT_EQ(at6(), (std::vector<int>{16, 3, 191, 16, 3})); // an exhausted scan keeps the cursor
-
-    // The furcation route's own text: pattern 1 starts its segments with LD, LM, LD, LM.
-    cur.MakeMove(1, 0, "ignored", true);
-    expectEntries({{0, 0, 3}, {5, 0, 2}, {48, 8, 3}, {96, 31, 2}, {144, 23, 2}});
-}
-
-TEST_F(ToothPositionTest, ChartRowCodesAndSkippedSites) {
+// Each six-site order as sampled entries "position:tooth:site" (site -1: skipped) and the
+// number of entries a walk visits, forwards and backwards (a rebuild fills it afresh).
+TEST_F(ToothPositionTest, SixSiteOrdersVisitEverySiteOnceInBothDirections) {
+    // Tooth by tooth, pattern 2 (quadrants 1, 0, 3, 2); quadrant 1 has a blank label.
+    const QString labels = "BMBCBDLMLCLDLDLC  BMBCBDLMLCLDBMBCBDBDBCBMLDLCLM";
     const QString codes = "URB8ULB1ULL8URL1LRL8LLL1LLB8LRB1";
-    cur.MakeMove(0, 0, codes);
-    // URB8 then ULB1; ULL8: teeth 15 -> 8, sites 5, 4, 3; URL1: 7 -> 0; LLB8: 31 -> 24.
-    expectEntries({{0, 0, 0}, {24, 8, 0}, {48, 15, 5}, {95, 0, 3}, {144, 31, 5}});
-
-    // Buccal centre not measured: those entries become skipped sites, walked over.
-    cur.setBPocketPosition(1, false);
-    cur.MakeMove(0, 0, codes);
-    expectEntries({{1, 0, -1}});
-    EXPECT_EQ(walk6(), 192 - 32);
-    ASSERT_TRUE(cur.MovePrev6());
-    EXPECT_EQ(cur.nPos6, 189); // 190 is LRB1 tooth 16's buccal centre
+    const struct {
+        int pattern, style;
+        QString text;
+        bool fixed;
+        int offFlag;
+        const char* entries;
+        int walked;
+    } cases[] = {
+        {2, 1, labels, false, -1, "0:15:5 2:15:-1 5:15:2 48:7:2 53:7:3 96:31:5 101:31:0 191:16:3", 192 - 8},
+        // The furcation route's own text: pattern 1 starts its segments with LD, LM, LD, LM.
+        {1, 0, "ignored", true, -1, "0:0:3 5:0:2 48:8:3 96:31:2 144:23:2", 192},
+        // By chart row: URB8, ULB1, ULL8 (15 -> 8, sites 5 4 3), URL1, ..., LLB8; then
+        // with the buccal centre not measured.
+        {0, 0, codes, false, -1, "0:0:0 24:8:0 48:15:5 95:0:3 144:31:5", 192},
+        {0, 0, codes, false, 1, "1:0:-1 190:16:-1", 192 - 32},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.entries);
+        if (c.offFlag >= 0) cur.setBPocketPosition(c.offFlag, false);
+        for (int pass = 0; pass < 2; ++pass) {
+            cur.MakeMove(c.pattern, qint16(c.style), c.text, c.fixed);
+            for (const QString& e : QString(c.entries).split(' ')) {
+                const QStringList f = e.split(':');
+                EXPECT_EQ(std::pair(cur.nPos6Tooth(f[0].toInt()), cur.nPos6Pocket(f[0].toInt())),
+                          std::pair(f[1].toInt(), f[2].toInt()))
+                    << e.toStdString();
+            }
+        }
+        EXPECT_EQ(walk6(true), c.walked);
+        EXPECT_EQ(walk6(false), c.walked);
+    }
     EXPECT_TRUE(cur.Move66(8, 2));
-    EXPECT_FALSE(cur.Move66(8, 1)); // skipped site
+    EXPECT_FALSE(cur.Move66(8, 1)); // a skipped site
     EXPECT_EQ(cur.nPos6, 26);
 }
 
@@ -139,14 +102,11 @@ TEST_F(ToothPositionTest, ToothMovesFollowTheStatusFlagsAndStopAtTheEnds) {
     cur.setNBuiStatus(31, kMissingTooth);
     ASSERT_TRUE(cur.Move(2));
     ASSERT_TRUE(cur.MoveNext());
-    EXPECT_EQ((std::vector<int>{cur.nTooth, cur.nPos, cur.nPrevTooth}), (std::vector<int>{4, 4, 2}));
+    EXPECT_EQ(std::pair(int(cur.nTooth), int(cur.nPrevTooth)), std::pair(4, 2));
     EXPECT_FALSE(cur.Move(3));
-    // At the last allowed tooth MoveNext fails and keeps the cursor and its bookkeeping.
     ASSERT_TRUE(cur.MoveLast());
-    ASSERT_TRUE(cur.MovePrev());
-    ASSERT_TRUE(cur.MoveNext());
     EXPECT_FALSE(cur.MoveNext());
-    EXPECT_EQ((std::vector<int>{cur.nTooth, cur.nPos, cur.nPrevTooth}), (std::vector<int>{30, 30, 29}));
+    EXPECT_EQ(cur.nTooth, 30);
     ASSERT_TRUE(cur.MoveFirst());
     EXPECT_FALSE(cur.MovePrev());
     cur.nInputStatus = kMissingTooth; // an item entered on missing teeth visits them
@@ -168,7 +128,6 @@ TEST_F(ToothPositionTest, ToothMovesFollowTheStatusFlagsAndStopAtTheEnds) {
 
 TEST_F(ToothPositionTest, Move6CarriesTheAnatomicalSiteAcrossQuadrants) {
     cur.MakeMove(0, 1, QString("BMBCBDLMLCLD").repeated(4));
-    // Every label keeps its meaning between every pair of quadrants.
     for (int from = 0; from < 4; ++from)
         for (int to = 0; to < 4; ++to)
             for (const char* label : {"BM", "BC", "BD", "LM", "LC", "LD"}) {
@@ -178,24 +137,18 @@ TEST_F(ToothPositionTest, Move6CarriesTheAnatomicalSiteAcrossQuadrants) {
                 EXPECT_EQ(s, CToothPosition::siteOfLabel(label, to)) << label << from << to;
                 EXPECT_EQ(cur.nPocket, s);
             }
-    ASSERT_TRUE(cur.Move66(3, 0));
-    int site = 0;
-    ASSERT_TRUE(cur.Move6(12, site));
-    EXPECT_EQ(at6(), (std::vector<int>{12, 2, 12 * 6 + 2, 3, 0})); // buccal distal of quadrant 1
-
-    // A refused tooth still hands back the carried site; the cursor stays.
+    // A refused tooth keeps the cursor; "any site" takes the tooth's first entry.
     cur.setNBuiStatus(20, kPontic);
     ASSERT_TRUE(cur.Move66(3, 0));
-    site = 0;
+    int site = 0;
     EXPECT_FALSE(cur.Move6(20, site));
-    EXPECT_EQ((std::vector<int>{site, cur.nTooth}), (std::vector<int>{3, 3}));
-    // Any site: the tooth's first entry, with the carried site as current site.
+    EXPECT_EQ(cur.nTooth, 3);
     site = 0;
     ASSERT_TRUE(cur.Move6(28, site, true));
-    EXPECT_EQ(at6(), (std::vector<int>{28, 5, 28 * 6, 3, 0}));
+    EXPECT_EQ(std::pair(int(cur.nPos6), int(cur.nPocket)), std::pair(28 * 6, 5));
 }
 
-TEST_F(ToothPositionTest, TwoPassOrderComesFromEightCodes) {
+TEST_F(ToothPositionTest, TwoPassOrderComesFromEightCodesAndEndsAtAnUnknownOne) {
     cur.MakeMove(0, 1, QString(), false, false, "URB8ULB1LRL8LLL1URB1ULB8LRL1LLL8");
     for (auto [pos, tooth] : {std::pair{0, 0}, {15, 15}, {32, 7}, {63, 24}})
         EXPECT_EQ(cur.plaqueOrder(pos), tooth) << pos;
@@ -204,18 +157,20 @@ TEST_F(ToothPositionTest, TwoPassOrderComesFromEightCodes) {
     ASSERT_TRUE(cur.MoveNextPlaque());
     EXPECT_EQ(cur.nTooth, 8);
     ASSERT_TRUE(cur.MovePlaque(0));
-    EXPECT_EQ(cur.nPos, 0); // the first position holding the tooth
     EXPECT_FALSE(cur.MovePrevPlaque());
     cur.MakeMove(0, 1, QString(), false, false, "URB8ULB1"); // a short text leaves the order
     EXPECT_EQ(cur.plaqueOrder(63), 24);
+    cur.MakeMove(0, 1, QString(), false, false, "URB8ULB1????LLL1URB1ULB8LRL1LLL8");
+    ASSERT_TRUE(cur.MovePlaque(15));
+    EXPECT_FALSE(cur.MoveNextPlaque());
+    EXPECT_EQ(cur.nTooth, 15);
 }
 
 // ------------------------------------------------------------------ keys
 
-// Types keys and returns the tokens they complete, joined by "|" ("<" and ">" for
-// moves). A printable character is the key of the same code; besides: '<' Left,
-// '>' Right, 'b' Backspace, 'r' Return, 'e' Enter, 's' Shift, 'n' NumLock, 't' Tab,
-// 'u' Up, 'x' Escape.
+// Types keys and returns the tokens they complete, joined by "|" ("<" and ">" for moves).
+// A printable character is the key of the same code; besides: '<' Left, '>' Right,
+// 'b' Backspace, 'r' Return, 'e' Enter, 's' Shift, 'n' NumLock, 't' Tab, 'u' Up, 'x' Escape.
 QString tokensOf(const char* keys, QString* prefixLeft = nullptr) {
     const QHash<char, int> named = {{'<', Qt::Key_Left},    {'>', Qt::Key_Right}, {'b', Qt::Key_Backspace},
                                     {'r', Qt::Key_Return},  {'e', Qt::Key_Enter}, {'s', Qt::Key_Shift},
@@ -245,14 +200,9 @@ TEST(EntryKeys, PrefixesModifiersAndMoves) {
     QString left;
     tokensOf("/t", &left);
     EXPECT_TRUE(left.isEmpty());
-    tokensOf("*", &left);
-    EXPECT_EQ(left, "*");
-
     // Characters known only by their text (other keyboard layouts).
-    QString prefix;
-    EXPECT_EQ(readEntryKey(Qt::Key_unknown, "+", prefix).token, "+");
-    EXPECT_EQ(readEntryKey(0x01001234, "7", prefix).token, "7");
-    EXPECT_EQ(readEntryKey(Qt::Key_unknown, QString::fromUtf8("７"), prefix).kind, KeyStep::Ignored);
+    EXPECT_EQ(readEntryKey(0x01001234, "7", left).token, "7");
+    EXPECT_EQ(readEntryKey(Qt::Key_unknown, QString::fromUtf8("７"), left).kind, KeyStep::Ignored);
 }
 
 TEST(EntryKeys, EachModeAcceptsItsOwnTokens) {
@@ -264,7 +214,6 @@ TEST(EntryKeys, EachModeAcceptsItsOwnTokens) {
         {6, "0=n 3=3 4=x +=x .=c"},                      // furcation
         {4, "1=x 0=x .=x"},                              // plaque: buttons and clicks only
         {0, "0=x 1=x +=x .=x"},
-        {2, "1=x .=x"},
         {9, "0=x"}}; // no keyboard entry
     const QHash<QString, EntryAction::Kind> kinds = {
         {"x", EntryAction::Reject},      {"c", EntryAction::Clear},         {"n", EntryAction::NoLesion},
