@@ -27,9 +27,6 @@ using namespace kvr::test;
 
 namespace {
 
-// IPAGothic ("ＭＳ ゴシック") is monospaced: a full-width character is one em, a
-// half-width one half an em; 10 pt = 3.527778 mm.
-constexpr double kEm10 = 10 * 25.4 / 72;
 const QString kNothing = "確認|印刷対象のデータがありません。";
 const QString kDone = "完了|プリンタへの出力が完了しました。　　";
 
@@ -228,45 +225,6 @@ TEST_F(SheetTest, FitFontSizeStepsAsWorkedOut) {
     }
 }
 
-// Every case draws at (20, 40) at 10 pt.
-TEST_F(SheetTest, PrintTextPlacesAndSpreadsAsWorkedOut) {
-    const double w3 = 3 * kEm10; // "ＡＢＣ" at 10 pt
-    const struct {
-        const char* name;
-        double width, height;
-        QString text;
-        bool fit;
-        int align, count;
-        QList<QPair<QString, double>> xs; // word and its left edge
-        double top;
-    } cases[] = {
-        {"right, half-width: half an em each", 60, 0, "AB12", false, AlignRight, 0, {{"AB12", 80.0 - 2 * kEm10}}, 40.0},
-        {"centred in a box", 60, 10, "ＡＢＣ", false, AlignCenter, 0, {{"ＡＢＣ", 20.0 + (60 - w3) / 2}},
-         40.0 + (10 - kEm10) / 2},
-        {"spread, last four when right-aligned", 40, 0, "ＡＢＣＤＥ", false, AlignRight, 4,
-         {{"Ｂ", 20.0}, {"Ｃ", 30.0}, {"Ｄ", 40.0}, {"Ｅ", 50.0}}, 40.0},
-        {"fit never grows past the given size", 60, 0, "ＡＢＣ", true, AlignRight, 0, {{"ＡＢＣ", 80.0 - w3}}, 40.0},
-        {"fit shrinks to the box: 3.9 pt in 5 mm", 5, 0, "ＡＢＣ", true, AlignRight, 0,
-         {{"ＡＢＣ", 25.0 - 3 * 3.9 * 25.4 / 72}}, 40.0},
-    };
-    const QString path = t.paths->app + "/p.pdf";
-    for (const auto& c : cases) {
-        drawPage(path, [&](QPainter& p) {
-            SheetPainter sp(p);
-            sp.InitPrinter();
-            sp.setFont(kGothic, 10);
-            sp.PrintText(20, 40, c.width, c.height, c.text, c.fit, 10, c.align, Qt::black, c.count);
-        });
-        const QList<PdfWord> words = pdfWords(path);
-        ASSERT_EQ(words.size(), c.xs.size()) << c.name;
-        for (int i = 0; i < words.size(); ++i) {
-            EXPECT_EQ(words[i].text, c.xs[i].first) << c.name;
-            EXPECT_NEAR(words[i].xMin, c.xs[i].second, 0.05) << c.name;
-            EXPECT_NEAR(words[i].yMin, c.top, 0.05) << c.name;
-        }
-    }
-}
-
 // The graph in units of 1/64 of the jaw: tooth j's sites stand at 4j + 1..3 by their place,
 // quadrants 0 and 2 are visited mesial (place 2) to distal. The sheet puts those points on
 // its strip, the two stages of a pair 0.12 mm apart.
@@ -382,14 +340,6 @@ TEST_F(SheetTest, HeadingsOfEveryKindAtTheirPlaces) {
             EXPECT_NEAR(at[0].yMin, r.top, 0.1);
         }
     }
-    // The blank form has two empty grids of the older layout, at top 25 and at top 149.
-    const QString blank = paths[{int(B), int(S)}];
-    const auto grids = wordsNamed(pdfWords(blank), "検査日");
-    ASSERT_EQ(grids.size(), 2);
-    EXPECT_LT(grids[0].yMin, 35);
-    EXPECT_GT(grids[1].yMin, 149);
-    EXPECT_LT(grids[1].yMin, 159);
-    EXPECT_FALSE(pdfText(blank).contains("初診時")); // no stage, no figure
 }
 
 TEST_F(SheetTest, FiguresOfTheSamplePatientAreTheStatisticsTexts) {

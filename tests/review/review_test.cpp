@@ -188,7 +188,7 @@ TEST_F(ReviewTest, ExitStatusAndOneLineForEachArchive) {
         {{bad + "text.zip"}, 2, bad + "text.zip: 圧縮ファイルに会員データベースがありません。"},
         {{bad + "notdb.zip"}, 2, bad + "notdb.zip: 会員データベースを開けません（データベースではないか、壊れています）。"},
         {{bad + "missing.zip"}, 2, bad + "missing.zip: ファイルがありません。"},
-        {{in}, 2, broken + ": 圧縮ファイルが壊れています。"},
+        {{in}, 2, broken + ": 圧縮ファイルが壊れています。…"}, // after the progress lines
         {{"--help"}, 0, "…"},
         {{}, 3, "使い方: kvr-review…"},
         {{"--bogus", "a.zip"}, 3, "不明なオプションです: --bogus…"},
