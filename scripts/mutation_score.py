@@ -314,6 +314,11 @@ MUTATIONS = [
      "if (status & kImplant) return QColor(255, 255, 0);",
      "implant tooth numbers on the wrong background colour",
      r"^(chart_sheet_test)$"),
+    ("C18", "chart", "src/chart/SheetFigures.cpp",
+     "return caseNumber.isEmpty() ? QString::number(patientNo) : caseNumber;",
+     "return caseNumber.trimmed().isEmpty() ? QString::number(patientNo) : caseNumber.trimmed();",
+     "a case number of blanks prints the patient number, and a stored number loses its blanks",
+     r"^(chart_sheet_test)$"),
     # ---------------------------------------------------------------- src/tools
     ("T01", "tools", "src/tools/Submission.cpp",
      "if (!between(r.SmokingHistory, 0, 3))",

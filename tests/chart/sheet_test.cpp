@@ -578,10 +578,10 @@ TEST_F(SheetTest, PdfRunsRefuseOrWriteTheirNamedFile) {
         {{0, 0, 0, 0}, C, S, "", "", ""},
         {{0, 0, 0, 0}, D, S, "", "", ""},
         {{0, 0, 3, 0}, D, S, "", "", ""},
-        {{0, 0, 3, 0}, C, S, "", "S_123456_42_C_20240804_0905.pdf", "症例番号４２"},
-        {{0, 3, 0, 0}, D, N, "  K-7 ", "N_123456_K-7_D_20240804_0905.pdf", "症例番号K-7"},
-        {{3, 0, 0, 0}, C, H, "12", "H_123456_12_C_20240804_0905.pdf", "症例番号１２"},
-        {{3, 0, 0, 0}, C, S, "   ", "S_123456_42_C_20240804_0905.pdf", "症例番号"},
+        {{0, 0, 3, 0}, C, S, "", "S_123456_42_C_20240804_0905.pdf", "４２"},
+        {{0, 3, 0, 0}, D, N, "  K-7 ", "N_123456_K-7_D_20240804_0905.pdf", "K-7"},
+        {{3, 0, 0, 0}, C, H, "12", "H_123456_12_C_20240804_0905.pdf", "１２"},
+        {{3, 0, 0, 0}, C, S, "   ", "S_123456_42_C_20240804_0905.pdf", ""}, // blanks: no patient number,
     };
     t.clock->current = QDateTime(QDate(2024, 8, 4), QTime(9, 5, 59));
     for (const auto& c : cases) {
@@ -597,11 +597,16 @@ TEST_F(SheetTest, PdfRunsRefuseOrWriteTheirNamedFile) {
         expectRestored();
         if (c.file.isEmpty()) continue;
         const QString path = app().SaveFolder + "/" + c.file;
-        EXPECT_TRUE(pdfText(path).contains(c.shown));
+        // The case number after its heading as stored (the chart sheet in full-width), and
+        // the patient number only when no case number is stored.
+        const QList<PdfWord> words = pdfWords(path);
+        const auto heads = wordsNamed(words, "症例番号");
+        ASSERT_EQ(heads.size(), 1);
+        EXPECT_EQ(wordsBeside(words, heads[0], 40), c.shown);
         EXPECT_TRUE(infoHas(path, "Title:\\s+" + QRegularExpression::escape(CaseIdentifier(c.caseNumber, 42)) + "\\n"));
         EXPECT_EQ(PFrmMessageS::MessageText, "ＰＤＦファイルへ出力中です。");
     }
-    // A second run in the same minute replaces the file.
+    // Runs in different minutes keep both files.
     const auto stages = namedStages({3, 0, 0, 0});
     QDir(app().SaveFolder).removeRecursively();
     for (const QTime& at : {QTime(9, 5, 0), QTime(9, 6, 0)}) {
