@@ -606,10 +606,10 @@ TEST_F(SheetTest, PdfRunsRefuseOrWriteTheirNamedFile) {
         EXPECT_TRUE(infoHas(path, "Title:\\s+" + QRegularExpression::escape(CaseIdentifier(c.caseNumber, 42)) + "\\n"));
         EXPECT_EQ(PFrmMessageS::MessageText, "ＰＤＦファイルへ出力中です。");
     }
-    // Runs in different minutes keep both files.
+    // A second run in the same minute replaces its file; a run in the next minute adds one.
     const auto stages = namedStages({3, 0, 0, 0});
     QDir(app().SaveFolder).removeRecursively();
-    for (const QTime& at : {QTime(9, 5, 0), QTime(9, 6, 0)}) {
+    for (const QTime& at : {QTime(9, 5, 0), QTime(9, 5, 30), QTime(9, 6, 0)}) {
         t.clock->current = QDateTime(QDate(2024, 8, 4), at);
         PrintChartSheet(nullptr, SheetSource{&stages, 42, "12"}, H, true);
     }
