@@ -11,9 +11,11 @@
 #include "tools/VersionUp.h"
 #include "tools_fixture.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -520,6 +522,104 @@ TEST_F(ToolsScreenTest, EveryInputIsReachedWithEnterFilledWithTheKeyboardAloneAn
     EXPECT_EQ(shownValues(tab()), values);
     EXPECT_TRUE(w->requestClose());
     EXPECT_TRUE(t.boxes->shown.isEmpty());
+}
+
+// Captions are the screen's own texts, compared character for character: a wrong or missing
+// character is what the user reads.
+
+// Every text of the widgets under w (labels, buttons, group boxes).
+QStringList textsUnder(const QWidget* w) {
+    QStringList out;
+    for (const QLabel* l : w->findChildren<QLabel*>())
+        out << l->text();
+    for (const QAbstractButton* b : w->findChildren<QAbstractButton*>())
+        out << b->text();
+    for (const QGroupBox* g : w->findChildren<QGroupBox*>())
+        out << g->title();
+    return out;
+}
+
+TEST_F(ToolsScreenTest, EveryTabShowsItsCaptionsCharacterForCharacter) {
+    PFrmImport& f = open();
+    struct Page {
+        int tab;
+        QStringList captions;
+    };
+    const Page pages[] = {
+        {PFrmImport::TabInfo,
+         {"患者番号", "生年月", "YYYYMM", "性別", "主訴", "身長・体重", "cm", "kg", "喫煙歴", "1日の本数", "喫煙年数",
+          "既往歴", "病名", "服薬", "薬名", "教育歴", "直近1年以内の    歯科受診歴", "歯周治療の既往", "歯周病の家族歴",
+          "1日の歯磨き回数", "補助器具の使用", "喪失歯数（智歯を除く)", "未処置歯（智歯を除く)", " (二次う蝕含む)",
+          "治療済み歯数（智歯を除く)", "下顎位置関係", "右", "左", "不正咬合", "歯列",
+          "側方運動時         右側の作業側誘導", "側方運動時         左側の作業側誘導", "前方運動時の誘導", "咬合性外傷",
+          "早期接触", "平衡側干渉", "フレミタス", "ブラキシズム", "口呼吸", "食片圧入", "矯正治療の既往",
+          "骨吸収 (全体の平均)", "保存する計画の歯の　なかで最大骨吸収", "骨吸収が最大の部位", "診断",
+          "KVR診断名 限局/広汎", "慢性/侵襲", "新分類診断名 ステージ", "グレード", "歯周外科治療", "切除療法",
+          "組織付着療法", "歯周組織再生療法", "歯周形成外科", "＊", "＊：必須項目"}},
+        {PFrmImport::TabSubmission,
+         {"会員番号", "区分", "専門医（S）", "認定医（N）", "認定歯科衛生士（H）",
+          "提出用ファイルの元となるファイル （KVR-DBのDBファイル）", "実際に提出するZIPファイル名 （圧縮ファイル）",
+          "※出力フォルダはデスクトップの「KVR-DB-SAVE」", "※作成したZIPファイルのファイル名は絶対に変更しないでください。",
+          "ファイル作成開始", "ログ表示"}},
+        {PFrmImport::TabImportOld,
+         {"インポートする旧版KVR-ChartのDBファイル", "ファイル指定", "KVR-Chartからインポートする時の処理方法",
+          "KVR-Chart-DBの全データを削除後、インポートする。",
+          "旧版KVR-Chartに存在する患者番号と同じ患者番号のデータをKVR-Chart-DBから削除後、インポートする。",
+          "インポート実行", "※ファイル指定の方法は以下の通りです。",
+          "＜方法１＞　このＰＣで１個人で旧版KVR-Chartを使用されていた場合",
+          "表示されているファイルのままインポートしてください。（表示されていない場合はファイル指定）",
+          "＜方法２＞　このＰＣで複数人で旧版KVR-Chartを使用されていた場合",
+          "「ファイル指定」でファイルを指定後インポートしてください。",
+          "＜方法３＞　別のＰＣで旧版KVR-Chartを使用されていた場合",
+          "ファイルをＵＳＢ等へコピーし、「ファイル指定」でファイルを指定後インポートしてください。"}},
+        {PFrmImport::TabData,
+         {"フォルダ指定", "バックアップデータを保存するファイル名 （変更可能）", "バックアップ実行",
+          "バックアップで保存されたファイル", "ファイル指定", "復元実行", "会員番号の変更",
+          "会員番号を間違えて使用していた場合、仮の会員番号で使用していた場合は、会員番号の変更が必要です。", "を", "に",
+          "変更する"}},
+        {PFrmImport::TabManual, {"操作マニュアル", "よくある質問  （Webに接続します）"}},
+        {PFrmImport::TabVersionUp,
+         {"所属医療機関名、または、医院名", "担当者名", "担当者のE-mail", "※バージョンアップの案内等に使用します。",
+          "バージョンアップの確認", "※システムを終了して、バージョンアップの確認をします。",
+          "※インターネット接続が必要です。"}},
+    };
+    for (const Page& p : pages) {
+        const QStringList shown = textsUnder(f.page(p.tab));
+        for (const QString& caption : p.captions)
+            EXPECT_TRUE(shown.contains(caption)) << p.tab << ": " << caption.toStdString();
+    }
+    EXPECT_EQ(f.CmdSave->text(), "保　存");
+
+    // Check boxes as laid out, before the master table renames them.
+    AdditionalInfoTab laidOut;
+    const struct {
+        const QList<QCheckBox*>& boxes;
+        QStringList captions;
+    } groups[] = {
+        {laidOut.ChkChiefComplaint,
+         {"1 腫脹", "2 動揺", "3 疼痛", "4 出血", "5 咬めない", "6 抜歯宣告", "7 違和感", "8 口臭", "9 歯肉退縮",
+          "10 その他"}},
+        {laidOut.ChkDiseaseName,
+         {"1 脳梗塞", "2 心血管疾患", "3 高血圧", "4 脂質異常症", "5 糖尿病（HbA1c7.0%以上）", "6 糖尿病（HbA1c7.0%未満）",
+          "7 ﾒﾀﾎﾞﾘｯｸｼﾝﾄﾞﾛｰﾑ", "8 慢性腎臓病", "9 慢性腎臓病以外の腎疾患", "10 脂肪肝（アルコール性、非アルコール性）",
+          "11 脂肪肝以外の肝胆膵疾患", "12 産科・婦人科系疾患", "13 消化器疾患", "14 呼吸器疾患", "15 耳鼻咽頭疾患",
+          "16 血液疾患", "17 悪性腫瘍", "18 膠原病", "19 骨粗鬆症", "20 リウマチ", "21 精神疾患", "22 その他"}},
+        {laidOut.ChkIngestion,
+         {"1 脂質異常症薬", "2 降圧薬", "3 抗血栓薬", "4 抗不整脈薬", "5 糖尿病治療薬", "6 骨粗鬆症薬", "7 抗てんかん薬",
+          "8 抗がん剤", "9 免疫抑制薬", "10 消化性潰瘍治療薬", "11 抗うつ薬、抗不安薬、睡眠導入薬", "12 その他"}},
+        {laidOut.ChkMalocclusion, {"1 正常咬合", "2 過蓋咬合", "3 切端咬合", "4 開咬", "5 反対咬合"}},
+    };
+    for (const auto& g : groups) {
+        QStringList shown;
+        for (const QCheckBox* b : g.boxes)
+            shown << b->text();
+        EXPECT_EQ(shown, g.captions);
+    }
+    // Tooth rows: upper right 8..1, upper left 1..8, lower right 8..1, lower left 1..8.
+    QStringList numbers;
+    for (int i = 0; i < ToothFlagRow::kTeeth; ++i)
+        numbers << laidOut.LblPC->cell(i)->text();
+    EXPECT_EQ(numbers.join(""), "87654321123456788765432112345678");
 }
 
 } // namespace
