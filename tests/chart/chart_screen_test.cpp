@@ -180,6 +180,8 @@ TEST_F(ChartScreenTest, SamplePatientShowsItsFourStages) {
                                          "57 (33.9%)", "16 (9.5%)"}));
     EXPECT_EQ(figureRow(3), QStringList({"最新ＳＰＴ時", "2024/08/05", "28", "168", "20 (11.9%)", "2.8㎜",
                                          "143 (85.1%)", "25 (14.9%)", "0 (0.0%)"}));
+    EXPECT_EQ(screen->findChild<QLabel*>("LblNote0")->text(),
+              "＊根分岐部病変 および 歯の情報表示は、初診時が優先されます。");
     EXPECT_EQ(screen->findChild<QLabel*>("LblNote1")->text(),
               "＊根分岐部病変 および 歯の情報表示は、最新ＳＰＴ時 が優先されます。");
     EXPECT_EQ(QStringList({screen->LblMOBH[0]->text(), screen->LblMOBH[1]->text()}), QStringList({"初→基", "S→最"}));
