@@ -410,4 +410,30 @@ TEST_F(EntryToChartTest, ChartCommandsOpenTheirTabAfterTheUnsavedQuestion) {
     EXPECT_EQ(opened, QList<int>{0});
 }
 
+// The tooth cells of each pair show the status and furcation of the pair's preferred stage
+// (the first stage above, the latest below); removed teeth show no furcation.
+TEST_F(ChartScreenTest, ToothCellsShowFurcationAndStatusOfEachPairsPreferredStage) {
+    open(99);
+    for (int pair = 0; pair < 2; ++pair) {
+        const ChartStageData& prio = screen->stages()[pair == 0 ? 0 : 3];
+        for (int tooth = 0; tooth < 32; ++tooth) {
+            SCOPED_TRACE(pair * 32 + tooth);
+            ToothButton* c = screen->Th[pair * 32 + tooth];
+            EXPECT_EQ(c->kind(), ToothButton::KindSixSite);
+            EXPECT_EQ(c->status(), prio.ToothStatus[tooth]);
+            for (int site = 0; site < 6; ++site) {
+                const int v = prio.Furcation[tooth * 6 + site];
+                const int expected = (v == kNoValue || !IsRemainingTooth(prio.ToothStatus[tooth])) ? -1 : v;
+                EXPECT_EQ(c->value(site, 0), expected);
+            }
+        }
+    }
+    // The sample has furcation marks somewhere, so the comparison above means something.
+    int marks = 0;
+    for (ToothButton* c : screen->Th)
+        for (int site = 0; site < 6; ++site)
+            marks += c->value(site, 0) > 0;
+    EXPECT_GT(marks, 0);
+}
+
 } // namespace

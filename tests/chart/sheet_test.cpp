@@ -632,6 +632,21 @@ TEST_F(SheetTest, PdfRunsRefuseOrWriteTheirNamedFile) {
 // Cancelling the printer dialog ends silently; otherwise each chosen copy is one page of its
 // own with its heading (the data sheet's four blocks on that page), and nothing goes into the
 // save folder.
+// The blank form: two empty grids, one above the other, each with every caption, and no figure.
+TEST_F(SheetTest, BlankFormHasTwoEmptyGridsWithTheirCaptions) {
+    const QString path = write(SheetKind::Blank, namedStages());
+    const auto grids = wordsNamed(pdfWords(path), "検査日");
+    ASSERT_EQ(grids.size(), 2);
+    EXPECT_LT(grids[0].yMin, 35);
+    EXPECT_GT(grids[1].yMin, 149);
+    EXPECT_LT(grids[1].yMin, 159);
+    const QString text = pdfText(path);
+    for (const char* h : {"総歯数", "PD総数", "出血", "PD平均", "(%)", "MOB", "頬", "側", "上顎", "口", "蓋", "歯番",
+                          "舌", "下顎", "BOP", "Furcation"})
+        EXPECT_GE(text.count(QString::fromUtf8(h)), 2) << h; // in both grids
+    EXPECT_FALSE(text.contains("初診時"));
+}
+
 TEST_F(SheetTest, PrinterDialogPathDrawsTheChosenCopies) {
     const auto stages = namedStages({2, 3, 4, 5});
     const SheetSource src{&stages, 5, "A1"};
