@@ -147,11 +147,10 @@ void deleteBefore(const db::ConnectionPtr& conn, const PreviousTable& patients, 
 }
 
 // Boxes are shown with the normal pointer.
-MsgResult box(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon,
-              int defaultButton = 0) {
+MsgResult box(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) {
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
-    return msgBox(text, title, buttons, icon, defaultButton);
+    return msgBox(text, title, buttons, icon);
 }
 
 void showFailure(const RuntimeError& e) {
