@@ -97,9 +97,11 @@ protected:
     std::unique_ptr<PFrmChartDR> screen;
 };
 
-// The box offers the 30 cases and the two samples and opens on the current patient; a typed
-// number outside them is refused with the range box and the patient stays.
-TEST_F(ChartScreenTest, TypedPatientNumberIsCheckedAgainstTheList) {
+// The box offers the 30 cases and the two samples and opens on the current patient. A keyboard
+// user after the six PDF runs, each box a real modal window answered with Return: click into
+// the box, select, type, Tab. A number outside the list is refused with the range box, the
+// focus comes back and the patient stays; a listed one (blanks around it allowed) is shown.
+TEST_F(ChartScreenTest, TypedPatientNumberIsCheckedWhenTheBoxIsLeft) {
     open(0);
     ASSERT_EQ(screen->CmbOutNo->count(), 32);
     EXPECT_EQ(QList<int>({screen->CmbOutNo->itemData(0).toInt(), screen->CmbOutNo->itemData(29).toInt(),
@@ -107,26 +109,6 @@ TEST_F(ChartScreenTest, TypedPatientNumberIsCheckedAgainstTheList) {
               QList<int>({1, 30, 98, 99}));
     EXPECT_EQ(screen->CmbOutNo->currentText(), "");
     EXPECT_EQ(screen->SSTab1->currentIndex(), 0);
-    const std::tuple<const char*, bool, int> cases[] = {{"31", false, 99}, {"97", false, 99}, {"0", false, 99},
-                                                        {"abc", false, 99}, {"98", true, 98}, {"1", true, 1},
-                                                        {" 98 ", true, 98}, {"", true, 99}};
-    for (const auto& [typed, accepted, shown] : cases) {
-        SCOPED_TRACE(typed);
-        open(99);
-        EXPECT_EQ(screen->CmbOutNo->currentText(), "99");
-        screen->CmbOutNo->setEditText(QString::fromUtf8(typed));
-        EXPECT_EQ(screen->validateTypedNumber(), accepted);
-        EXPECT_EQ(screen->patient(), shown);
-        EXPECT_EQ(boxes(), accepted ? QStringList() : QStringList{kOutOfRange});
-        if (!accepted) {
-            EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
-        }
-    }
-}
-
-// A keyboard user after the six PDF runs, each box a real modal window answered with Return:
-// click into the box, select, type 3 1, Tab. The check still runs and the focus comes back.
-TEST_F(ChartScreenTest, TypedNumberLeftWithTabIsCheckedAfterPdfRunsWithModalBoxes) {
     t.boxes->onShow = [](const MsgBoxRequest& r) {
         QMessageBox box(QMessageBox::Information, r.title, r.text, QMessageBox::Ok, QApplication::activeWindow());
         QTimer::singleShot(0, &box, [&box] {
@@ -137,6 +119,7 @@ TEST_F(ChartScreenTest, TypedNumberLeftWithTabIsCheckedAfterPdfRunsWithModalBoxe
         box.exec();
     };
     open(99);
+    EXPECT_EQ(screen->CmbOutNo->currentText(), "99");
     screen->show();
     screen->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
@@ -144,79 +127,78 @@ TEST_F(ChartScreenTest, TypedNumberLeftWithTabIsCheckedAfterPdfRunsWithModalBoxe
         QTest::mouseClick(screen->BtnPrintChart[i], Qt::LeftButton);
         QTest::mouseClick(screen->BtnPrintData[i], Qt::LeftButton);
     }
-    screen->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
-    QTest::mouseClick(screen->CmbOutNo->lineEdit(), Qt::LeftButton);
-    QApplication::processEvents();
-    for (auto [key, mod] : {std::pair{Qt::Key_A, Qt::ControlModifier}, std::pair{Qt::Key_3, Qt::NoModifier},
-                            std::pair{Qt::Key_1, Qt::NoModifier}}) {
-        ASSERT_NE(QApplication::focusWidget(), nullptr);
-        QTest::keyClick(QApplication::focusWidget(), key, mod);
+    const std::tuple<const char*, bool, int> cases[] = {{"31", false, 99}, {"97", false, 99}, {"0", false, 99},
+                                                        {"abc", false, 99}, {" 98 ", true, 98}, {"1", true, 1},
+                                                        {"", true, 1}};
+    for (const auto& [typed, accepted, shown] : cases) {
+        SCOPED_TRACE(typed);
+        screen->activateWindow(); // at once with a window manager
+        ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+        QTest::mouseClick(screen->CmbOutNo->lineEdit(), Qt::LeftButton);
         QApplication::processEvents();
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+        QTest::keyClicks(QApplication::focusWidget(), QString::fromUtf8(typed));
+        EXPECT_EQ(screen->CmbOutNo->currentText(), QString::fromUtf8(typed));
+        t.boxes->clear();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QApplication::processEvents();
+        QTest::qWait(50);
+        EXPECT_EQ(boxes(), accepted ? QStringList() : QStringList{kOutOfRange});
+        if (!accepted) {
+            EXPECT_EQ(t.boxes->shown[0].icon, MsgIcon::Critical);
+            screen->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+            EXPECT_EQ(QApplication::focusWidget(), screen->CmbOutNo);
+        }
+        EXPECT_EQ(screen->patient(), shown);
     }
-    EXPECT_EQ(screen->CmbOutNo->currentText(), "31");
-    t.boxes->clear();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    QApplication::processEvents();
-    QTest::qWait(50);
-    EXPECT_EQ(boxes(), QStringList{kOutOfRange});
-    screen->activateWindow(); // at once with a window manager
-    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
-    EXPECT_EQ(QApplication::focusWidget(), screen->CmbOutNo);
-    EXPECT_EQ(screen->patient(), 99);
 }
 
-// The sample patient's case number, list and figure rows under the band headings of its
-// pocket item (limits 1, 4, 6), and the screen's captions and the kinds heading the buttons.
-TEST_F(ChartScreenTest, SamplePatientShowsItsFourStages) {
+// The figures tab of the sample patient (band headings of its pocket item, limits 1, 4, 6) with
+// every caption it shows; a patient with only the last two stages leaves the upper pair's figure
+// rows and mobility empty (no "0" or "0.0"); switching patients fills and clears them.
+TEST_F(ChartScreenTest, FiguresTabShowsTheStagesThePatientHas) {
     direct()->execute("UPDATE TPatient SET Address1=' 12' WHERE ID=99");
+    copyStagesTo5({3, 4});
     open(99);
-    EXPECT_EQ(screen->LblApplyNo->text(), " 12");
-    EXPECT_EQ(entries(), QStringList({"2023/05/15  初診時", "2023/08/21  基本治療終了時", "2024/01/29  ＳＰＴ移行時",
-                                      "2024/08/05  最新ＳＰＴ時"}));
-    EXPECT_EQ(QStringList({screen->LblGPH[0]->text(), screen->LblGPH[1]->text(), screen->LblGPH[2]->text()}),
-              QStringList({"1-3㎜", "4-5㎜", "6㎜以上"}));
-    EXPECT_EQ(figureRow(0), QStringList({"初診時", "2023/05/15", "28", "168", "60 (35.7%)", "3.4㎜", "95 (56.5%)",
-                                         "57 (33.9%)", "16 (9.5%)"}));
-    EXPECT_EQ(figureRow(3), QStringList({"最新ＳＰＴ時", "2024/08/05", "28", "168", "20 (11.9%)", "2.8㎜",
-                                         "143 (85.1%)", "25 (14.9%)", "0 (0.0%)"}));
-    EXPECT_EQ(screen->findChild<QLabel*>("LblNote0")->text(),
-              "＊根分岐部病変 および 歯の情報表示は、初診時が優先されます。");
-    EXPECT_EQ(screen->findChild<QLabel*>("LblNote1")->text(),
-              "＊根分岐部病変 および 歯の情報表示は、最新ＳＰＴ時 が優先されます。");
-    EXPECT_EQ(QStringList({screen->LblMOBH[0]->text(), screen->LblMOBH[1]->text()}), QStringList({"初→基", "S→最"}));
+    const std::pair<QString, QString> captions[] = {
+        {screen->LblApplyNo->text(), " 12"},
+        {screen->LblGPH[0]->text() + "|" + screen->LblGPH[1]->text() + "|" + screen->LblGPH[2]->text(),
+         "1-3㎜|4-5㎜|6㎜以上"},
+        {screen->findChild<QLabel*>("LblNote0")->text(), "＊根分岐部病変 および 歯の情報表示は、初診時が優先されます。"},
+        {screen->findChild<QLabel*>("LblNote1")->text(),
+         "＊根分岐部病変 および 歯の情報表示は、最新ＳＰＴ時 が優先されます。"},
+        {screen->LblMOBH[0]->text() + "|" + screen->LblMOBH[1]->text(), "初→基|S→最"},
+    };
+    for (const auto& [shown, expected] : captions)
+        EXPECT_EQ(shown, expected);
     const char* kinds[] = {"専門医", "認定医", "認定歯科衛生士"};
     for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(screen->BtnPrintChart[i]->text(), i < 3 ? "チャート印刷" : "PDF出力") << i;
         for (QPushButton* b : {screen->BtnPrintChart[i], screen->BtnPrintData[i]})
             EXPECT_EQ(qobject_cast<QGroupBox*>(b->parentWidget())->title(), kinds[i % 3]) << i;
     }
-}
+    EXPECT_EQ(entries(), QStringList({"2023/05/15  初診時", "2023/08/21  基本治療終了時", "2024/01/29  ＳＰＴ移行時",
+                                      "2024/08/05  最新ＳＰＴ時"}));
+    EXPECT_EQ(figureRow(0), QStringList({"初診時", "2023/05/15", "28", "168", "60 (35.7%)", "3.4㎜", "95 (56.5%)",
+                                         "57 (33.9%)", "16 (9.5%)"}));
 
-// A patient with only the last two stages: the upper pair's figure rows and mobility stay
-// empty (no "0" or "0.0"); switching patients fills and clears them.
-TEST_F(ChartScreenTest, StagesWithoutDataLeaveTheirFiguresEmpty) {
-    copyStagesTo5({3, 4});
-    open(5);
+    screen->selectPatient(5);
     EXPECT_EQ(screen->LblApplyNo->text(), "");
     EXPECT_EQ(entries(), QStringList({"2024/01/29  ＳＰＴ移行時", "2024/08/05  最新ＳＰＴ時"}));
-    for (int s : {0, 1}) {
-        EXPECT_EQ(figureRow(s).mid(1), QStringList(8, QString())) << s;
-        EXPECT_FALSE(figureRow(s)[0].isEmpty()) << s;
-    }
-    EXPECT_EQ(figureRow(2).mid(1, 2), QStringList({"2024/01/29", "28"}));
+    for (int s : {0, 1})
+        EXPECT_EQ(figureRow(s), QStringList({screen->stages()[s].StageName}) + QStringList(8, QString())) << s;
     EXPECT_EQ(figureRow(3).mid(1, 2), QStringList({"2024/08/05", "28"}));
     int upper = 0, lower = 0;
     for (int t = 0; t < 32; ++t) {
         upper += !screen->LblMOB[t]->text().isEmpty();
         lower += !screen->LblMOB[32 + t]->text().isEmpty();
     }
-    EXPECT_EQ(upper, 0);
-    EXPECT_GT(lower, 0);
-    screen->selectPatient(99);
-    EXPECT_EQ(figureRow(0)[1], "2023/05/15");
+    EXPECT_EQ(std::pair(upper > 0, lower > 0), std::pair(false, true));
     screen->selectPatient(1);
-    EXPECT_EQ(figureRow(0).mid(1), QStringList(8, QString()));
+    EXPECT_EQ(figureRow(3).mid(1), QStringList(8, QString()));
     EXPECT_TRUE(entries().isEmpty());
 }
 
@@ -284,33 +266,14 @@ TEST_F(ChartScreenTest, EveryButtonPlaysItsSoundAndRefusesOrRuns) {
     }
 }
 
-// On a larger screen the left column's text grows with the chart tab's, and its width with
-// it (4K at 200 % gives a window of 1920 x 1080 device-independent pixels).
-TEST_F(ChartScreenTest, LeftColumnGrowsWithTheChartText) {
-    open(99);
-    QWidget* side = screen->findChild<QWidget*>("SidePanel");
-    ASSERT_NE(side, nullptr);
-    for (auto [w, h, panel, factor] : {std::tuple{1366, 740, 236, 1.0}, {1920, 1080, 331, 1920 / 1366.0}}) {
-        screen->resize(w, h);
-        screen->show();
-        QApplication::processEvents();
-        EXPECT_EQ(side->width(), panel) << w;
-        EXPECT_NEAR(side->font().pointSizeF(), QApplication::font().pointSizeF() * factor, 0.01) << w;
-        EXPECT_EQ(side->font(), screen->SSTab1->widget(0)->font()) << w;
-        for (QPushButton* b : side->findChildren<QPushButton*>()) // every caption fits
-            EXPECT_GE(b->width(), b->fontMetrics().horizontalAdvance(b->text())) << b->text().toStdString() << w;
-    }
-}
-
-// The preview draws the patient the screen opened on, in millimetres of the 210 mm sheet,
-// scrolled over its 455 mm; its blocks are drawn, nothing below the fourth.
+// The preview tab draws the patient the screen opened on, in millimetres of the 210 mm sheet,
+// scrolled over its 455 mm, while the chart tab follows the patient chosen.
 TEST_F(ChartScreenTest, PreviewShowsThePatientOfTheOpeningAndScrollsOverTheSheet) {
     copyStagesTo5({3});
     direct()->execute("UPDATE TPatient SET Address1='  A-7 ' WHERE ID=99");
     open(99);
     QStringList titles;
     QList<int> patients;
-    const auto sheetDraw = screen->PicDraw->draw;
     screen->PicDraw->draw = [&](QPainter& p, const SheetSource& s) {
         titles << QGuiApplication::applicationDisplayName();
         patients << s.patientNo;
@@ -333,20 +296,6 @@ TEST_F(ChartScreenTest, PreviewShowsThePatientOfTheOpeningAndScrollsOverTheSheet
     screen->VScrPic->setValue(100);
     EXPECT_EQ(screen->PicDraw->y(), -100);
 
-    screen->PicDraw->draw = sheetDraw;
-    screen->PicDraw->render();
-    const QImage page = screen->PicDraw->grab().toImage();
-    auto inkIn = [&](double topMm, double bottomMm) {
-        int ink = 0;
-        const double pxPerMm = page.height() / 455.0;
-        for (int y = int(topMm * pxPerMm); y < int(bottomMm * pxPerMm) && y < page.height(); y += 2)
-            for (int x = 0; x < page.width(); x += 2)
-                ink += page.pixel(x, y) != qRgb(255, 255, 255);
-        return ink;
-    };
-    EXPECT_GT(inkIn(0, 64), 1000);
-    EXPECT_GT(inkIn(192, 256), 1000);
-    EXPECT_EQ(inkIn(260, 455), 0);
 }
 
 // ---------------------------------------------------------------- view helpers

@@ -342,64 +342,46 @@ TEST_F(SheetTest, HeadingsOfEveryKindAtTheirPlaces) {
     }
 }
 
-TEST_F(SheetTest, FiguresOfTheSamplePatientAreTheStatisticsTexts) {
-    const auto stages = loadStages(99);
-    const QList<PdfWord> chart = pdfWords(write(SheetKind::Chart, stages));
-    const QList<PdfWord> data = pdfWords(write(SheetKind::Data, stages));
-    for (int k = 0; k < 4; ++k) {
-        ASSERT_TRUE(stages[k].HasData) << k; // the sample patient has all four stages
-        const StageFigures f = StageFiguresOf(stages[k], PocketBandLimits());
-        // Chart sheet: the stage's row of the figure table.
-        const auto names = wordsNamed(chart, f.stage);
-        ASSERT_FALSE(names.isEmpty()) << k;
-        EXPECT_EQ(wordsBeside(chart, names[0], 170),
-                  noBlanks(f.date + f.teeth + f.ppdCount + f.bop + ChartMeanText(f, true) + f.bands[0] + f.bands[1] +
-                           f.bands[2]))
-            << k;
-        // Data sheet: the block's figure table, caption by caption.
-        const struct {
-            QString caption, value;
-        } rows[] = {{"ステージ", f.stage},
-                    {"検査日", f.date},
-                    {"現在歯数", f.teeth},
-                    {"ｲﾝﾌﾟﾗﾝﾄ数", f.implants},
-                    {"PPD平均", DataSheetMeanText(f, true)},
-                    {"1-3mm", f.bands[0]},
-                    {"4-6mm", f.bands[1]},
-                    {"7mm以上", f.bands[2]},
-                    {"BOP(+)率", f.bop},
-                    {"PCR", f.pcr},
-                    {"PISA", f.pisa + "mm…"},
-                    {"PESA", f.pesa + "mm…"}};
-        for (const auto& r : rows) {
-            const auto at = dataCaptions(data, r.caption);
-            ASSERT_EQ(at.size(), 4) << r.caption.toStdString();
-            EXPECT_TRUE(reads(wordsBeside(data, at[k], 30), noBlanks(r.value))) << r.caption.toStdString() << k;
-        }
-    }
-}
-
-// Slot 1 has no data; slot 2 has data but no remaining tooth.
-TEST_F(SheetTest, StagesWithoutDataOrTeethShowWhatTheyHave) {
+// Slot 0: 32 teeth, 192 sites of 3 mm, site 0 of every tooth bleeding, one of four surfaces
+// with plaque (32 of 128: 25.0%); PESA of a tooth at x = 3 from its coefficients, PISA a sixth
+// of it. Slot 1 has no data; slot 2 has data but no remaining tooth. The chart sheet's row of
+// each stage and the data sheet's block tables, caption by caption ("…": a prefix).
+TEST_F(SheetTest, StageFiguresStandInBothSheetsTables) {
     auto stages = namedStages({3, 0, 3, 0});
     stages[2].ExamDate = QDateTime(QDate(2024, 6, 10), QTime(0, 0));
     stages[2].ToothStatus.fill(kMissingTooth);
 
     const QList<PdfWord> chart = pdfWords(write(SheetKind::Chart, stages));
-    auto row = [&](const QString& stage) { return wordsBeside(chart, wordsNamed(chart, stage)[0], 170); };
-    EXPECT_EQ(row("初診時"), "2024/01/1032192" "32(16.7%)" "3.0㎜" "192(100.0%)" "0(0.0%)" "0(0.0%)");
-    EXPECT_EQ(row("基本治療終了時"), "");
-    EXPECT_EQ(row("ＳＰＴ移行時"), "2024/06/10" "0" "0" "㎜");
-    EXPECT_EQ(row("最新ＳＰＴ時"), "");
+    const std::pair<QString, QString> rows[] = {
+        {"初診時", "2024/01/1032192" "32(16.7%)" "3.0㎜" "192(100.0%)" "0(0.0%)" "0(0.0%)"},
+        {"基本治療終了時", ""},
+        {"ＳＰＴ移行時", "2024/06/10" "0" "0" "㎜"},
+        {"最新ＳＰＴ時", ""}};
+    for (const auto& [stage, row] : rows)
+        EXPECT_EQ(wordsBeside(chart, wordsNamed(chart, stage)[0], 170), row) << stage.toStdString();
 
     const QList<PdfWord> data = pdfWords(write(SheetKind::Data, stages));
     ASSERT_EQ(dataCaptions(data, "ステージ").size(), 2); // no block for a stage without data
     const struct {
-        QString caption, value;
-    } rows[] = {{"ステージ", "ＳＰＴ移行時"}, {"現在歯数", "0"}, {"PPD平均", "㎜(0点)"}, {"BOP(+)率", ""},
-                {"PCR", "0%"},             {"PISA", "0.0mm…"}, {"PESA", "0.0mm…"}};
-    for (const auto& r : rows)
-        EXPECT_TRUE(reads(wordsBeside(data, dataCaptions(data, r.caption)[1], 30), r.value)) << r.caption.toStdString();
+        QString caption, first, third;
+    } cells[] = {{"ステージ", "初診時", "ＳＰＴ移行時"},
+                 {"検査日", "2024/01/10", "2024/06/10"},
+                 {"現在歯数", "32", "0"},
+                 {"ｲﾝﾌﾟﾗﾝﾄ数", "0", "0"},
+                 {"PPD平均", "3.0㎜(192点)", "㎜(0点)"},
+                 {"1-3mm", "192(100.0%)", ""},
+                 {"4-6mm", "0(0.0%)", ""},
+                 {"7mm以上", "0(0.0%)", ""},
+                 {"BOP(+)率", "32(16.7%)", ""},
+                 {"PCR", "25.0%", "0%"},
+                 {"PISA", "PISAX", "0.0mm…"},
+                 {"PESA", "PESAX", "0.0mm…"}};
+    for (const auto& c : cells) {
+        const auto at = dataCaptions(data, c.caption);
+        ASSERT_EQ(at.size(), 2) << c.caption.toStdString();
+        EXPECT_TRUE(reads(wordsBeside(data, at[0], 30), c.first)) << c.caption.toStdString() << " " << wordsBeside(data, at[0], 30).toStdString();
+        EXPECT_TRUE(reads(wordsBeside(data, at[1], 30), c.third)) << c.caption.toStdString() << " " << wordsBeside(data, at[1], 30).toStdString();
+    }
 }
 
 // Blocks stand at 26.5 + 63 k on paper whatever the stages before them; the preview stacks
