@@ -343,8 +343,8 @@ TEST_F(SheetTest, HeadingsOfEveryKindAtTheirPlaces) {
 }
 
 // Slot 0: 32 teeth, 192 sites of 3 mm, site 0 of every tooth bleeding, one of four surfaces
-// with plaque (32 of 128: 25.0%); PESA of a tooth at x = 3 from its coefficients, PISA a sixth
-// of it. Slot 1 has no data; slot 2 has data but no remaining tooth. The chart sheet's row of
+// with plaque (32 of 128: 25.0%); PESA the sum over the teeth at x = 3 (past 1000 mm², all six
+// characters shown), PISA a sixth of it. Slot 1 has no data; slot 2 has data but no remaining tooth. The chart sheet's row of
 // each stage and the data sheet's block tables, caption by caption ("…": a prefix).
 TEST_F(SheetTest, StageFiguresStandInBothSheetsTables) {
     auto stages = namedStages({3, 0, 3, 0});
@@ -374,13 +374,13 @@ TEST_F(SheetTest, StageFiguresStandInBothSheetsTables) {
                  {"7mm以上", "0(0.0%)", ""},
                  {"BOP(+)率", "32(16.7%)", ""},
                  {"PCR", "25.0%", "0%"},
-                 {"PISA", "PISAX", "0.0mm…"},
-                 {"PESA", "PESAX", "0.0mm…"}};
+                 {"PISA", "271.3mm…", "0.0mm…"},
+                 {"PESA", "1628.1mm…", "0.0mm…"}};
     for (const auto& c : cells) {
         const auto at = dataCaptions(data, c.caption);
         ASSERT_EQ(at.size(), 2) << c.caption.toStdString();
-        EXPECT_TRUE(reads(wordsBeside(data, at[0], 30), c.first)) << c.caption.toStdString() << " " << wordsBeside(data, at[0], 30).toStdString();
-        EXPECT_TRUE(reads(wordsBeside(data, at[1], 30), c.third)) << c.caption.toStdString() << " " << wordsBeside(data, at[1], 30).toStdString();
+        EXPECT_TRUE(reads(wordsBeside(data, at[0], 30), c.first)) << c.caption.toStdString();
+        EXPECT_TRUE(reads(wordsBeside(data, at[1], 30), c.third)) << c.caption.toStdString();
     }
 }
 
