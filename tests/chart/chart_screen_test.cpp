@@ -295,28 +295,24 @@ TEST_F(ChartScreenTest, PreviewShowsThePatientOfTheOpeningAndScrollsOverTheSheet
     EXPECT_EQ(screen->VScrPic->maximum(), screen->PicDraw->height() - screen->PicFrame->height());
     screen->VScrPic->setValue(100);
     EXPECT_EQ(screen->PicDraw->y(), -100);
-
 }
 
 // ---------------------------------------------------------------- view helpers
 
+// Tooth 9's label of each pair; a stage without data contributes no value, whatever its bytes hold.
 TEST(ChartViewModel, MobilityLabelShowsBothSidesOfThePair) {
-    const std::tuple<int, int, const char*> cases[] = {{0, 1, "0→1"}, {128, 3, "→3"}, {1, 128, "1→"}, {128, 128, ""}};
+    const std::tuple<int, int, bool, const char*> cases[] = {
+        {0, 1, true, "0→1"}, {128, 3, true, "→3"}, {1, 128, true, "1→"}, {128, 128, true, ""}, {1, 2, false, "→2"}};
     for (int pair = 0; pair < 2; ++pair)
-        for (const auto& [first, second, text] : cases) {
+        for (const auto& [first, second, firstHasData, text] : cases) {
             ChartStages st;
-            for (ChartStageData& s : st)
-                s.HasData = true;
+            for (int s = 0; s < 4; ++s)
+                st[s].HasData = s != pair * 2 || firstHasData;
             st[pair * 2].Mobility[9] = std::uint8_t(first);
             st[pair * 2 + 1].Mobility[9] = std::uint8_t(second);
             EXPECT_EQ(MobilityText(st, pair, 9), text) << pair << " " << first << " " << second;
             EXPECT_EQ(MobilityText(st, 1 - pair, 9), "");
         }
-    ChartStages st; // a stage without data contributes no value, whatever its bytes hold
-    st[0].Mobility[3] = 1;
-    st[1].HasData = true;
-    st[1].Mobility[3] = 2;
-    EXPECT_EQ(MobilityText(st, 0, 3), "→2");
 }
 
 TEST(ChartViewModel, PreferredStageOfAPairFallsBackOnTheOther) {
