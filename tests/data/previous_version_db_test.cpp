@@ -1,8 +1,7 @@
 // Reading the previous version's database files: the kind told by the first bytes, a
 // real Jet 4 Access file read with libmdb (dates, numbers, memo and text, Japanese text
-// stored plain and compressed), the refusals, and the foreign connection slot holding
-// either kind. The SQLCipher kind's values are checked by the import tests, which
-// compare what arrives with the previous file's rows.
+// stored plain and compressed) and the refusals. The SQLCipher kind's values are
+// checked by the import tests, which compare what arrives with the previous file's rows.
 #include "data/ADODBMain.h"
 #include "data/PreviousVersionDb.h"
 #include "support/previous_version_files.h"
@@ -128,21 +127,6 @@ TEST_F(PreviousVersionDbTest, AccessFileTablesColumnsAndRows) {
     EXPECT_EQ(row(ja, 2), "3|1898-01-01|1899-01-01|1900-01-01|山田　花子ヤマダ|山田　花子ヤマダ");
     EXPECT_EQ(row(ja, 1), "2|9999-01-01|9999-01-01|9999-01-01|Year 9999|No. 歯周");
     EXPECT_FALSE(t.value(0, "NoSuchColumn").isValid());
-}
-
-TEST_F(PreviousVersionDbTest, ForeignSlotHoldsEitherKind) {
-    const QString access = dateTestCopy();
-    REQUIRE_DATE_TEST(access);
-    test::PreviousVersionFile(path("prev.db")).close();
-    for (const QString& file : {access, path("prev.db")}) {
-        setForeignSource(file);
-        ASSERT_TRUE(OpenForeignDbHold());
-        ASSERT_NE(foreignDb(), nullptr);
-        EXPECT_EQ(foreignDb()->kind() == PreviousVersionDb::Kind::Access, file == access);
-        EXPECT_EQ(foreignConn() == nullptr, file == access);
-        EXPECT_TRUE(CloseForeignDbForce());
-        EXPECT_TRUE(foreignDb() == nullptr && foreignConn() == nullptr);
-    }
 }
 
 } // namespace
