@@ -121,4 +121,21 @@ TEST_F(CompactionTest, IntegrityCheckRefusesDamagedCopies) {
     EXPECT_FALSE(IsProgramDatabase(copy));
 }
 
+TEST_F(CompactionTest, SuccessOnTheTenthAttemptEndsWithoutTheFailureLine) {
+    // A folder (not empty) where the temporary file goes cannot be removed, so the attempt
+    // fails; before the tenth attempt it is taken away.
+    ASSERT_TRUE(QDir().mkpath(CompactionTempPath() + "/held"));
+    PFrmCompact w;
+    int calls = 0;
+    w.compact = [&] {
+        if (++calls == 10) QDir(CompactionTempPath()).removeRecursively();
+        return CompactMemberDb();
+    };
+    EXPECT_TRUE(w.runAttempts());
+    ASSERT_EQ(t.boxes->shown.size(), 9);
+    EXPECT_EQ(t.boxes->shown[8].title, "最適化エラー");
+    EXPECT_EQ(lines(w).mid(19), QStringList({preparing(10), running(10), "終了処理を行っています。"}));
+    EXPECT_FALSE(QFileInfo::exists(CompactionTempPath()));
+}
+
 } // namespace
