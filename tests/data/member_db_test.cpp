@@ -1,7 +1,5 @@
 // The member connection slot (counted and holding opens, the Retry/Cancel box) and the
-// record classes of the data store: round trips, the next-number counters, the
-// clinic-code row and the image record's arrays.
-#include "data/CImage.h"
+// record classes of the data store: round trips and the next-number counters.
 #include "member_db_fixture.h"
 
 using namespace kvr;
@@ -126,19 +124,6 @@ TEST_F(RecordClassTest, PatientAndMasterRoundTripsKeepEveryFieldAndReadNullTextA
     EXPECT_EQ(partial.SGName + partial.SGComment, "現在喫煙kept");
 }
 
-TEST_F(RecordClassTest, ClinicCodeRowIsReadAddedWhenMissingAndSaved) {
-    direct()->execute("DELETE FROM TClinicCode");
-    TheClinicCode().ClinicCode = "x";
-    ASSERT_TRUE(LoadClinicCode());
-    EXPECT_EQ(scalar("SELECT count(*) FROM TClinicCode WHERE ID=0").toInt(), 1);
-    EXPECT_TRUE(TheClinicCode().ClinicCode.isEmpty() && TheClinicCode().ClinicName.isEmpty());
-    ASSERT_TRUE(SaveClinicCode("654321"));
-    TheClinicCode().ClinicCode = "changed in memory";
-    ASSERT_TRUE(LoadClinicCode());
-    EXPECT_EQ(TheClinicCode().ClinicCode, "654321");
-    EXPECT_EQ(slot(Slot::Member).open, 0); // released
-}
-
 TEST_F(RecordClassTest, NextNumbers) {
     EXPECT_EQ(GetNextNumber("TExamData"), 10000000); // fresh template
     EXPECT_EQ(scalar("SELECT ExamData FROM TNextAutoNumber WHERE ID=0").toInt(), 1);
@@ -154,27 +139,6 @@ TEST_F(RecordClassTest, NextNumbers) {
     EXPECT_EQ(scalar("SELECT count(*) FROM TNextAutoNumber").toInt(), 0);
     EXPECT_THROW(GetNextNumber("texamdata"), ProgramEnded); // the match is case-sensitive
     EXPECT_EQ(t.boxes->shown.value(0).text, "次番号マスタのテーブル指定エラー.");
-}
-
-TEST_F(RecordClassTest, ImageArraysRoundTripAndIgnoreIndexesOutside) {
-    CImage img;
-    img.ClearBuffer();
-    img.setImgPath(9, "outside");
-    img.setRotate(-1, 90);
-    EXPECT_EQ(img.ImgPath(9) + QString::number(img.Rotate(-1)), "0");
-    img.PatientID = 5;
-    for (int i = 0; i < 9; ++i) {
-        img.setImgPath(i, QString("C:/img/%1.jpg").arg(i));
-        img.setReverseUD(i, qint16(i % 2));
-        img.setReverseLR(i, qint16((i + 1) % 2));
-        img.setRotate(i, i * 90);
-    }
-    const CImage back = storeAndRead(img, "TImage", "ID=0");
-    EXPECT_EQ(back.PatientID, 5);
-    for (int i = 0; i < 9; ++i)
-        EXPECT_EQ(texts({back.ImgPath(i), back.ReverseUD(i), back.ReverseLR(i), back.Rotate(i)}),
-                  texts({img.ImgPath(i), i % 2, (i + 1) % 2, i * 90}));
-    EXPECT_EQ(scalar("SELECT ImgPath9 FROM TImage WHERE ID=0").toString(), "C:/img/8.jpg");
 }
 
 } // namespace

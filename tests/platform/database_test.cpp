@@ -107,49 +107,6 @@ TEST_F(DatabaseTest, WriteRecordsetAddsChangesAndDeletesRows) {
 
 // ------------------------------------------------------------------ cursors, statements, dates, pages
 
-class DatabaseCursorTest : public DatabaseTest {
-protected:
-    void SetUp() override {
-        DatabaseTest::SetUp();
-        for (int i = 1; i <= 5; ++i)
-            conn->execute("INSERT INTO TThing (ID, Name) VALUES (?, ?)", {i, QString("n%1").arg(i)});
-    }
-    static QList<int> ids(Recordset& rs) {
-        QList<int> out;
-        for (; !rs.eof(); rs.moveNext())
-            out << rs.value("ID").toInt();
-        return out;
-    }
-};
-
-// Statements are prepared once per connection and reused: two recordsets of one text
-// step independently, a change or a new column is seen by the next statement, and a
-// recordset keeps its rows when the connection closes.
-TEST_F(DatabaseCursorTest, StatementsAreReusedWithoutMixingTheirResults) {
-    const QString sql = "SELECT ID FROM TThing WHERE ID>=? ORDER BY ID";
-    Recordset outer(conn, sql, {2});
-    Recordset inner(conn, sql, {4}); // the same text while the first is still stepping
-    EXPECT_EQ(ids(inner), (QList<int>{4, 5}));
-    EXPECT_EQ(outer.value("ID").toInt(), 2);
-    outer.moveNext();
-    EXPECT_EQ(outer.recordCount(), 4);
-    EXPECT_EQ(ids(outer), (QList<int>{3, 4, 5}));
-    outer.moveFirst();
-    EXPECT_EQ(ids(outer), (QList<int>{2, 3, 4, 5}));
-    {
-        Recordset rs(conn, "SELECT * FROM TThing WHERE ID=?", {3}, OpenMode::Write);
-        rs.setValue("Name", "changed");
-        rs.update();
-    }
-    EXPECT_EQ(conn->scalar("SELECT Name FROM TThing WHERE ID=?", {3}).toString(), "changed");
-    conn->execute("ALTER TABLE TThing ADD COLUMN Extra INTEGER DEFAULT 7");
-    EXPECT_EQ(conn->scalar("SELECT Extra FROM TThing WHERE ID=?", {3}).toInt(), 7);
-    Recordset open(conn, "SELECT ID FROM TThing ORDER BY ID");
-    open.moveNext();
-    conn->close();
-    EXPECT_EQ(ids(open), (QList<int>{2, 3, 4, 5}));
-}
-
 TEST(DatabaseDates, StoredFormsReadAsLocalTimes) {
     const std::pair<const char*, QDateTime> cases[] = {
         {"2024-08-14 16:30:05", QDateTime(QDate(2024, 8, 14), QTime(16, 30, 5))},
