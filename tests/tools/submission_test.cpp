@@ -60,6 +60,14 @@ TEST(SubmissionRules, EachRuleReportsItsOwnLineInOrder) {
              r.NewDiagnosisGrade = 4;
          },
          {"  新分類診断名 ステージが選択されていません。", "  新分類診断名 グレードが選択されていません。"}},
+        {"diagnosis details out of range",
+         [](CPatientAdd& r) {
+             r.KvrDiagnosisLW = 0;
+             r.KvrDiagnosisCA = 3;
+             r.NewDiagnosisStage = 0;
+         },
+         {"  KVR診断名 限局/広汎が選択されていません。", "  KVR診断名 慢性/侵襲が選択されていません。",
+          "  新分類診断名 ステージが選択されていません。"}},
         {"history none, the 22nd disease ticked", [](CPatientAdd& r) { r.DiseaseName = QString(21, '0') + "1"; },
          {history}},
         {"a tick beyond the 22 diseases", [](CPatientAdd& r) { r.DiseaseName = QString(22, '0') + "1"; }, {}},
@@ -106,21 +114,14 @@ protected:
 TEST_F(SubmissionTabTest, ReportListsEveryFindingInOrderAndIsOpenedInsteadOfTheArchiveForEachKind) {
     for (int id : {1, 2, 3, 30, 31})
         addPatient(id);
-    // 1: no row. 2: every rule that can fail together with a first-entry diagnosis. 3: complete.
-    // 30: the birth month missing, no diagnosis and history present without a disease.
+    // 1: no row. 2: several findings, in the order of the rules (each rule is in the table
+    // above). 3: complete. 30: the birth month missing, no diagnosis and history present
+    // without a disease.
     CPatientAdd two = complete(2);
     two.BirthDay = "1970/5/1";
     two.Sex = 2;
-    two.ChiefComplaint2 = "0000000000";
-    two.SmokingHistory = -9;
     two.MedicalHistory = 2;
     two.DiseaseName = QString(22, '1');
-    two.MissingToothNum = -9;
-    two.KvrDiagnosisLW = 0;
-    two.KvrDiagnosisCA = 3;
-    two.NewDiagnosisStage = 0;
-    two.NewDiagnosisGrade = 4;
-    two.PerioSurgeryTreatment = -9;
     two.Ingestion = 0;
     CPatientAdd thirty = complete(30);
     thirty.BirthDay = "";
@@ -134,15 +135,7 @@ TEST_F(SubmissionTabTest, ReportListsEveryFindingInOrderAndIsOpenedInsteadOfTheA
         "患者番号:1  追加情報が入力されていません。\r\n"
         "患者番号:2  生年月が間違っています。\r\n"
         "患者番号:2  性別が選択されていません。\r\n"
-        "患者番号:2  主訴が選択されていません。\r\n"
-        "患者番号:2  喫煙歴が選択されていません。\r\n"
         "患者番号:2  既往歴が選択されていません。\r\n"
-        "患者番号:2  喪失歯数（智歯を除く) が入力されていません。\r\n"
-        "患者番号:2  KVR診断名 限局/広汎が選択されていません。\r\n"
-        "患者番号:2  KVR診断名 慢性/侵襲が選択されていません。\r\n"
-        "患者番号:2  新分類診断名 ステージが選択されていません。\r\n"
-        "患者番号:2  新分類診断名 グレードが選択されていません。\r\n"
-        "患者番号:2  歯周外科治療が選択されていません。\r\n"
         "患者番号:2  服薬の回答と薬名チェックに矛盾があります。\r\n"
         "患者番号:30  生年月が入されていません。\r\n"
         "患者番号:30  診断が選択されていません。\r\n"
