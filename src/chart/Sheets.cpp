@@ -12,6 +12,7 @@
 #include "shell/AppState.h"
 #include "shell/PFrmMessageS.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -204,8 +205,12 @@ void runSheet(QWidget* parent, const SheetSource& source, ApplicantKind kind, bo
 
 bool WriteSheetPdf(const QString& path, SheetKind sheet, const SheetSource& source, ApplicantKind kind,
                    bool stagePeriodProblem) {
+    // The PDF writer does not report failed writes: the sheet is made in memory and
+    // written out here, where a full disk or an I/O error is seen.
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
     {
-        QPdfWriter writer(path);
+        QPdfWriter writer(&pdf);
         a4Portrait(writer);
         writer.setResolution(1200);
         writer.setTitle(sheet == SheetKind::Blank ? QString() : CaseIdentifier(source.caseNumber, source.patientNo));
@@ -215,7 +220,11 @@ bool WriteSheetPdf(const QString& path, SheetKind sheet, const SheetSource& sour
         drawSheet(painter, writer, sheet, source, kind, stagePeriodProblem, 1);
         if (!painter.end()) return false;
     }
-    return QFileInfo(path).size() > 0;
+    QFile out(path);
+    if (pdf.data().isEmpty() || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    const bool written = out.write(pdf.data()) == pdf.data().size() && out.flush();
+    out.close();
+    return written && out.error() == QFileDevice::NoError;
 }
 
 void PrintChartSheet(QWidget* parent, const SheetSource& source, ApplicantKind kind, bool toPdf) {
