@@ -75,10 +75,7 @@ QString NormalizeMemberNo(const QString& text) {
     return toHalfWidth(text.trimmed()).trimmed();
 }
 
-MemberNoChange ChangeMemberNumber(const QString& newNoText, const std::function<void(int)>& progress) {
-    auto step = [&](int n) {
-        if (progress) progress(n);
-    };
+MemberNoChange ChangeMemberNumber(const QString& newNoText) {
     const QString newNo = NormalizeMemberNo(newNoText);
     if (newNo.isEmpty()) {
         msgBox("会員番号が未入力です。入力してください。", "未入力", MsgButtons::Ok, MsgIcon::Exclamation);
@@ -111,17 +108,14 @@ MemberNoChange ChangeMemberNumber(const QString& newNoText, const std::function<
         DeleteFolder(setAsideWork);
         return MemberNoChange::Failed;
     };
-    step(1);
     if (!MakeFolder(newWork)) return abandon();
     const QString newDbFile = "/KVR-DB-" + newNo + ".MDB";
-    step(2);
     // CopyFile writes a temporary file, flushes it and renames it into place.
     if (!CopyFile(a.memberDbPath(), newWork + newDbFile)) return abandon();
     // The copy carries the new number as its clinic code before it becomes visible, so
     // a power cut after the rename never leaves the new folder naming the old member.
     if (!stampClinicCode(newWork + newDbFile, newNo, a.memberDbPath())) return abandon();
     if (!CopyFolder(a.MemberFolder, setAsideWork, 0)) return abandon();
-    step(3);
     if (!renameFolder(newWork, newFolder)) {
         if (QFileInfo::exists(newFolder)) removeFolderAtOnce(newFolder, stamp);
         return abandon();
@@ -132,9 +126,7 @@ MemberNoChange ChangeMemberNumber(const QString& newNoText, const std::function<
         if (QFileInfo::exists(setAside)) removeFolderAtOnce(setAside, stamp);
         return abandon();
     }
-    step(4);
     if (!removeFolderAtOnce(a.MemberFolder, stamp)) return MemberNoChange::Failed;
-    step(5);
 
     CloseMemberDbForce();
     a.MemberNo = newNo;
@@ -143,7 +135,6 @@ MemberNoChange ChangeMemberNumber(const QString& newNoText, const std::function<
     setMemberSource(a.memberDbPath());
     LoadClinicCode();
     SaveClinicCode(newNo);
-    step(6);
     return MemberNoChange::Done;
 }
 

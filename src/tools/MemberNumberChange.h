@@ -10,8 +10,6 @@
 
 #include <QString>
 
-#include <functional>
-
 namespace kvr {
 
 enum class MemberNoChange { Done, Empty, Invalid, TargetExists, Failed };
@@ -21,9 +19,7 @@ QString NormalizeMemberNo(const QString& text);
 
 // Checks newNoText (the box's text) and changes the member number of the running
 // program. Shows the refusal messages; the file routines show their own errors.
-// progress(step) is called before each file step (tests).
-MemberNoChange ChangeMemberNumber(const QString& newNoText,
-                                  const std::function<void(int step)>& progress = {});
+MemberNoChange ChangeMemberNumber(const QString& newNoText);
 
 // The completion message and the end of the program.
 [[noreturn]] void FinishMemberNumberChange();

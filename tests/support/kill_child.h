@@ -1,8 +1,6 @@
 // Crash tests: a test program runs itself again as a child (one test filter) that works
-// on a fresh copy of prepared data and is killed with SIGKILL: by the parent a given time
-// after the child reports "READY", by itself at a chosen step, or, in programs that link
-// power_cut.cpp, right after a chosen file operation, optionally leaving the disk as a
-// power cut at that point would.
+// on a fresh copy of prepared data and kills itself with SIGKILL right after a chosen
+// file operation, optionally leaving the disk as a power cut at that point would.
 //
 // The recorder (power_cut.cpp): after PowerCutStart(root) every operation on a file or
 // folder under root is one letter of a journal: w a write, t a truncation, f a flush,
@@ -19,19 +17,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 namespace kvr::test {
 
@@ -60,11 +54,9 @@ struct ChildRun {
     QString output;
 };
 
-// Runs this test program with the test filter and the extra environment. With
-// delayUs >= 0 the child is killed that long after it printed "READY". The child's
-// standard output (and with withErrors its error output) is returned.
-inline ChildRun RunChild(const QString& filter, const QProcessEnvironment& extra, int delayUs,
-                         bool withErrors = false) {
+// Runs this test program with the test filter and the extra environment; returns how it
+// ended and its standard and error output.
+inline ChildRun RunChild(const QString& filter, const QProcessEnvironment& extra) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     QTemporaryDir childTemp; // a killed child cannot remove its temporary folders
@@ -74,52 +66,14 @@ inline ChildRun RunChild(const QString& filter, const QProcessEnvironment& extra
     p.setProcessEnvironment(env);
     p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=" + filter});
     EXPECT_TRUE(p.waitForStarted());
-    QByteArray out;
-    if (delayUs >= 0) {
-        while (!out.contains("READY\n") && p.state() == QProcess::Running) {
-            p.waitForReadyRead(100);
-            out += p.readAllStandardOutput();
-        }
-        ::usleep(useconds_t(delayUs));
-        ::kill(pid_t(p.processId()), SIGKILL);
-    }
     EXPECT_TRUE(p.waitForFinished(60000));
-    out += p.readAllStandardOutput();
-    if (withErrors) out += p.readAllStandardError();
+    const QByteArray out = p.readAllStandardOutput() + p.readAllStandardError();
     return {p.exitStatus() == QProcess::CrashExit, QString::fromUtf8(out)};
 }
 
 // The child's side: the copy to work on, or empty in a normal test run.
 inline QString KillWork() {
     return qEnvironmentVariable(kWorkVar);
-}
-
-// The child's reports of a timed kill: ready (the parent's clock starts), and done with
-// the result and the job's length.
-inline void ReportReady(QElapsedTimer& timer) {
-    std::printf("READY\n");
-    std::fflush(stdout);
-    timer.start();
-}
-inline void ReportDone(int result, const QElapsedTimer& timer) {
-    std::printf("DONE %d us %lld.\n", result, timer.nsecsElapsed() / 1000);
-    std::fflush(stdout);
-}
-struct DoneReport {
-    int result = -1, us = 0;
-};
-inline DoneReport ParseDone(const ChildRun& run) {
-    const QRegularExpressionMatch m = QRegularExpression("DONE (-?\\d+) us (\\d+)\\.").match(run.output);
-    return m.hasMatch() ? DoneReport{m.captured(1).toInt(), m.captured(2).toInt()} : DoneReport{};
-}
-
-// count kill delays spread over [0, max(floorUs, spanUs)), the same for every run of the test.
-inline QList<int> RandomDelays(quint32 seed, int count, int spanUs, int floorUs = 1000) {
-    QRandomGenerator rng(seed);
-    QList<int> delays;
-    for (int i = 0; i < count; ++i)
-        delays << int(rng.bounded(qMax(floorUs, spanUs)));
-    return delays;
 }
 
 // The parent of a crash test: every run of the child works on a fresh copy (work) of the
@@ -137,20 +91,11 @@ protected:
         QFile::remove(work);
         EXPECT_EQ(QProcess::execute("cp", {"-a", pristine, work}), 0);
     }
-    ChildRun run(const QString& filter, int delayUs, QProcessEnvironment env = {}) {
+    ChildRun run(const QString& filter, QProcessEnvironment env = {}) {
         fresh();
         env.insert(kWorkVar, work);
-        return RunChild(filter, env, delayUs, true);
+        return RunChild(filter, env);
     }
-    // A run to the end: its report, checked for a result of 0 or 1.
-    DoneReport fullRun(const QString& filter, QProcessEnvironment env = {}) {
-        const ChildRun r = run(filter, -1, env);
-        const DoneReport d = ParseDone(r);
-        EXPECT_FALSE(r.crashed) << r.output.toStdString();
-        EXPECT_TRUE(d.result == 0 || d.result == 1) << r.output.toStdString();
-        return d;
-    }
-
     TestServices t;
     QTemporaryDir dir;
     QString pristine, work;

@@ -6,6 +6,8 @@
 // writes outside the root, caches that ignore flushes.
 #include "support/kill_child.h"
 
+#include <QRandomGenerator>
+
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
@@ -18,7 +20,9 @@
 #include <limits.h>
 #include <map>
 #include <mutex>
+#include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {

@@ -1,7 +1,8 @@
 // Crashes in the middle of every operation that changes the member's data, one row of
 // the table below each: the save of an examination, a backup, a restore, the compaction,
 // a submission archive, an import, the rebuild of an older additional-information table,
-// the conversion of an old-format database, a first start and a start of a member.
+// the conversion of an old-format database, a first start, a start of a member, a member
+// number change and a PDF sheet.
 //
 // A child of this program does the row's operation on a fresh copy of the row's folder
 // under the file-operation recorder (support/kill_child.h). A full run gives the journal
@@ -29,7 +30,10 @@
 #include "tools/BackupRestore.h"
 #include "tools/CPatientAdd.h"
 #include "tools/EncryptedZip.h"
+#include "chart/ChartViewModel.h"
+#include "chart/Sheets.h"
 #include "tools/ImportKVRChart.h"
+#include "tools/MemberNumberChange.h"
 #include "tools/Submission.h"
 
 #include <QApplication>
@@ -49,7 +53,7 @@ namespace {
 const char* const kRowVar = "KVR_CRASH_ROW";
 const char* const kRetryVar = "KVR_CRASH_RETRY";
 const QString kMember = "/123456/KVR-DB-123456.MDB";
-const QString kBackup = "/save/backup-copy.MDB";
+const QString kSave = "/save";
 const QString kArchive = "/save/N_123456_20240814_1630_KVR-DB.zip";
 
 // ------------------------------------------------------------------ what the rows read
@@ -128,7 +132,7 @@ struct Row {
     // The child's preparation in dir (not recorded); returns the operation.
     std::function<std::function<bool()>(const QString& dir, test::TestServices& t)> start;
     std::function<QStringList(const QString& dir, test::TestServices& t)> state;
-    bool cuts = false, faults = false;
+    bool cuts = true, faults = false;
     int maxPoints = 0;  // 0: every crash point; else that many spread over them
     bool timed = false; // the new state holds the time of the operation (a retry differs)
 };
@@ -219,6 +223,84 @@ QStringList memberParts(const QString& dir, test::TestServices&) {
     return {wholeOf(dir + kMember)};
 }
 
+// A folder's files as text: a database by its rows (its bytes differ with every write),
+// any other file by its hash; a journal is played back by reading its database.
+QString folderText(const QString& folder) {
+    QStringList files;
+    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+        if (const QString f = it.next(); !f.endsWith("-journal")) files << f;
+    files.sort();
+    QString text;
+    for (const QString& f : files) {
+        text += QDir(folder).relativeFilePath(f) + ": ";
+        if (f.endsWith(".MDB")) {
+            text += rowsOf(f, {"SELECT * FROM TPatient ORDER BY ID", "SELECT * FROM TExamData ORDER BY ID",
+                               "SELECT ClinicCode FROM TClinicCode"});
+        } else {
+            QFile in(f);
+            text += in.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(in.readAll(), QCryptographicHash::Sha1).toHex()
+                                                  : QByteArray("<unreadable>");
+        }
+        text += "\n";
+    }
+    return text;
+}
+
+// Member 123456 with a settings file and a large report beside its database, in a
+// program folder with the template and the master list.
+void memberToRenumber(const QString& dir, test::TestServices& t) {
+    programFolder(dir, t);
+    ASSERT_TRUE(test::MakeMemberAndBackup(dir, 30));
+    test::writeText(dir + "/123456/KVR-DB.ini", "[Setting]\nStartTab=3\n");
+    QDir().mkpath(dir + "/123456/report");
+    test::writeText(dir + "/123456/report/sheet.pdf", QString(1 << 20, QChar('r')));
+}
+
+// In the order the change completes them: the new member folder, the set-aside copy of
+// the old one, the old one gone. A member folder is read as the next start with its
+// number finds it; the start also clears what an interrupted change left.
+QStringList renumberedParts(const QString& dir, test::TestServices& t) {
+    t.paths->app = dir;
+    auto member = [&](const QString& no) {
+        if (!QFileInfo(dir + "/" + no).isDir()) return QString("<absent>");
+        return QString::number(start(t, no)) + "\n" + folderText(dir + "/" + no);
+    };
+    const QString renumbered = member("654321"), old = member("123456");
+    QString aside;
+    for (const QString& f : QDir(dir).entryList({"123456_*"}, QDir::Dirs, QDir::Name))
+        aside += f + "\n" + folderText(dir + "/" + f);
+    const QStringList hidden = QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                                   .filter(QRegularExpression("^\\."));
+    return {renumbered, aside.isEmpty() ? "<none>" : aside, old + "\nleft: " + hidden.join(',')};
+}
+
+// The chart sheet of sample patient 99 as a PDF in the save folder.
+std::function<bool()> pdfOfPatient99(const QString& dir, test::TestServices& t) {
+    useMember(dir);
+    t.paths->delivered = test::builtAppFolder(); // the tooth pictures
+    app().SaveFolder = dir + kSave;
+    static ChartPatientData data;
+    static SheetSource source;
+    EXPECT_TRUE(LoadChartPatient(99, data));
+    source = {&data.stages, 99, data.caseNumber};
+    return [&t] {
+        t.boxes->clear();
+        PrintChartSheet(nullptr, source, ApplicantKind::Specialist, true);
+        return t.boxes->shown.size() == 1 && t.boxes->shown[0].title == "完了";
+    };
+}
+
+// Each sheet under its final name, complete or not.
+QStringList pdfParts(const QString& dir, test::TestServices&) {
+    QString text;
+    for (const QString& f : QDir(dir + kSave).entryList({"*.pdf"}, QDir::Files, QDir::Name)) {
+        QFile in(dir + kSave + "/" + f);
+        const QByteArray pdf = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+        text += f + (pdf.startsWith("%PDF-") && pdf.trimmed().endsWith("%%EOF") ? " complete\n" : " damaged\n");
+    }
+    return {text.isEmpty() ? "<none>" : text};
+}
+
 const std::vector<Row>& rows() {
     static const std::vector<Row> table = {
         // The patient row is written first, in its own transaction.
@@ -227,10 +309,15 @@ const std::vector<Row>& rows() {
              return QStringList{patientsOf(dir + kMember), restOf(dir + kMember)};
          },
          true, true, 0, true},
+        // Under its dated name, as the backup tab names it: a retry gets a name of its own.
         {"backup", memberWithBackup,
-         onHeldMember([](const QString& dir, test::TestServices&) { return BackupMemberDb(dir + kBackup); }),
+         onHeldMember([](const QString& dir, test::TestServices&) {
+             return BackupMemberDb(dir + kSave + "/" + DatedBackupName(now()));
+         }),
          [](const QString& dir, test::TestServices&) {
-             return QStringList{wholeOf(dir + kMember), wholeOf(dir + kBackup)};
+             const QStringList backups = QDir(dir + kSave).entryList({"*.MDB"}, QDir::Files, QDir::Name);
+             return QStringList{wholeOf(dir + kMember),
+                                backups.isEmpty() ? "<absent>" : wholeOf(dir + kSave + "/" + backups.last())};
          },
          true, true},
         // The safety copy of the member database comes first; a failed try's copy keeps its name.
@@ -321,7 +408,7 @@ const std::vector<Row>& rows() {
              return QStringList{QString::number(started) + startedDbOf(dir, "222222") + startedDbOf(dir, "111111") +
                                 QString::number(QFileInfo::exists(dir + "/.222222.new"))};
          },
-         false, false, 100},
+         true, false, 100},
         {"member_start", programFolder,
          [](const QString& dir, test::TestServices& t) -> std::function<bool()> {
              t.paths->app = dir;
@@ -331,7 +418,16 @@ const std::vector<Row>& rows() {
              t.paths->app = dir;
              return QStringList{QString::number(start(t, "111111")) + startedDbOf(dir, "111111")};
          },
-         false, false, 100},
+         true, false, 100},
+        {"member_number", memberToRenumber,
+         [](const QString& dir, test::TestServices& t) -> std::function<bool()> {
+             t.paths->app = dir;
+             useMember(dir);
+             EXPECT_TRUE(OpenMemberDbHold());
+             return [] { return ChangeMemberNumber("654321") == MemberNoChange::Done; };
+         },
+         renumberedParts, true, false, 0, true},
+        {"pdf", memberWithBackup, pdfOfPatient99, pdfParts, true, true, 0, true},
     };
     return table;
 }
@@ -356,8 +452,16 @@ TEST(CrashChild, Run) {
     test::TestServices t = test::installTestServices();
     const Row& row = rowNamed(qEnvironmentVariable(kRowVar));
     const std::function<bool()> op = row.start(dir, t);
+    // A database that fails to write ends the program after its message: a failure too.
+    auto attempt = [](const std::function<bool()>& f) {
+        try {
+            return f();
+        } catch (const ProgramEnded&) {
+            return false;
+        }
+    };
     test::PowerCutStart(dir);
-    const bool ok = op();
+    const bool ok = attempt(op);
     if (qEnvironmentVariable(test::kCrashAtVar) == "end") test::PowerCutNow();
     const std::string ops = test::PowerCutStop();
     QString left, retried = "-";
@@ -365,7 +469,7 @@ TEST(CrashChild, Run) {
         left = hashOf(row.state(dir, t));
         t.clock->current = t.clock->current.addSecs(300);
         const std::function<bool()> again = row.start(dir, t);
-        const QStringList after = again() ? row.state(dir, t) : QStringList{"<failed>"};
+        const QStringList after = attempt(again) ? row.state(dir, t) : QStringList{"<failed>"};
         retried = after.filter(QRegularExpression("^<(d|fail)")).isEmpty() ? hashOf(after) : "failed";
     }
     std::printf("DONE %d faulted %d boxes %lld left %s retried %s ops %s.\n", int(ok), int(test::PowerCutFaulted()),
@@ -400,7 +504,7 @@ protected:
 
     Report child(QProcessEnvironment env, test::ChildRun* out = nullptr) {
         env.insert(kRowVar, GetParam().name);
-        const test::ChildRun r = run("CrashChild.*", -1, env);
+        const test::ChildRun r = run("CrashChild.*", env);
         if (out) *out = r;
         const QRegularExpressionMatch m =
             QRegularExpression("DONE (\\d) faulted (\\d) boxes (\\d+) left (\\S*) retried (\\S+) ops ([wtfcru]*)\\.")
@@ -439,9 +543,13 @@ TEST_P(Crash, AKillOrAPowerCutAtAnyPointLeavesTheOldOrTheNewData) {
         env.insert(test::kCrashAtVar, at);
         if (cut) env.insert(test::kPowerCutDiskVar, disk);
         test::ChildRun r;
-        child(env, &r);
-        EXPECT_TRUE(r.crashed && r.output.contains("CRASH at")) << at.toStdString() << r.output.toStdString();
-        if (cut) QDir(work).removeRecursively(), QDir().rename(disk, work);
+        const Report done = child(env, &r);
+        // A PDF's length, and so its number of writes, varies with the time it is made: a
+        // run shorter than the crash point ends normally, and its end state is checked.
+        const bool shorter = !r.crashed && done.ok == 1 && at != "end" && int(done.ops.size()) < at.toInt();
+        EXPECT_TRUE(shorter || (r.crashed && r.output.contains("CRASH at"))) << at.toStdString()
+                                                                            << r.output.toStdString();
+        if (cut && !shorter) QDir(work).removeRecursively(), QDir().rename(disk, work);
         return row.state(work, t);
     };
     std::map<QString, int> outcomes; // kill or cut, parts done: count
@@ -504,9 +612,9 @@ TEST_P(Faults, AFailedWriteOrFlushIsReportedAndARetryWorks) {
 }
 
 TEST(FaultsKnownHole, FailedFolderFlushAfterTheFinalRenameIsReportedTruthfully) {
-    GTEST_SKIP() << "known hole: when the folder flush after the final rename fails, backup, restore and compaction "
-                    "report failure though the new file is already in place (backup: the retry is then refused "
-                    "because its target exists)";
+    GTEST_SKIP() << "known hole: when the folder flush after the final rename fails, the operation reports a "
+                    "failure though the new file is already in place; a restore retried then makes a second "
+                    "safety copy of the restored data";
 }
 
 std::string nameOf(const ::testing::TestParamInfo<Row>& info) {

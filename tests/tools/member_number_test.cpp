@@ -1,20 +1,11 @@
 // Member number change: the refusals, the folders it leaves, the clinic-code row and the
-// end of the program; and a change killed at any moment, after which the member's data
-// are complete under the old number or the new one and the program starts with each
-// number that is there, showing the entry screen on the member's whole data.
+// end of the program. A change cut short by a kill or a power cut is a row of the crash
+// test.
 #include "data/CClinicCode.h"
-#include "exam/PFrmInput.h"
-#include "platform/single_instance.h"
-#include "shell/startup/PFrmSplash.h"
-#include "shell/startup/startup.h"
-#include "support/kill_child.h"
 #include "tools/MemberNumberChange.h"
 #include "tools_fixture.h"
 
-#include <QApplication>
 #include <QDirIterator>
-#include <QLineEdit>
-#include <QPushButton>
 
 using namespace kvr;
 
@@ -163,119 +154,6 @@ TEST_F(MemberNumberChangeTest, AFailedChangeLeavesNoNewFolderAndARetryMovesTheDa
     EXPECT_THROW(FinishMemberNumberChange(), ProgramEnded);
     test::expectBox(t, "会員番号の変更が完了しました。\r\n\r\nプログラムを終了しますので、プログラムを再起動してください。",
                     "完了", MsgIcon::Information);
-}
-
-// ------------------------------------------------------------------ killed changes
-
-const char* const kStepVar = "KVR_KNO_CHANGE_KILL_STEP";
-
-// The child: changes kOld to kNew in its program folder and kills itself before the
-// given step (0: at no step; the parent kills it after a delay).
-TEST(MemberNumberChangeChild, Run) {
-    if (test::KillWork().isEmpty()) GTEST_SKIP() << "runs only as the child of MemberNumberKill";
-    test::TestServices t = test::installTestServices();
-    t.paths->app = test::KillWork();
-    startAsOldMember();
-    const int killStep = qEnvironmentVariableIntValue(kStepVar);
-    QElapsedTimer timer;
-    test::ReportReady(timer);
-    const MemberNoChange done = ChangeMemberNumber(kNew, [&](int step) {
-        if (step == killStep) ::kill(::getpid(), SIGKILL);
-    });
-    test::ReportDone(done == MemberNoChange::Done, timer);
-}
-
-class MemberNumberKill : public test::KillTest {
-protected:
-    void SetUp() override {
-        KillTest::SetUp();
-        t.paths->delivered = test::builtAppFolder(); // the template and the tooth pictures
-        makeProgramFolder(pristine);
-        before = memberData(dbOf(pristine, kOld));
-        beforeFiles = filesOf(pristine + "/" + kOld);
-    }
-    void TearDown() override { closeAllConnections(); }
-
-    test::ChildRun runKilled(int step, int delayUs) {
-        QProcessEnvironment env;
-        env.insert(kStepVar, QString::number(step));
-        return run("MemberNumberChangeChild.*", delayUs, env);
-    }
-
-    // The program's start-up with the member number typed into the start screen: it must
-    // open the existing folder without a question and show the entry screen on the
-    // member's whole data.
-    void expectStartsWith(const QString& no) {
-        SCOPED_TRACE("start with " + no.toStdString());
-        closeAllConnections();
-        resetAppState();
-        t.boxes->clear();
-        StartupOptions o;
-        o.instance = &lock;
-        o.runSplash = [no](PFrmSplash& s) {
-            s.TxtKVRCode->setText(no);
-            s.CmdOK->click();
-        };
-        ASSERT_TRUE(Main(o));
-        EXPECT_TRUE(t.boxes->shown.isEmpty()) << t.boxes->shown.value(0).text.toStdString();
-        int screens = 0;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<PFrmInput*>(w) && w->isVisible()) ++screens, w->close();
-        EXPECT_EQ(screens, 1);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        EXPECT_EQ(app().memberDbPath(), dbOf(work, no));
-        closeAllConnections();
-        EXPECT_EQ(memberData(dbOf(work, no)), before);
-    }
-
-    // After a kill: each member folder there is complete; the old one goes only after
-    // its set-aside copy is complete; the program starts with every number there.
-    // Returns which numbers are there.
-    QString expectHarmless(const QString& what) {
-        SCOPED_TRACE(what.toStdString());
-        const bool hasOld = QFileInfo(work + "/" + kOld).isDir(), hasNew = QFileInfo(work + "/" + kNew).isDir();
-        EXPECT_TRUE(hasOld || hasNew);
-        if (hasOld) {
-            EXPECT_EQ(filesOf(work + "/" + kOld), beforeFiles);
-            EXPECT_EQ(clinicCodeOf(dbOf(work, kOld)), kOld);
-        } else {
-            const QStringList aside = QDir(work).entryList({kOld + "_*"}, QDir::Dirs);
-            EXPECT_EQ(aside.size(), 1);
-            EXPECT_EQ(filesOf(work + "/" + aside.value(0)), beforeFiles);
-        }
-        if (hasNew) {
-            EXPECT_EQ(memberData(dbOf(work, kNew)), before);
-            EXPECT_EQ(filesOf(work + "/" + kNew).size(), 1);
-            EXPECT_EQ(clinicCodeOf(dbOf(work, kNew)), kNew);
-        }
-        t.paths->app = work;
-        if (hasOld) expectStartsWith(kOld);
-        if (hasNew) expectStartsWith(kNew);
-        return hasOld && hasNew ? "both" : hasOld ? "old" : "new";
-    }
-
-    QString before;
-    QMap<QString, QByteArray> beforeFiles;
-    SingleInstance lock{"kvr-test-" + QString::number(QCoreApplication::applicationPid())};
-};
-
-TEST_F(MemberNumberKill, KilledBeforeEveryStepOrAtRandomLeavesTheDataCompleteAndStartable) {
-    QMap<QString, int> outcomes;
-    for (int step = 1; step <= 6; ++step) {
-        EXPECT_TRUE(runKilled(step, -1).crashed);
-        ++outcomes[expectHarmless("killed before step " + QString::number(step))];
-    }
-    // Random moments over the whole change, whose length is measured first.
-    const int span = fullRun("MemberNumberChangeChild.*").us;
-    int killed = 0;
-    for (int delay : test::RandomDelays(17, 16, span / 2)) {
-        killed += runKilled(0, delay).crashed;
-        ++outcomes[expectHarmless("killed after " + QString::number(delay) + " us")];
-    }
-    std::printf("change %d us; %d of 16 random runs killed; folders after all 22 runs: %d old, %d both, %d new\n",
-                span, killed, outcomes["old"], outcomes["both"], outcomes["new"]);
-    EXPECT_GT(killed, 8);
-    EXPECT_GT(outcomes["both"], 0);
 }
 
 } // namespace
