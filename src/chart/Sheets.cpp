@@ -174,8 +174,8 @@ void printToPdf(QWidget* parent, SheetKind sheet, const SheetSource& source, App
     bool ok = WriteSheetPdf(temp, sheet, source, kind, period) && SyncToDisk(temp);
     if (ok) {
         QFile::remove(target);
-        ok = QFile::rename(temp, target);
-        SyncToDisk(folder, true);
+        // A folder that cannot be flushed may lose the new name at a power cut: reported.
+        ok = QFile::rename(temp, target) && SyncToDisk(folder, true);
     }
     status->close();
     status.reset();

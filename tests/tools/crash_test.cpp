@@ -426,7 +426,7 @@ const std::vector<Row>& rows() {
              EXPECT_TRUE(OpenMemberDbHold());
              return [] { return ChangeMemberNumber("654321") == MemberNoChange::Done; };
          },
-         renumberedParts, true, false, 0, true},
+         renumberedParts, true, true, 0, true},
         {"pdf", memberWithBackup, pdfOfPatient99, pdfParts, true, true, 0, true},
     };
     return table;
@@ -444,38 +444,51 @@ QString hashOf(const QStringList& parts) {
 
 // ------------------------------------------------------------------ the child
 
-// One run of the row's operation; after an injected fault, the state it left and, with
-// kRetryVar, the same operation again a few minutes later with the disk well.
+// One run of the row's operation; after an injected fault that made it fail, the state it
+// left and, with kRetryVar, the same operation again a few minutes later with the disk well. A fault that
+// ends the program (a database that fails to write) leaves the reading and the retry to
+// new processes, as the real program ends there: the parent reads the state, and a child
+// with kRetryVar "again" retries on the same folder.
 TEST(CrashChild, Run) {
     const QString dir = test::KillWork();
     if (dir.isEmpty()) GTEST_SKIP() << "runs only as the child of Crash";
     test::TestServices t = test::installTestServices();
     const Row& row = rowNamed(qEnvironmentVariable(kRowVar));
-    const std::function<bool()> op = row.start(dir, t);
-    // A database that fails to write ends the program after its message: a failure too.
-    auto attempt = [](const std::function<bool()>& f) {
-        try {
-            return f();
-        } catch (const ProgramEnded&) {
-            return false;
-        }
-    };
-    test::PowerCutStart(dir);
-    const bool ok = attempt(op);
-    if (qEnvironmentVariable(test::kCrashAtVar) == "end") test::PowerCutNow();
-    const std::string ops = test::PowerCutStop();
-    QString left, retried = "-";
-    if (test::PowerCutFaulted() && qEnvironmentVariableIntValue(kRetryVar)) {
-        left = hashOf(row.state(dir, t));
+    auto retry = [&] {
         t.clock->current = t.clock->current.addSecs(300);
         const std::function<bool()> again = row.start(dir, t);
-        const QStringList after = attempt(again) ? row.state(dir, t) : QStringList{"<failed>"};
-        retried = after.filter(QRegularExpression("^<(d|fail)")).isEmpty() ? hashOf(after) : "failed";
+        bool done = false;
+        try {
+            done = again();
+        } catch (const ProgramEnded&) {
+        }
+        const QStringList after = done ? row.state(dir, t) : QStringList{"<failed>"};
+        return after.filter(QRegularExpression("^<(d|fail)")).isEmpty() ? hashOf(after) : QString("failed");
+    };
+    if (qEnvironmentVariable(kRetryVar) == "again") {
+        std::printf("RETRIED %s.\n", qPrintable(retry()));
+        std::fflush(stdout);
+        return;
+    }
+    const std::function<bool()> op = row.start(dir, t);
+    test::PowerCutStart(dir);
+    bool ok = false, ended = false;
+    try {
+        ok = op();
+    } catch (const ProgramEnded&) {
+        ended = true;
+    }
+    if (qEnvironmentVariable(test::kCrashAtVar) == "end") test::PowerCutNow();
+    const std::string ops = test::PowerCutStop();
+    QString left = ended ? "ended" : "-", retried = "-";
+    if (!ended && test::PowerCutFaulted() && qEnvironmentVariableIntValue(kRetryVar)) {
+        left = hashOf(row.state(dir, t));
+        if (!ok) retried = retry();
     }
     std::printf("DONE %d faulted %d boxes %lld left %s retried %s ops %s.\n", int(ok), int(test::PowerCutFaulted()),
                 t.boxes->shown.size(), qPrintable(left), qPrintable(retried), ops.c_str());
     std::fflush(stdout);
-    closeAllConnections();
+    if (!ended) closeAllConnections();
 }
 
 // ------------------------------------------------------------------ the parent
@@ -581,15 +594,33 @@ TEST_P(Faults, AFailedWriteOrFlushIsReportedAndARetryWorks) {
     int failed = 0, count = 0;
     for (int p : test::PowerCutPoints(ops, 1, 0)) {
         const char kind = ops[size_t(p - 1)];
-        // The folder flush after the final rename: see the skipped test below.
-        if ((kind != 'w' && kind != 'f') || (p == int(ops.size()) && kind == 'f')) continue;
+        if (kind != 'w' && kind != 'f') continue;
+        // The last flush (of the folder after the final rename, or of the save's journal):
+        // the new data are whole in place, but may not outlive a power cut, so the failure
+        // is reported all the same. A save or a restore retried after it is done twice: the
+        // examination under new record numbers, the restore with a second safety copy, both
+        // with the same data, which this table of states cannot tell from a mix.
+        const bool lastFlush = p == int(ops.size()) && kind == 'f';
+        if (lastFlush && (GetParam().name == std::string("save") || GetParam().name == std::string("restore")))
+            continue;
         const int err = ++count % 2 ? ENOSPC : EIO;
         QProcessEnvironment env;
         env.insert(test::kFaultAtVar, QString::number(p));
         env.insert(test::kFaultErrnoVar, QString::number(err));
         env.insert(kRetryVar, "1");
         test::ChildRun r;
-        const Report f = child(env, &r);
+        Report f = child(env, &r);
+        if (f.left == "ended") { // the program ended after its message: a new start and a retry
+            f.left = hashOf(GetParam().state(work, t));
+            closeAllConnections();
+            QProcessEnvironment again;
+            again.insert(test::kWorkVar, work);
+            again.insert(kRowVar, GetParam().name);
+            again.insert(kRetryVar, "again");
+            const QRegularExpressionMatch m =
+                QRegularExpression("RETRIED (\\S+)\\.").match(test::RunChild("CrashChild.*", again).output);
+            f.retried = m.hasMatch() ? m.captured(1) : "failed";
+        }
         const std::string where = std::string(GetParam().name) + " errno " + std::to_string(err) + " at " +
                                   std::to_string(p) + " of " + ops;
         ASSERT_EQ(f.faulted, 1) << where << r.output.toStdString();
@@ -597,24 +628,20 @@ TEST_P(Faults, AFailedWriteOrFlushIsReportedAndARetryWorks) {
         if (f.ok == 0) {
             ++failed;
             EXPECT_GT(f.boxes, 0) << where << ": failed without a message";
-            EXPECT_TRUE(done >= 0 && (done < newState.size() || oldState == newState))
+            EXPECT_TRUE(done >= 0 && (done < newState.size() || oldState == newState || lastFlush))
                 << where << ": a failure left " << done << " parts done";
         } else {
             EXPECT_EQ(done, newState.size()) << where << ": reported done, but " << done << " parts are";
         }
-        if (GetParam().timed) {
+        if (f.ok == 1) {
+            // Nothing to retry: the fault did not keep the operation from completing.
+        } else if (GetParam().timed) {
             EXPECT_NE(f.retried, "failed") << where << ": the retry failed";
         } else {
             EXPECT_EQ(f.retried, hashOf(newState)) << where << ": the retry did not give the new data";
         }
     }
     std::printf("%s: %d faults, %d reported as failures\n", GetParam().name, count, failed);
-}
-
-TEST(FaultsKnownHole, FailedFolderFlushAfterTheFinalRenameIsReportedTruthfully) {
-    GTEST_SKIP() << "known hole: when the folder flush after the final rename fails, the operation reports a "
-                    "failure though the new file is already in place; a restore retried then makes a second "
-                    "safety copy of the restored data";
 }
 
 std::string nameOf(const ::testing::TestParamInfo<Row>& info) {
