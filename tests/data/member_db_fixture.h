@@ -65,11 +65,8 @@ protected:
         app().MemberFolder = t.paths->app + "/123456";
         app().MemberDbFile = "/KVR-DB-123456.MDB";
         QDir().mkpath(app().MemberFolder);
-        templatePath = t.paths->app + "/KVR-DB_ORG.MDB";
-        ASSERT_TRUE(QFile::copy(builtAppFolder() + "/KVR-DB_ORG.MDB", templatePath));
-        ASSERT_TRUE(QFile::copy(templatePath, memberPath()));
-        QFile::setPermissions(templatePath, QFile::ReadOwner | QFile::WriteOwner);
-        QFile::setPermissions(memberPath(), QFile::ReadOwner | QFile::WriteOwner);
+        const QString templatePath = t.paths->app + "/KVR-DB_ORG.MDB";
+        ASSERT_TRUE(CopyTemplateTo(templatePath) && CopyTemplateTo(memberPath()));
         setMemberSource(memberPath());
         setTemplateSource(templatePath);
     }
@@ -88,7 +85,6 @@ protected:
     }
 
     TestServices t;
-    QString templatePath;
 };
 
 } // namespace kvr::test

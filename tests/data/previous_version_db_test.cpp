@@ -7,7 +7,6 @@
 #include "support/previous_version_files.h"
 #include "support/test_services.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -18,16 +17,11 @@ namespace {
 
 class PreviousVersionDbTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        test::installTestServices();
-        closeAllConnections();
-        ASSERT_TRUE(dir.isValid());
-    }
+    void SetUp() override { test::installTestServices(), closeAllConnections(); }
     void TearDown() override { closeAllConnections(); }
-    QString path(const QString& name) const { return dir.filePath(name); }
-    // The DateTest Access file, copied (and optionally given Japanese text).
+    // The DateTest Access file, copied (and optionally given Japanese text); empty without it.
     QString dateTestCopy(bool japanese = false) {
-        const QString p = path(japanese ? "ja.mdb" : "DateTestDatabase.mdb");
+        const QString p = dir.filePath(japanese ? "ja.mdb" : "DateTestDatabase.mdb");
         if (!QFile::exists(test::sharedTestData("DateTestDatabase.mdb"))) return QString();
         EXPECT_TRUE(test::copyDateTestFile(p, japanese));
         return p;
@@ -35,13 +29,10 @@ protected:
     QTemporaryDir dir;
 };
 
-#define REQUIRE_DATE_TEST(p)                                                                                  \
-    if ((p).isEmpty()) GTEST_SKIP() << "DateTestDatabase.mdb not found in " KVR_SHARED_TESTDATA
-
 // The import tests refuse files of the other kinds through the import; a file with the
 // Access header and nothing behind it must be refused the same way, not crash the reader.
 TEST_F(PreviousVersionDbTest, AccessHeaderWithoutPagesIsRefused) {
-    QFile f(path("broken.mdb"));
+    QFile f(dir.filePath("broken.mdb"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(100, '\0'));
     f.close();
@@ -60,7 +51,7 @@ TEST_F(PreviousVersionDbTest, AccessHeaderWithoutPagesIsRefused) {
 // -462760 and -462395 (days from 1899-12-30).
 TEST_F(PreviousVersionDbTest, AccessFileTablesColumnsAndRows) {
     const QString file = dateTestCopy();
-    REQUIRE_DATE_TEST(file);
+    if (file.isEmpty()) GTEST_SKIP() << "DateTestDatabase.mdb not found in " KVR_SHARED_TESTDATA;
     auto source = openPreviousVersionDb(file);
     ASSERT_EQ(source->kind(), PreviousVersionDb::Kind::Access);
     EXPECT_EQ(source->connection(), nullptr);

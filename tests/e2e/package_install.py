@@ -1,28 +1,23 @@
 #!/usr/bin/python3
 """The Debian package, installed and started the way a new user starts it.
 
-Takes the .deb of make package (or builds it with cpack when older than the program), unpacks it with dpkg -x into a temporary
-root, checks that the launcher, the desktop entry, the icons and the delivered files are in
-place, then starts the unpacked program in a private X server (with its own HOME,
-XDG_RUNTIME_DIR and TMPDIR) and drives it over the accessibility bus: the start screen names
-the user's data folder, a new member number is entered and the new-member question
-answered; the member folder with its database must appear in
-~/.local/share/KVR-Chart-DB and nothing may be written into the installed tree.
+The .deb of make package (or one made with cpack when that is older than the program) is
+unpacked with dpkg -x; the launcher, desktop entry, icons and delivered files must be in
+place. The unpacked program, driven over the accessibility bus in a private desktop
+(entry_flow.py), must name the user's data folder on its start screen and make a new
+member's folder there, writing nothing into the installed tree.
 
 usage: package_install.py BUILD_FOLDER
 Exit status: 0 passed, 1 failed, 77 skipped (no dpkg-deb, cpack or X server).
 """
 import os
 import shutil
-import signal
 import subprocess
 import sys
-import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import entry_flow as e  # noqa: E402  (the private desktop and the control finders)
 
-SKIP = 77
 MEMBER = "246810"
 APPID = "org.kvrchartdb.KVRChartDB"
 
@@ -37,15 +32,17 @@ def unpack(build, work):
     program = os.path.getmtime(os.path.join(build, "app", "KVRChartDB"))
     made = [os.path.join(build, f) for f in os.listdir(build) if f.startswith("kvr-chart-db_") and f.endswith(".deb")]
     made = [f for f in made if os.path.getmtime(f) >= program]
+    pkg = os.path.join(work, "pkg")
     if len(made) == 1:
-        os.makedirs(os.path.join(work, "pkg"))
-        shutil.copy(made[0], os.path.join(work, "pkg"))
-    out = made and subprocess.CompletedProcess([], 0, "", "") or subprocess.run(["cpack", "-G", "DEB", "--config", os.path.join(build, "CPackConfig.cmake"),
-                          "-B", os.path.join(work, "pkg")], capture_output=True, text=True, timeout=120)
-    debs = [f for f in os.listdir(os.path.join(work, "pkg")) if f.endswith(".deb")] if out.returncode == 0 else []
+        os.makedirs(pkg)
+        shutil.copy(made[0], pkg)
+    out = made and subprocess.CompletedProcess([], 0, "", "") or subprocess.run(
+        ["cpack", "-G", "DEB", "--config", os.path.join(build, "CPackConfig.cmake"), "-B", pkg],
+        capture_output=True, text=True, timeout=120)
+    debs = [f for f in os.listdir(pkg) if f.endswith(".deb")] if out.returncode == 0 else []
     if len(debs) != 1 or not debs[0].startswith("kvr-chart-db_"):
         raise e.Failure(f"cpack made {debs}: {out.stdout[-1500:]} {out.stderr[-1500:]}")
-    deb = os.path.join(work, "pkg", debs[0])
+    deb = os.path.join(pkg, debs[0])
     fields = subprocess.run(["dpkg-deb", "-f", deb, "Depends"], capture_output=True, text=True).stdout
     for needed in ("fonts-ipafont", "qt6-translations-l10n", "libqt6widgets6", "libsqlcipher"):
         if needed not in fields:
@@ -81,8 +78,7 @@ def check_layout(root):
 def run(build, work):
     for tool in ("dpkg-deb", "cpack"):
         if not shutil.which(tool):
-            print(f"SKIPPED: {tool} is not installed", flush=True)
-            return SKIP
+            return e.skip(f"{tool} is not installed")
     root = unpack(build, work)
     check_layout(root)
     lib = os.path.join(root, "usr/lib/kvr-chart-db")
@@ -90,13 +86,10 @@ def run(build, work):
 
     env = e.start_desktop(work)
     if env is None:
-        print("SKIPPED: no X server could be started (Xvfb missing or failing)", flush=True)
-        return SKIP
-
+        return e.skip("no X server could be started (Xvfb missing or failing)")
     # The tests run as root, who may write into the unpacked tree: the program is told to
     # behave as for a normal user of an installed package.
-    e.start([os.path.join(lib, "KVRChartDB")], dict(e.program_env(env), KVR_CHART_DB_USER_DATA="1"), cwd=work,
-            stdout=open(os.path.join(work, "program.log"), "w"), stderr=subprocess.STDOUT)
+    e.start_program(os.path.join(lib, "KVRChartDB"), env, work, KVR_CHART_DB_USER_DATA="1")
 
     data = os.path.join(env["HOME"], ".local/share/KVR-Chart-DB")
     splash = e.window_named(e.TITLE)
@@ -105,11 +98,7 @@ def run(build, work):
     if os.path.join(data, "123456") not in shown:
         raise e.Failure(f"the start screen names {shown!r}, not the data folder")
     e.log(f"start screen: {shown}")
-    number = e.wait_for("the member number box",
-                        lambda: e.find(splash, name="会員番号を入力してください。", role="text"))
-    number.queryEditableText().setTextContents(MEMBER)
-    e.press(e.find(splash, name="OK", role="push button"))
-    e.answer_box("確認", "新規の会員番号", "はい")
+    e.new_member(splash, MEMBER)
     member_db = os.path.join(data, MEMBER, f"KVR-DB-{MEMBER}.MDB")
     e.wait_for("the member database in the data folder", lambda: os.path.isfile(member_db), 20)
     e.log(f"member folder made: {os.path.dirname(member_db)}")
@@ -125,29 +114,7 @@ def main():
     if len(sys.argv) != 2:
         print(__doc__)
         return 2
-
-    def on_signal(signum, frame):
-        raise e.Failure(f"stopped by signal {signum}")
-
-    signal.signal(signal.SIGTERM, on_signal)
-    signal.signal(signal.SIGALRM, on_signal)
-    signal.alarm(240)  # a package built here by cpack takes most of it
-    e.sweep_stale_runs()
-    work = tempfile.mkdtemp(prefix="kvr-e2e-")
-    with open(os.path.join(work, "driver.pid"), "w") as f:
-        f.write(str(os.getpid()))
-    status = 1
-    try:
-        status = run(sys.argv[1], work)
-    except e.Failure as failure:
-        e.report_failure(failure, work)
-    finally:
-        signal.alarm(0)
-        e.stop_all()
-        shutil.rmtree(work, ignore_errors=True)
-    if status == 0:
-        print("PASSED", flush=True)
-    return status
+    return e.harness(lambda work: run(sys.argv[1], work), 240)  # a package made here by cpack takes most of it
 
 
 if __name__ == "__main__":

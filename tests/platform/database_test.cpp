@@ -27,11 +27,9 @@ protected:
                             {"Tiny", adUnsignedTinyInt, 0, 0},
                             {"When", adDate, 0, QVariant()},
                             {"Flag", adBoolean, 0, false},
-                            {"Memo", adLongVarWChar, 0, QVariant()},
-                            {"Real", adDouble, 0, QVariant()}},
+                            {"Memo", adLongVarWChar, 0, QVariant()}},
                            "ID"});
     }
-    int count() { return conn->scalar("SELECT count(*) FROM TThing").toInt(); }
     QTemporaryDir dir;
     QString path = dir.path() + "/t.MDB";
     ConnectionPtr conn;
@@ -59,7 +57,9 @@ TEST_F(DatabaseTest, FileIsUnreadableWithoutItsKey) {
                     .contains("データベースファイルを開けません。ファイルまたはフォルダ"));
 }
 
-TEST_F(DatabaseTest, WriteRecordsetAddsChangesAndDeletesRows) {
+// Every column type the program stores comes back as written: a short integer's sign, a
+// byte's top bit, a yes/no value, a date-time, a column that was not assigned.
+TEST_F(DatabaseTest, EveryColumnTypeIsStoredAndReadBackUnchanged) {
     const QDateTime when(QDate(2024, 8, 14), QTime(0, 0));
     {
         Recordset rs(conn, "SELECT * FROM TThing WHERE ID=?", {1}, OpenMode::Write);
@@ -71,36 +71,12 @@ TEST_F(DatabaseTest, WriteRecordsetAddsChangesAndDeletesRows) {
         rs.update();
         EXPECT_TRUE(rs.value("Memo").isNull()); // unassigned columns read back after the insert
     }
-    {
-        // A date parameter finds the stored date-time; column names match in any case.
-        Recordset rs(conn, "SELECT * FROM TThing WHERE \"When\"=?", {QDate(2024, 8, 14)});
-        ASSERT_FALSE(rs.eof());
-        EXPECT_EQ(QVariantList({rs.value("name").toString(), rs.value("Small").toInt(), rs.value("Tiny").toInt(),
-                                rs.value("When").toDateTime(), rs.value("Flag").toBool()}),
-                  QVariantList({QString("歯周"), -32768, 255, when, true}));
-        EXPECT_THROW(rs.value("Nope"), RuntimeError);
-        EXPECT_THROW(rs.addNew(), RuntimeError); // a read recordset refuses changes
-    }
-    EXPECT_THROW(Recordset(conn, "SELECT ID FROM TThing", {}, OpenMode::Write), RuntimeError);
-    {
-        Recordset rs(conn, "SELECT * FROM TThing", {}, OpenMode::Write);
-        rs.setValue("Name", QString("x"));
-        rs.update();
-        rs.addNew();
-        rs.setValue("ID", 2);
-        rs.update();
-    }
-    EXPECT_EQ(conn->scalar("SELECT Name FROM TThing WHERE ID=1").toString(), "x");
-    EXPECT_EQ(count(), 2);
-    {
-        // Deleting every row in the classic loop: delete, then move on.
-        Recordset rs(conn, "SELECT * FROM TThing", {}, OpenMode::Write);
-        while (!rs.eof()) {
-            rs.deleteRow();
-            rs.moveNext();
-        }
-    }
-    EXPECT_EQ(count(), 0);
+    // A date parameter finds the stored date-time; column names match in any case.
+    Recordset rs(conn, "SELECT * FROM TThing WHERE \"When\"=?", {QDate(2024, 8, 14)});
+    ASSERT_FALSE(rs.eof());
+    EXPECT_EQ(QVariantList({rs.value("name").toString(), rs.value("Small").toInt(), rs.value("Tiny").toInt(),
+                            rs.value("When").toDateTime(), rs.value("Flag").toBool()}),
+              QVariantList({QString("歯周"), -32768, 255, when, true}));
 }
 
 } // namespace

@@ -49,35 +49,20 @@ void PowerCutNow();
 // (fixed seed), without repeats.
 QList<int> PowerCutPoints(const std::string& ops, unsigned seed, int randomCount);
 
+// How a child ended, and its standard and error output.
 struct ChildRun {
     bool crashed = false;
     QString output;
 };
-
-// Runs this test program with the test filter and the extra environment; returns how it
-// ended and its standard and error output.
-inline ChildRun RunChild(const QString& filter, const QProcessEnvironment& extra) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    QTemporaryDir childTemp; // a killed child cannot remove its temporary folders
-    env.insert("TMPDIR", childTemp.path());
-    for (const QString& key : extra.keys())
-        env.insert(key, extra.value(key));
-    p.setProcessEnvironment(env);
-    p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=" + filter});
-    EXPECT_TRUE(p.waitForStarted());
-    EXPECT_TRUE(p.waitForFinished(60000));
-    const QByteArray out = p.readAllStandardOutput() + p.readAllStandardError();
-    return {p.exitStatus() == QProcess::CrashExit, QString::fromUtf8(out)};
-}
 
 // The child's side: the copy to work on, or empty in a normal test run.
 inline QString KillWork() {
     return qEnvironmentVariable(kWorkVar);
 }
 
-// The parent of a crash test: every run of the child works on a fresh copy (work) of the
-// prepared folder (pristine) and gets the copy's path in kWorkVar.
+// The parent of a crash test: every run of the child (this program with a test filter and
+// extra environment) works on a fresh copy (work) of the prepared folder (pristine) and
+// gets the copy's path in kWorkVar.
 class KillTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -91,10 +76,21 @@ protected:
         QFile::remove(work);
         EXPECT_EQ(QProcess::execute("cp", {"-a", pristine, work}), 0);
     }
-    ChildRun run(const QString& filter, QProcessEnvironment env = {}) {
+    ChildRun run(const QString& filter, const QProcessEnvironment& extra = {}) {
         fresh();
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QTemporaryDir childTemp; // a killed child cannot remove its temporary folders
+        env.insert("TMPDIR", childTemp.path());
         env.insert(kWorkVar, work);
-        return RunChild(filter, env);
+        for (const QString& key : extra.keys())
+            env.insert(key, extra.value(key));
+        p.setProcessEnvironment(env);
+        p.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=" + filter});
+        EXPECT_TRUE(p.waitForStarted());
+        EXPECT_TRUE(p.waitForFinished(60000));
+        return {p.exitStatus() == QProcess::CrashExit,
+                QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
     }
     TestServices t;
     QTemporaryDir dir;

@@ -295,34 +295,28 @@ QList<int> PowerCutPoints(const std::string& ops, unsigned seed, int randomCount
 
 extern "C" {
 
-ssize_t write(int fd, const void* buf, size_t n) {
-    KVR_NEXT(write, ssize_t (*)(int, const void*, size_t));
-    return fdOp<ssize_t>(fd, 'w', [&] { return next(fd, buf, n); });
-}
-ssize_t pwrite(int fd, const void* buf, size_t n, off_t at) {
-    KVR_NEXT(pwrite, ssize_t (*)(int, const void*, size_t, off_t));
-    return fdOp<ssize_t>(fd, 'w', [&] { return next(fd, buf, n, at); });
-}
-ssize_t pwrite64(int fd, const void* buf, size_t n, off_t at) {
-    KVR_NEXT(pwrite64, ssize_t (*)(int, const void*, size_t, off_t));
-    return fdOp<ssize_t>(fd, 'w', [&] { return next(fd, buf, n, at); });
-}
-int ftruncate(int fd, off_t size) noexcept {
-    KVR_NEXT(ftruncate, int (*)(int, off_t));
-    return fdOp<int>(fd, 't', [&] { return next(fd, size); });
-}
-int ftruncate64(int fd, off_t size) noexcept {
-    KVR_NEXT(ftruncate64, int (*)(int, off_t));
-    return fdOp<int>(fd, 't', [&] { return next(fd, size); });
-}
-int fsync(int fd) {
-    KVR_NEXT(fsync, int (*)(int));
-    return fdOp<int>(fd, 'f', [&] { return next(fd); });
-}
-int fdatasync(int fd) {
-    KVR_NEXT(fdatasync, int (*)(int));
-    return fdOp<int>(fd, 'f', [&] { return next(fd); });
-}
+// A call on the file descriptor fd (fdOp), and one on names (nameOp: the name created or
+// replaced, the name whose inode may end).
+#define KVR_FD(R, name, kind, spec, params, types, args)                                                             \
+    R name params spec {                                                                                               \
+        KVR_NEXT(name, R(*) types);                                                                                    \
+        return fdOp<R>(fd, kind, [&] { return next args; });                                                          \
+    }
+#define KVR_NAMES(name, kind, params, types, to, gone, args)                                                           \
+    int name params noexcept {                                                                                         \
+        KVR_NEXT(name, int (*) types);                                                                                 \
+        return nameOp(kind, to, gone, [&] { return next args; });                                                      \
+    }
+
+KVR_FD(ssize_t, write, 'w', , (int fd, const void* buf, size_t n), (int, const void*, size_t), (fd, buf, n))
+KVR_FD(ssize_t, pwrite, 'w', , (int fd, const void* buf, size_t n, off_t at), (int, const void*, size_t, off_t),
+       (fd, buf, n, at))
+KVR_FD(ssize_t, pwrite64, 'w', , (int fd, const void* buf, size_t n, off_t at), (int, const void*, size_t, off_t),
+       (fd, buf, n, at))
+KVR_FD(int, ftruncate, 't', noexcept, (int fd, off_t size), (int, off_t), (fd, size))
+KVR_FD(int, ftruncate64, 't', noexcept, (int fd, off_t size), (int, off_t), (fd, size))
+KVR_FD(int, fsync, 'f', , (int fd), (int), (fd))
+KVR_FD(int, fdatasync, 'f', , (int fd), (int), (fd))
 
 #define KVR_OPEN(name, fn, pathExpr, ...)                                                                              \
     va_list ap;                                                                                                        \
@@ -350,43 +344,23 @@ int mkdir(const char* path, mode_t mode) noexcept {
     KVR_NEXT(mkdir, int (*)(const char*, mode_t));
     return createOp(absolute(path), true, [&] { return next(path, mode); });
 }
-int rmdir(const char* path) noexcept {
-    KVR_NEXT(rmdir, int (*)(const char*));
-    return nameOp('u', absolute(path), absolute(path), [&] { return next(path); });
-}
-int unlink(const char* path) noexcept {
-    KVR_NEXT(unlink, int (*)(const char*));
-    return nameOp('u', absolute(path), absolute(path), [&] { return next(path); });
-}
-int unlinkat(int dirfd, const char* path, int flags) noexcept {
-    KVR_NEXT(unlinkat, int (*)(int, const char*, int));
-    return nameOp('u', atPath(dirfd, path), atPath(dirfd, path), [&] { return next(dirfd, path, flags); });
-}
-int remove(const char* path) noexcept {
-    KVR_NEXT(remove, int (*)(const char*));
-    return nameOp('u', absolute(path), absolute(path), [&] { return next(path); });
-}
-int rename(const char* from, const char* to) noexcept {
-    KVR_NEXT(rename, int (*)(const char*, const char*));
-    return nameOp('r', absolute(to), absolute(to), [&] { return next(from, to); });
-}
-int renameat(int fromDir, const char* from, int toDir, const char* to) noexcept {
-    KVR_NEXT(renameat, int (*)(int, const char*, int, const char*));
-    return nameOp('r', atPath(toDir, to), atPath(toDir, to), [&] { return next(fromDir, from, toDir, to); });
-}
+KVR_NAMES(rmdir, 'u', (const char* path), (const char*), absolute(path), absolute(path), (path))
+KVR_NAMES(unlink, 'u', (const char* path), (const char*), absolute(path), absolute(path), (path))
+KVR_NAMES(unlinkat, 'u', (int dirfd, const char* path, int flags), (int, const char*, int), atPath(dirfd, path),
+          atPath(dirfd, path), (dirfd, path, flags))
+KVR_NAMES(remove, 'u', (const char* path), (const char*), absolute(path), absolute(path), (path))
+KVR_NAMES(rename, 'r', (const char* from, const char* to), (const char*, const char*), absolute(to), absolute(to),
+          (from, to))
+KVR_NAMES(renameat, 'r', (int fromDir, const char* from, int toDir, const char* to), (int, const char*, int, const char*),
+          atPath(toDir, to), atPath(toDir, to), (fromDir, from, toDir, to))
 int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) noexcept {
     KVR_NEXT(renameat2, int (*)(int, const char*, int, const char*, unsigned));
     // With RENAME_NOREPLACE nothing is replaced; RENAME_EXCHANGE is not used here.
     const std::string t = atPath(toDir, to);
     return nameOp('r', t, (flags & 1u) ? std::string() : t, [&] { return next(fromDir, from, toDir, to, flags); });
 }
-int link(const char* from, const char* to) noexcept {
-    KVR_NEXT(link, int (*)(const char*, const char*));
-    return nameOp('r', absolute(to), {}, [&] { return next(from, to); });
-}
-int linkat(int fromDir, const char* from, int toDir, const char* to, int flags) noexcept {
-    KVR_NEXT(linkat, int (*)(int, const char*, int, const char*, int));
-    return nameOp('r', atPath(toDir, to), {}, [&] { return next(fromDir, from, toDir, to, flags); });
-}
+KVR_NAMES(link, 'r', (const char* from, const char* to), (const char*, const char*), absolute(to), {}, (from, to))
+KVR_NAMES(linkat, 'r', (int fromDir, const char* from, int toDir, const char* to, int flags),
+          (int, const char*, int, const char*, int), atPath(toDir, to), {}, (fromDir, from, toDir, to, flags))
 
 } // extern "C"
