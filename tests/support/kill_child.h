@@ -76,8 +76,9 @@ protected:
         QFile::remove(work);
         EXPECT_EQ(QProcess::execute("cp", {"-a", pristine, work}), 0);
     }
-    ChildRun run(const QString& filter, const QProcessEnvironment& extra = {}) {
-        fresh();
+    // onFresh false: the child works on work as the previous child left it.
+    ChildRun run(const QString& filter, const QProcessEnvironment& extra = {}, bool onFresh = true) {
+        if (onFresh) fresh();
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         QTemporaryDir childTemp; // a killed child cannot remove its temporary folders

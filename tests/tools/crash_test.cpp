@@ -616,11 +616,10 @@ TEST_P(Faults, AFailedWriteOrFlushIsReportedAndARetryWorks) {
             f.left = hashOf(GetParam().state(work, t));
             closeAllConnections();
             QProcessEnvironment again;
-            again.insert(test::kWorkVar, work);
             again.insert(kRowVar, GetParam().name);
             again.insert(kRetryVar, "again");
             const QRegularExpressionMatch m =
-                QRegularExpression("RETRIED (\\S+)\\.").match(test::RunChild("CrashChild.*", again).output);
+                QRegularExpression("RETRIED (\\S+)\\.").match(run("CrashChild.*", again, false).output);
             f.retried = m.hasMatch() ? m.captured(1) : "failed";
         }
         const std::string where = std::string(GetParam().name) + " errno " + std::to_string(err) + " at " +
