@@ -1,14 +1,8 @@
 // A stage's figures against values worked out by hand, and the checks read from the database.
 #include "chart/ChartStats.h"
 #include "chart/SheetFigures.h"
+#include "data/member_db_fixture.h"
 #include "exam/CExamData.h"
-#include "platform/passwords.h"
-#include "support/test_services.h"
-
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 using namespace kvr;
 
@@ -53,14 +47,12 @@ ChartStageData plaqueStage() {
     return s;
 }
 
-// A copy of the template database for the checks that read it.
-class ChartStatsTest : public ::testing::Test {
+// The template database for the checks that read it.
+class ChartStatsTest : public test::MemberDbTest {
 protected:
     void SetUp() override {
-        test::installTestServices();
-        const QString path = dir.path() + "/KVR-DB-123456.MDB";
-        ASSERT_TRUE(QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", path));
-        conn = db::Connection::open(path, kProgramPassword);
+        MemberDbTest::SetUp();
+        conn = direct();
     }
     // Adds one examination row of patient 5.
     void addRow(const QDate& date, int row, int item, int stage, const SiteBytes& cells,
@@ -84,7 +76,6 @@ protected:
         rs.update();
     }
     void clearRows() { conn->execute("DELETE FROM TExamData WHERE PatientID=5"); }
-    QTemporaryDir dir;
     db::ConnectionPtr conn;
     int nextId = 1000;
 };

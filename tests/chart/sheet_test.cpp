@@ -301,11 +301,21 @@ TEST_F(SheetTest, HeadingsOfEveryKindAtTheirPlaces) {
 // tooth. The chart sheet's row of each stage; the data sheet's blocks at 26.5 + 63 k whatever
 // the slots before them, their tables caption by caption ("…": a prefix), an 8 pt caption
 // centred in its 5.5636 mm row 1.4 below the block top, and the red mark at 160.5 mm for a
-// stage-period problem. The preview stacks the blocks 64 apart.
+// stage-period problem. The preview stacks the blocks 64 apart. Slot 2's block: the number
+// rows show every tooth's one-character label (the deciduous letter where the tooth is
+// deciduous, also when it is not a remaining tooth); the mobility row a value, nothing for
+// 128; deep and three-digit pockets keep to their third.
 TEST_F(SheetTest, StageFiguresStandInBothSheetsTables) {
     auto stages = namedStages({3, 0, 3, 0});
-    stages[2].ExamDate = QDateTime(QDate(2024, 6, 10), QTime(0, 0));
-    stages[2].ToothStatus.fill(kMissingTooth);
+    ChartStageData& s = stages[2];
+    s.ExamDate = QDateTime(QDate(2024, 6, 10), QTime(0, 0));
+    s.ToothStatus.fill(kMissingTooth);
+    s.ToothStatus[3] = s.ToothStatus[11] = kDeciduous | kMissingTooth; // 15 -> "E", 24 -> "D"
+    s.Mobility.fill(kNoValue);
+    s.Mobility[6] = 2;
+    s.Mobility[25] = 3;
+    for (auto [site, depth] : {std::pair{30, 16}, {31, 100}, {32, 9}}) // tooth 13's first row
+        s.Ppd[site] = std::uint8_t(depth);
 
     const QList<PdfWord> chart = pdfWords(write(SheetKind::Chart, stages));
     const std::pair<QString, QString> rows[] = {
@@ -345,6 +355,14 @@ TEST_F(SheetTest, StageFiguresStandInBothSheetsTables) {
         EXPECT_TRUE(reads(wordsBeside(data, at[0], 30), c.first)) << c.caption.toStdString();
         EXPECT_TRUE(reads(wordsBeside(data, at[1], 30), c.third)) << c.caption.toStdString();
     }
+    const double top = 26.5 + 2 * 63, cell = 7.0 / 3, tooth5 = 32 + 5 * 7.0;
+    const std::pair<QRectF, QString> texts[] = {
+        {{32, top + 4 * 6.8, 112, 3.4}, "876E4321123D5678"}, {{32, top + 4 * 6.8 + 3.4, 112, 3.4}, "8765432112345678"},
+        {{32, top + 1 * 6.8, 112, 6.8}, "2"},                 {{32, top + 7 * 6.8, 112, 6.8}, "3"},
+        {{tooth5, top + 20.4, cell, 3.4}, "16"},              {{tooth5 + cell, top + 20.4, cell, 3.4}, "100"},
+        {{tooth5 + 2 * cell, top + 20.4, cell, 3.4}, "9"}};
+    for (const auto& [box, text] : texts)
+        EXPECT_EQ(textIn(data, box), text);
 
     const QString preview = t.paths->app + "/preview.pdf";
     {
@@ -359,32 +377,6 @@ TEST_F(SheetTest, StageFiguresStandInBothSheetsTables) {
     ASSERT_EQ(shown.size(), 2);
     EXPECT_NEAR(shown[0].yMin, captionOffset, 0.05);
     EXPECT_NEAR(shown[1].yMin, 64 + captionOffset, 0.05);
-}
-
-// Data sheet block of slot 0: the number rows show every tooth's one-character label (the
-// deciduous letter where the tooth is deciduous, also when it is not a remaining tooth); the
-// mobility row a value, nothing for 128; deep and three-digit pockets keep to their third.
-TEST_F(SheetTest, DataBlockTextsStayInTheirCells) {
-    auto stages = namedStages({3, 0, 0, 0});
-    ChartStageData& s = stages[0];
-    s.Mobility.fill(kNoValue);
-    s.ToothStatus[3] = kDeciduous;                  // 15 -> "E"
-    s.ToothStatus[11] = kDeciduous | kMissingTooth; // 24 -> "D", still labelled
-    s.ToothStatus[0] = kMissingTooth;               // 18 -> "8"
-    s.Mobility[6] = 2;
-    s.Mobility[25] = 3;
-    s.Ppd[5 * 6 + 0] = 16;
-    s.Ppd[5 * 6 + 1] = 100;
-    s.Ppd[5 * 6 + 2] = 9;
-    const QList<PdfWord> words = pdfWords(write(SheetKind::Data, stages));
-    const double top = 26.5, cell = 7.0 / 3, tooth5 = 32 + 5 * 7.0;
-    const std::pair<QRectF, QString> cells[] = {
-        {{32, top + 4 * 6.8, 112, 3.4}, "876E4321123D5678"}, {{32, top + 4 * 6.8 + 3.4, 112, 3.4}, "8765432112345678"},
-        {{32, top + 1 * 6.8, 112, 6.8}, "2"},                 {{32, top + 7 * 6.8, 112, 6.8}, "3"},
-        {{tooth5, top + 20.4, cell, 3.4}, "16"},              {{tooth5 + cell, top + 20.4, cell, 3.4}, "100"},
-        {{tooth5 + 2 * cell, top + 20.4, cell, 3.4}, "9"}};
-    for (const auto& [box, text] : cells)
-        EXPECT_EQ(textIn(words, box), text);
 }
 
 // Chart sheet, tooth 13 (index 5) of the upper block: a remaining tooth has crown and root, an

@@ -36,8 +36,8 @@ protected:
     void SetUp() override {
         ToolsTest::SetUp();
         ASSERT_TRUE(work.isValid());
-        QDir().mkpath(work.filePath("tmp"));
-        QDir().mkpath(work.filePath("xdg"));
+        for (const char* d : {"tmp", "xdg"})
+            QDir().mkpath(work.filePath(d));
         QFile::setPermissions(work.filePath("xdg"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     // Case patient id with patient 99's examinations of every stage and a case number.
