@@ -1,14 +1,8 @@
 // A stage's figures against values worked out by hand, and the checks read from the database.
 #include "chart/ChartStats.h"
 #include "chart/SheetFigures.h"
+#include "data/member_db_fixture.h"
 #include "exam/CExamData.h"
-#include "platform/passwords.h"
-#include "support/test_services.h"
-
-#include <QFile>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 using namespace kvr;
 
@@ -21,15 +15,16 @@ void setTooth(SiteBytes& a, int tooth, std::array<int, 6> v) {
         a[tooth * 6 + s] = std::uint8_t(v[s]);
 }
 
-ChartStageData withData() {
-    ChartStageData d;
-    d.HasData = true;
-    return d;
+SiteBytes filled(std::uint8_t v) {
+    SiteBytes a;
+    a.fill(v);
+    return a;
 }
 // Tooth 13 (index 5) of the given status with the given depths, every site bleeding, plaque
 // on all four surfaces; every other tooth missing.
 ChartStageData oneTooth(std::uint16_t status, std::array<int, 6> depths = {16, 16, 16, 16, 16, 16}) {
-    ChartStageData s = withData();
+    ChartStageData s;
+    s.HasData = true;
     s.ToothStatus.fill(kMissingTooth);
     s.ToothStatus[5] = status;
     setTooth(s.Ppd, 5, depths);
@@ -41,7 +36,8 @@ ChartStageData oneTooth(std::uint16_t status, std::array<int, 6> depths = {16, 1
 // No depth; plaque on 1, 2 and 4 of 4 surfaces of three teeth, a tooth not examined (128 + 1)
 // and a pontic with plaque: 7 of 12.
 ChartStageData plaqueStage() {
-    ChartStageData s = withData();
+    ChartStageData s;
+    s.HasData = true;
     s.Plaque[0] = 8;
     s.Plaque[1] = 1 | 4;
     s.Plaque[2] = 15;
@@ -51,14 +47,12 @@ ChartStageData plaqueStage() {
     return s;
 }
 
-// A copy of the template database for the checks that read it.
-class ChartStatsTest : public ::testing::Test {
+// The template database for the checks that read it.
+class ChartStatsTest : public test::MemberDbTest {
 protected:
     void SetUp() override {
-        test::installTestServices();
-        const QString path = dir.path() + "/KVR-DB-123456.MDB";
-        ASSERT_TRUE(QFile::copy(test::builtAppFolder() + "/KVR-DB_ORG.MDB", path));
-        conn = db::Connection::open(path, kProgramPassword);
+        MemberDbTest::SetUp();
+        conn = direct();
     }
     // Adds one examination row of patient 5.
     void addRow(const QDate& date, int row, int item, int stage, const SiteBytes& cells,
@@ -82,12 +76,6 @@ protected:
         rs.update();
     }
     void clearRows() { conn->execute("DELETE FROM TExamData WHERE PatientID=5"); }
-    static SiteBytes filled(std::uint8_t v) {
-        SiteBytes a;
-        a.fill(v);
-        return a;
-    }
-    QTemporaryDir dir;
     db::ConnectionPtr conn;
     int nextId = 1000;
 };
@@ -178,13 +166,8 @@ TEST_F(ChartStatsTest, PisaAndPesaAgainstHandWorkedValues) {
     EXPECT_NEAR(pisa[32], pisaSum, 1e-8);
 
     // Sums right-aligned in six characters, rounded half up; seven characters keep their last six.
-    const struct {
-        double sum;
-        const char* text;
-    } sums[] = {{56.8098864, "  56.8"}, {0.05, "   0.1"}, {0.15, "   0.2"}, {9.95, "  10.0"},
-                {0.04999, "   0.0"},    {999.95, "1000.0"}, {12345.67, "2345.7"}};
-    for (const auto& c : sums)
-        EXPECT_EQ(PisaSumText(c.sum), c.text) << c.sum;
+    for (auto [sum, text] : {std::pair{0.05, "   0.1"}, {9.95, "  10.0"}, {999.95, "1000.0"}, {12345.67, "2345.7"}})
+        EXPECT_EQ(PisaSumText(sum), text) << sum;
 }
 
 TEST_F(ChartStatsTest, LoadsTheEarliestExaminationOfTheStage) {
