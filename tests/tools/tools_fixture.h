@@ -15,6 +15,11 @@ inline void writeFile(const QString& path, const QByteArray& data) {
     f.write(data);
 }
 
+inline QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
 // Writes the additional information r into the member database (a new row or over its row).
 inline void storePatientAdd(const CPatientAdd& r) {
     OpenMemberDb();
@@ -47,7 +52,7 @@ inline void expectBox(const TestServices& t, const QString& text, const QString&
 // a text, an empty file, its first half, an unencrypted database, a gigabyte random at its
 // start (to be refused from its first page, without reading it all), and the whole file
 // with an interrupted change's journal beside it (reading it would mean playing the
-// journal back into the user's file). Returns their paths in this order.
+// journal back into the user's file: expectJournalKept). Returns their paths in this order.
 inline QStringList writeUnreadableFiles(const QString& folder, const QByteArray& whole) {
     QStringList paths;
     for (const char* name : {"notes", "empty", "half", "plain", "random", "journaled"})
@@ -66,6 +71,11 @@ inline QStringList writeUnreadableFiles(const QString& folder, const QByteArray&
     writeFile(paths[5], whole);
     writeFile(paths[5] + "-journal", QByteArray(512, 'j'));
     return paths;
+}
+
+inline void expectJournalKept(const QString& folder, const QByteArray& whole) {
+    EXPECT_TRUE(readFile(folder + "/journaled.MDB") == whole);
+    EXPECT_TRUE(readFile(folder + "/journaled.MDB-journal") == QByteArray(512, 'j'));
 }
 
 class ToolsTest : public MemberDbTest {
