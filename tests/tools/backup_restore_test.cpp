@@ -114,6 +114,7 @@ TEST_F(BackupTest, RestoreReplacesTheDatabaseAfterASafetyCopyAndRefusesTheSameMi
     EXPECT_EQ(labels({panel.LblResultRestore, panel.LblSrcRestore, panel.LblDesRestore, panel.LblDesRestoreBackup}),
               "復元結果|復元元：" + backup + "|復元先：" + memberPath() + "|復元先バックアップ：" + dated());
     EXPECT_EQ(hashOf(memberPath()), backupHash);
+    EXPECT_TRUE(QFileInfo(memberPath()).isWritable()); // not read-only as its source
     EXPECT_EQ(hashOf(backup), backupHash);
     EXPECT_EQ(QDir(locked).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(backup).fileName()});
     EXPECT_EQ(patients(dated()), withSeven);
