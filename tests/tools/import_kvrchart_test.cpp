@@ -28,17 +28,10 @@ protected:
         };
     }
     void TearDown() override {
-        page.reset();
         ImportFileChooser() = defaultChooser;
         ImportCompaction() = defaultCompaction;
         MemberDbTest::TearDown();
     }
-    template <class T> T* control(const QString& name) {
-        T* w = page->findChild<T*>(name);
-        EXPECT_NE(w, nullptr) << name.toStdString();
-        return w;
-    }
-    QString pathShown() { return control<QLabel>("LblImpKVRChart")->text(); }
     // Member case patients with examinations (keys 900000 + id * 100 + k).
     void addMemberPatients(std::initializer_list<int> ids) {
         for (int id : ids) {
@@ -76,7 +69,6 @@ protected:
     }
 
     QString prevPath;
-    std::unique_ptr<ToolTabPage> page;
     std::function<QString(QWidget*, const QString&, const QString&, const QString&)> defaultChooser;
     std::function<bool()> defaultCompaction;
     int compactions = 0;
@@ -279,15 +271,19 @@ TEST_F(ImportTest, PatientAndExaminationValuesSurviveTheTrip) {
 // The tab: the preset file beside the program folder, the file dialog of "ファイル指定" setting
 // the path shown and the foreign source, and "インポート実行" with the chosen option.
 TEST_F(ImportTest, TabChoosesTheFileAndImportsItWithTheChosenOption) {
-    page.reset(CreateImportOldPage());
+    const std::unique_ptr<ToolTabPage> page(CreateImportOldPage());
     page->show();
+    auto* shown = page->findChild<QLabel*>("LblImpKVRChart");
+    auto* choose = page->findChild<QAbstractButton*>("CmdPathImpKVRChart");
+    auto* start = page->findChild<QAbstractButton*>("CmdImpKVRChart");
+    ASSERT_TRUE(shown && choose && start);
     QDir parent(t.paths->app);
     ASSERT_TRUE(parent.cdUp());
     const QString preset = parent.absolutePath() + "/KVR2/VAZUZ2.MDB";
-    EXPECT_EQ(pathShown(), preset);
-    EXPECT_TRUE(control<QRadioButton>("OptBefore(0)")->isChecked());
+    EXPECT_EQ(shown->text(), preset);
+    EXPECT_TRUE(page->findChild<QRadioButton*>("OptBefore(0)")->isChecked());
     // The preset file is missing: refused with nothing changed.
-    control<QAbstractButton>("CmdImpKVRChart")->click();
+    start->click();
     ASSERT_EQ(t.boxes->shown.size(), 1);
     EXPECT_EQ(t.boxes->shown[0].title, "指定エラー");
 
@@ -297,9 +293,9 @@ TEST_F(ImportTest, TabChoosesTheFileAndImportsItWithTheChosenOption) {
         calls << title << proposed << filter.left(13);
         return answer;
     };
-    control<QAbstractButton>("CmdPathImpKVRChart")->click();
+    choose->click();
     EXPECT_EQ(calls, QStringList({"旧版KVR-ChartのDBファイルを選択して下さい", preset, "データベース (*.mdb"}));
-    EXPECT_EQ(pathShown(), preset);
+    EXPECT_EQ(shown->text(), preset);
 
     direct()->execute("INSERT INTO TPatient (ID, Name) VALUES (5, '会員の患者')");
     answer = prevPath = t.paths->app + "/選んだファイル.MDB";
@@ -308,15 +304,15 @@ TEST_F(ImportTest, TabChoosesTheFileAndImportsItWithTheChosenOption) {
         prev.addPatient(1, "山田　花子");
         prev.addExams(1, 2);
     }
-    control<QAbstractButton>("CmdPathImpKVRChart")->click();
-    EXPECT_EQ(pathShown(), answer);
-    EXPECT_EQ(control<QLabel>("LblImpKVRChart")->accessibleName(),
+    choose->click();
+    EXPECT_EQ(shown->text(), answer);
+    EXPECT_EQ(shown->accessibleName(),
               "インポートする旧版KVR-ChartのDBファイル：" + answer); // heard too
     EXPECT_EQ(slot(Slot::Foreign).source, answer);
-    control<QRadioButton>("OptBefore(1)")->click();
+    page->findChild<QRadioButton*>("OptBefore(1)")->click();
     t.boxes->clear();
     t.boxes->answer(MsgResult::Yes);
-    control<QAbstractButton>("CmdImpKVRChart")->click();
+    start->click();
     ASSERT_EQ(t.boxes->shown.size(), 2);
     EXPECT_EQ(t.boxes->shown[1].title, "完了");
     EXPECT_TRUE(page->isEnabled());
