@@ -170,11 +170,8 @@ TEST_F(SubmissionTabTest, ArchiveOpensWith7ZipAndItsDatabaseWithTheSqlcipherComm
         << out.toStdString();
     EXPECT_TRUE(IsProgramDatabase(extracted));
     const QString count = "SELECT COUNT(*) || '/' || SUM(ID) FROM TExamData";
-    ASSERT_EQ(run("sqlcipher", {extracted, QString("PRAGMA key='%1'; PRAGMA cipher_page_size=4096; %2;")
-                                               .arg(kProgramPassword, count)},
-                  &out),
-              0)
-        << out.toStdString();
+    const QString sql = QString("PRAGMA key='%1'; PRAGMA cipher_page_size=4096; %2;").arg(kProgramPassword, count);
+    ASSERT_EQ(run("sqlcipher", {extracted, sql}, &out), 0) << out.toStdString();
     EXPECT_EQ(out.trimmed().split('\n').last(), scalar(count).toString().toUtf8());
 }
 
