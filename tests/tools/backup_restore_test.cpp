@@ -17,10 +17,7 @@ namespace {
 
 class BackupTest : public test::ToolsTest {
 protected:
-    QString settings() {
-        QFile f(MemberSettingsPath());
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : "<none>";
-    }
+    QString settings() { return QString::fromUtf8(test::readFile(MemberSettingsPath())); }
     int patients(const QString& path) {
         return db::Connection::open(path, kProgramPassword)->scalar("SELECT COUNT(*) FROM TPatient").toInt();
     }
@@ -29,7 +26,7 @@ protected:
     QString dated(int minutes = 0) const {
         return folder() + "/KVR-DB-123456_20240814_" + QString::number(1630 + minutes) + ".MDB";
     }
-    QString labels(std::initializer_list<QLabel*> list) {
+    static QString labels(std::initializer_list<QLabel*> list) {
         QStringList out;
         for (QLabel* l : list)
             out << l->text();
@@ -72,7 +69,7 @@ TEST_F(BackupTest, TabBackupLandsInTheFolderAndRefusesToOverwriteAnything) {
     panel.CmdBackUp->click();
     ASSERT_EQ(t.boxes->shown.size(), 1);
     EXPECT_TRUE(boxTexts()[0].startsWith("指定エラー: 同じ名前のファイルが既にあります。処理を中止します。"));
-    EXPECT_EQ(hashOf(dated()), QCryptographicHash::hash("older backup", QCryptographicHash::Sha256));
+    EXPECT_EQ(test::readFile(dated()), "older backup");
     t.boxes->clear();
     panel.TxtFile->setText("KVR-DB-123456.MDB");
     panel.CmdBackUp->click();
@@ -92,9 +89,14 @@ TEST_F(BackupTest, TabBackupLandsInTheFolderAndRefusesToOverwriteAnything) {
     EXPECT_EQ(panel.LblPathBackUp->text(), usb.path());
 }
 
+// The backup lies in a read-only folder: it is read without anything written beside it.
 TEST_F(BackupTest, RestoreReplacesTheDatabaseAfterASafetyCopyAndRefusesTheSameMinuteTwice) {
-    const QString backup = folder() + "/KVR-DB-123456_20240801_0900.MDB";
+    const QString locked = folder() + "/locked", backup = locked + "/KVR-DB-123456_20240801_0900.MDB";
+    ASSERT_TRUE(QDir().mkdir(locked));
     ASSERT_TRUE(QFile::copy(memberPath(), backup));
+    const QByteArray backupHash = hashOf(backup);
+    QFile::setPermissions(backup, QFile::ReadOwner);
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
     addPatient(7); // work done after the backup
     const int withSeven = patients(memberPath());
 
@@ -111,7 +113,10 @@ TEST_F(BackupTest, RestoreReplacesTheDatabaseAfterASafetyCopyAndRefusesTheSameMi
                     MsgIcon::Exclamation);
     EXPECT_EQ(labels({panel.LblResultRestore, panel.LblSrcRestore, panel.LblDesRestore, panel.LblDesRestoreBackup}),
               "復元結果|復元元：" + backup + "|復元先：" + memberPath() + "|復元先バックアップ：" + dated());
-    EXPECT_EQ(patients(memberPath()), withSeven - 1);
+    EXPECT_EQ(hashOf(memberPath()), backupHash);
+    EXPECT_TRUE(QFileInfo(memberPath()).isWritable()); // not read-only as its source
+    EXPECT_EQ(hashOf(backup), backupHash);
+    EXPECT_EQ(QDir(locked).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(backup).fileName()});
     EXPECT_EQ(patients(dated()), withSeven);
     EXPECT_FALSE(old->isOpen()); // nothing goes on with the replaced file
     ASSERT_NE(memberConn(), nullptr);
@@ -130,6 +135,7 @@ TEST_F(BackupTest, RestoreReplacesTheDatabaseAfterASafetyCopyAndRefusesTheSameMi
         EXPECT_EQ(labels({panel.LblResultRestore, panel.LblDesRestoreBackup}), "|");
     }
     EXPECT_EQ(patients(dated()), withSeven);
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     // A minute later the safety copy brings patient 7 back.
     t.clock->current = t.clock->current.addSecs(60);
@@ -150,17 +156,13 @@ TEST_F(BackupTest, RefusedRestoresLeaveTheDatabaseByteForByte) {
     const QString otherKey = folder() + "/other.MDB", noVersion = folder() + "/noversion.MDB";
     db::Connection::create(otherKey, "another password")->execute("CREATE TABLE TVersion (ID INTEGER)");
     db::Connection::create(noVersion, kProgramPassword)->execute("CREATE TABLE TPatient (ID INTEGER)");
-    QFile member(memberPath());
-    ASSERT_TRUE(member.open(QIODevice::ReadOnly));
-    const QByteArray whole = member.readAll();
-    member.close();
+    const QByteArray whole = test::readFile(memberPath());
     const QString backup = folder() + "/KVR-DB-123456_20240801_0900.MDB";
     test::writeFile(backup, whole);
     // A backup with one page in the middle overwritten: its first pages read well.
     const QString damaged = folder() + "/damaged.MDB";
     ASSERT_GE(whole.size(), 8 * 4096);
     test::writeFile(damaged, QByteArray(whole).replace(whole.size() / 4096 / 2 * 4096, 4096, QByteArray(4096, 'Z')));
-    const QStringList unreadable = test::writeUnreadableFiles(folder(), whole);
     addPatient(7);
     const QByteArray before = hashOf(memberPath());
 
@@ -189,7 +191,7 @@ TEST_F(BackupTest, RefusedRestoresLeaveTheDatabaseByteForByte) {
              ASSERT_TRUE(QDir().mkdir(dated() + ".kvrtmp"));
          }},
     };
-    for (const QString& path : unreadable)
+    for (const QString& path : test::writeUnreadableFiles(folder(), whole))
         cases.append({path, MsgResult::Yes, broken});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source.toStdString());
@@ -207,27 +209,7 @@ TEST_F(BackupTest, RefusedRestoresLeaveTheDatabaseByteForByte) {
         EXPECT_EQ(hashOf(memberPath()), before);
         EXPECT_FALSE(QFileInfo::exists(dated()));
     }
-    const QString journaled = unreadable.last();
-    EXPECT_EQ(hashOf(journaled), QCryptographicHash::hash(whole, QCryptographicHash::Sha256));
-    EXPECT_EQ(hashOf(journaled + "-journal"), QCryptographicHash::hash(QByteArray(512, 'j'), QCryptographicHash::Sha256));
-}
-
-TEST_F(BackupTest, RestoreReadsAReadOnlyBackupWithoutWritingBesideIt) {
-    const QString locked = folder() + "/locked";
-    ASSERT_TRUE(QDir().mkdir(locked));
-    const QString backup = locked + "/KVR-DB-123456_20240801_0900.MDB";
-    ASSERT_TRUE(QFile::copy(memberPath(), backup));
-    const QByteArray backupHash = hashOf(backup);
-    addPatient(7);
-    QFile::setPermissions(backup, QFile::ReadOwner);
-    QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner);
-    t.boxes->answer(MsgResult::Yes);
-    const RestoreOutcome out = RestoreMemberDb(backup);
-    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    EXPECT_TRUE(out.restored);
-    EXPECT_EQ(hashOf(backup), backupHash);
-    EXPECT_EQ(QDir(locked).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(backup).fileName()});
-    EXPECT_EQ(hashOf(memberPath()), backupHash);
+    test::expectJournalKept(folder(), whole);
 }
 
 TEST_F(BackupTest, BackupWindowOfTheProgramEnd) {

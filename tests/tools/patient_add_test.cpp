@@ -1,6 +1,6 @@
-// The additional-information record: its layout against the template database, the
-// legacy conversions on reading, and the start-up check that creates the table or
-// rebuilds an older layout with its rows, and the boxes of its failing operations.
+// The additional-information record: its layout against the template database, the legacy
+// conversions on reading, the start-up check that creates the table or rebuilds an older
+// layout with its rows, and the boxes of its failing operations.
 #include "tools_fixture.h"
 
 using namespace kvr;
@@ -10,16 +10,6 @@ namespace {
 class PatientAddTest : public test::ToolsTest {
 protected:
     QString text(const QString& sql) { return scalar(sql).toString(); }
-    // One row as "column=value" pairs in column order.
-    QStringList row(const QString& table, int id) {
-        db::ConnectionPtr c = direct();
-        db::Recordset rs(c, "SELECT * FROM " + table + " WHERE ID=?", {id});
-        QStringList out;
-        if (rs.eof()) return out;
-        for (int i = 0; i < rs.fieldCount(); ++i)
-            out << rs.fieldName(i) + "=" + (rs.value(i).isNull() ? "NULL" : rs.value(i).toString());
-        return out;
-    }
     CPatientAdd get(int id) {
         OpenMemberDb();
         CPatientAdd r;
@@ -48,8 +38,6 @@ QString flagsWith(int length, std::initializer_list<int> positions) {
     return s;
 }
 
-// ------------------------------------------------------------------ conversions
-
 // The edges of the conversions; the common cases go through the rebuild and the reading below.
 TEST(PatientAddConversion, LegacySingleAnswersBecomeFlagStrings) {
     const struct {
@@ -65,25 +53,22 @@ TEST(PatientAddConversion, LegacySingleAnswersBecomeFlagStrings) {
         {ConvertMalocclusion, 5, "", 0, "00001"},
         {ConvertMalocclusion, 6, "", 6, "00000"},
     };
-    for (const auto& c : cases) {
-        qint16 single = c.single;
-        QString flags = c.flags;
-        c.convert(single, flags);
-        EXPECT_EQ(single, c.singleAfter) << c.single;
-        EXPECT_EQ(flags, c.flagsAfter) << c.single;
+    for (auto c : cases) {
+        const qint16 single = c.single;
+        c.convert(c.single, c.flags);
+        EXPECT_EQ(c.single, c.singleAfter) << single;
+        EXPECT_EQ(c.flags, c.flagsAfter) << single;
     }
     // The disease list gained its 12th entry: a 21-character string shifts from there.
     EXPECT_EQ(InsertDisease12(flagsWith(21, {11, 21})), flagsWith(22, {11, 22}));
     EXPECT_EQ(InsertDisease12(flagsWith(22, {12})), flagsWith(22, {12}));
 }
 
-// ------------------------------------------------------------------ record
-
 TEST_F(PatientAddTest, LayoutMatchesTheTemplateTableAndTheCreatedTableHasItsDefaults) {
     const db::TableDef def = CPatientAdd::tableDef("TPatientAddCopy");
-    ASSERT_EQ(def.columns.size(), 61);
     const QList<db::ColumnInfo> shipped = direct()->columns("TPatientAdd");
     ASSERT_EQ(shipped.size(), 61);
+    ASSERT_EQ(def.columns.size(), 61);
     for (int i = 0; i < 61; ++i) {
         EXPECT_EQ(def.columns[i].name, shipped[i].name) << i;
         EXPECT_EQ(def.columns[i].type, shipped[i].type) << shipped[i].name.toStdString();
@@ -93,12 +78,10 @@ TEST_F(PatientAddTest, LayoutMatchesTheTemplateTableAndTheCreatedTableHasItsDefa
     OpenMemberDb();
     ThePatientAdd().CreateTable("TPatientAddCopy");
     CloseMemberDb();
-    auto c = direct();
-    c->execute("INSERT INTO TPatientAdd (ID) VALUES (7)");
-    c->execute("INSERT INTO TPatientAddCopy (ID) VALUES (7)");
-    EXPECT_EQ(row("TPatientAdd", 7), row("TPatientAddCopy", 7));
-    EXPECT_TRUE(row("TPatientAdd", 7).contains("Sex=-1"));
-    EXPECT_TRUE(row("TPatientAdd", 7).contains("BrushTeethDay=0"));
+    direct()->execute("INSERT INTO TPatientAdd (ID) VALUES (7)");
+    direct()->execute("INSERT INTO TPatientAddCopy (ID) VALUES (7)");
+    EXPECT_EQ(test::rowsText(direct(), {"SELECT * FROM TPatientAdd"}), test::rowsText(direct(), {"SELECT * FROM TPatientAddCopy"}));
+    EXPECT_EQ(text("SELECT Sex||'|'||BrushTeethDay FROM TPatientAdd"), "-1|0");
 }
 
 TEST_F(PatientAddTest, EveryFieldReadsBackAsWritten) {
@@ -112,8 +95,7 @@ TEST_F(PatientAddTest, EveryFieldReadsBackAsWritten) {
                 auto& f = r.*m;
                 using T = std::decay_t<decltype(f)>;
                 if constexpr (std::is_same_v<T, QString>)
-                    f = c.clearedZeros ? flagsWith(c.clearedZeros, {1 + n % c.clearedZeros})
-                                       : "値" + QString::number(n);
+                    f = c.clearedZeros ? flagsWith(c.clearedZeros, {1 + n % c.clearedZeros}) : "値" + QString::number(n);
                 else if constexpr (std::is_same_v<T, QDateTime>)
                     f = QDateTime(QDate(2023, 4, 1), QTime(9, 30));
                 else
@@ -130,22 +112,6 @@ TEST_F(PatientAddTest, EveryFieldReadsBackAsWritten) {
         std::visit([&](auto m) { EXPECT_EQ(back.*m, r.*m) << c.name; }, c.field);
 }
 
-TEST_F(PatientAddTest, ReadingALegacyRowConvertsItInMemoryOnly) {
-    direct()->execute(
-        "INSERT INTO TPatientAdd (ID, ChiefComplaint, ChiefComplaint2, DiseaseName, Malocclusion, "
-        "Malocclusion2) VALUES (4, 4, '', '101', 6, '1')");
-    const CPatientAdd r = get(4);
-    EXPECT_EQ(r.ChiefComplaint, 0);
-    EXPECT_EQ(r.ChiefComplaint2, flagsWith(10, {4}));
-    EXPECT_EQ(r.DiseaseName, flagsWith(22, {1, 3}));
-    EXPECT_EQ(r.Malocclusion, 6);
-    EXPECT_EQ(r.Malocclusion2, "10000");
-    EXPECT_EQ(text("SELECT ChiefComplaint||'|'||DiseaseName||'|'||Malocclusion2 FROM TPatientAdd WHERE ID=4"),
-              "4|101|1");
-}
-
-// ------------------------------------------------------------------ start-up check
-
 TEST_F(PatientAddTest, MissingTableIsCreatedAndAnOlderLayoutRebuiltWithEveryRowMigrated) {
     auto c = direct();
     c->execute("DROP TABLE TPatientAdd");
@@ -153,9 +119,16 @@ TEST_F(PatientAddTest, MissingTableIsCreatedAndAnOlderLayoutRebuiltWithEveryRowM
     EXPECT_EQ(ThePatientAdd().CheckTable(), 0);
     EXPECT_EQ(ThePatientAdd().GetStatusTable(), 0);
     EXPECT_EQ(direct()->columns("TPatientAdd").size(), 61);
-    c->execute("INSERT INTO TPatientAdd (ID, ChiefComplaint, DiseaseName) VALUES (1, 4, '0')");
-    EXPECT_EQ(ThePatientAdd().CheckTable(), 0); // a current table is left as it is
-    EXPECT_EQ(text("SELECT ChiefComplaint||DiseaseName FROM TPatientAdd WHERE ID=1"), "40");
+    // A current table is left as it is, legacy values too; reading converts them in memory only.
+    c->execute("INSERT INTO TPatientAdd (ID, ChiefComplaint, ChiefComplaint2, DiseaseName, Malocclusion, "
+               "Malocclusion2) VALUES (4, 4, '', '101', 6, '1')");
+    EXPECT_EQ(ThePatientAdd().CheckTable(), 0);
+    const CPatientAdd read = get(4);
+    EXPECT_EQ(QStringList({QString::number(read.ChiefComplaint), read.ChiefComplaint2, read.DiseaseName,
+                           QString::number(read.Malocclusion), read.Malocclusion2}),
+              QStringList({"0", flagsWith(10, {4}), flagsWith(22, {1, 3}), "6", "10000"}));
+    EXPECT_EQ(text("SELECT ChiefComplaint||'|'||DiseaseName||'|'||Malocclusion2 FROM TPatientAdd WHERE ID=4"),
+              "4|101|1");
 
     c->execute("DROP TABLE TPatientAdd");
     c->execute(kOldLayout);
@@ -171,52 +144,54 @@ TEST_F(PatientAddTest, MissingTableIsCreatedAndAnOlderLayoutRebuiltWithEveryRowM
     EXPECT_EQ(ThePatientAdd().GetStatusTable(), 0);
     EXPECT_FALSE(direct()->tableExists("WorkTPatientAdd"));
     EXPECT_EQ(direct()->columns("TPatientAdd").size(), 61);
-
     const QString fields =
-        "SELECT "
-        "BirthDay||'|'||Sex||'|'||ChiefComplaint||'|'||ChiefComplaint2||'|'||Height||'|'||DiseaseName||'|'||"
+        "SELECT BirthDay||'|'||Sex||'|'||ChiefComplaint||'|'||ChiefComplaint2||'|'||Height||'|'||DiseaseName||'|'||"
         "LowerPositionalRelationR||LowerPositionalRelationL||'|'||Malocclusion||'|'||Malocclusion2||'|'||"
         "SideMoveRightContactNum||SideMoveLeftContactNum||FrontMoveContactNum||'|'||KvrDiagnosis||'|'||"
         "AblativeTherapy||'|'||MedicineName FROM TPatientAdd WHERE ID=";
     EXPECT_EQ(text(fields + "1"), "1960/05/01|1|0|" + flagsWith(10, {4}) + "|170|" + flagsWith(22, {1, 13}) +
                                       "|33|0|01000|-9-9-9|1|" + flagsWith(32, {32}) + "|");
     // Not every diagnosis answered: KvrDiagnosis keeps the column default.
-    EXPECT_EQ(text(fields + "2"),
-              "|0|-1|" + QString(10, '0') + "||" + QString(22, '0') + "|22|6|00000|-9-9-9|-1||");
+    EXPECT_EQ(text(fields + "2"), "|0|-1|" + QString(10, '0') + "||" + QString(22, '0') + "|22|6|00000|-9-9-9|-1||");
     EXPECT_TRUE(t.boxes->shown.isEmpty());
 }
 
 TEST_F(PatientAddTest, FailingOperationsNameThemselvesInTheRetryBox) {
-    auto oldLayoutInATransaction = [this] {
-        direct()->execute("DROP TABLE TPatientAdd");
-        direct()->execute(kOldLayout);
+    // Each operation's failure, with the database held as the start-up check holds it.
+    auto held = [](const std::function<int()>& operation) {
         OpenMemberDbHold();
-        memberConn()->beginTransaction();
-        const int r = ThePatientAdd().CheckTable();
-        memberConn()->rollback();
+        const int r = operation();
         CloseMemberDbForce();
-        return r;
-    };
-    auto dropWhileReading = [this] {
-        direct()->execute("INSERT INTO TPatientAdd (ID) VALUES (1), (2)");
-        OpenMemberDbHold();
-        db::Recordset reading(memberConn(), "SELECT * FROM TPatientAdd");
-        const int r = ThePatientAdd().DeleteTable("TPatientAdd");
-        reading.close();
-        CloseMemberDbForce();
-        return r;
-    };
-    auto migrateMissingTable = [this] {
-        direct()->execute("ALTER TABLE TPatientAdd RENAME TO TPatientAddAway");
-        const int r = ThePatientAdd().ConvertTable();
-        direct()->execute("ALTER TABLE TPatientAddAway RENAME TO TPatientAdd");
         return r;
     };
     const std::pair<std::function<int()>, QString> cases[] = {
         {[] { return ThePatientAdd().CreateTable("TPatientAdd"); }, "テーブル作成エラー（TPatientAdd）"},
-        {dropWhileReading, "テーブル削除エラー（TPatientAdd）"},
-        {oldLayoutInATransaction, "テーブルチェックエラー（TPatientAdd）"},
-        {migrateMissingTable, "テーブルへのインポートエラー（TPatientAdd）"},
+        {[&] {
+             direct()->execute("INSERT INTO TPatientAdd (ID) VALUES (1), (2)");
+             return held([] {
+                 db::Recordset reading(memberConn(), "SELECT * FROM TPatientAdd");
+                 return ThePatientAdd().DeleteTable("TPatientAdd");
+             });
+         },
+         "テーブル削除エラー（TPatientAdd）"},
+        {[&] {
+             direct()->execute("DROP TABLE TPatientAdd");
+             direct()->execute(kOldLayout);
+             return held([] {
+                 memberConn()->beginTransaction();
+                 const int r = ThePatientAdd().CheckTable();
+                 memberConn()->rollback();
+                 return r;
+             });
+         },
+         "テーブルチェックエラー（TPatientAdd）"},
+        {[&] {
+             direct()->execute("ALTER TABLE TPatientAdd RENAME TO TPatientAddAway");
+             const int r = ThePatientAdd().ConvertTable();
+             direct()->execute("ALTER TABLE TPatientAddAway RENAME TO TPatientAdd");
+             return r;
+         },
+         "テーブルへのインポートエラー（TPatientAdd）"},
     };
     for (const auto& [operation, line] : cases) {
         SCOPED_TRACE(line.toStdString());
@@ -225,8 +200,7 @@ TEST_F(PatientAddTest, FailingOperationsNameThemselvesInTheRetryBox) {
         EXPECT_NE(operation(), 0);
         ASSERT_EQ(t.boxes->shown.size(), 1);
         const MsgBoxRequest& b = t.boxes->shown[0];
-        EXPECT_TRUE(b.text.startsWith("<") && b.text.endsWith("\r\n\r\n" + line)) << b.text.toStdString();
-        EXPECT_EQ(b.title, "エラー");
+        EXPECT_TRUE(b.title == "エラー" && b.text.startsWith("<") && b.text.endsWith("\r\n\r\n" + line)) << b.text.toStdString();
         EXPECT_EQ(b.buttons, MsgButtons::RetryCancel);
         EXPECT_EQ(b.icon, MsgIcon::Exclamation);
     }

@@ -17,79 +17,57 @@ using namespace kvr;
 
 namespace {
 
-// A record that passes every rule, with a medicine and a first-entry diagnosis.
-CPatientAdd complete(int id) {
-    CPatientAdd r = test::MinimalCompleteRecord(id);
-    r.Ingestion = 1;
-    r.MedicineName = "001000000000";
-    r.KvrDiagnosis = 1;
-    r.KvrDiagnosisLW = 2;
-    r.KvrDiagnosisCA = 1;
-    r.NewDiagnosisStage = 3;
-    r.NewDiagnosisGrade = 2;
-    return r;
-}
-
 TEST(SubmissionRules, EachRuleReportsItsOwnLineInOrder) {
     const QString wrongBirth = "  生年月が間違っています。", noComplaint = "  主訴が選択されていません。";
+    const QString noHistory = "  既往歴が選択されていません。";
     const QString history = "  既往歴の回答と病名チェックに矛盾があります。";
     const QString medicine = "  服薬の回答と薬名チェックに矛盾があります。";
-    struct Case {
+    using R = CPatientAdd;
+    const struct {
         const char* name;
-        std::function<void(CPatientAdd&)> change;
+        std::function<void(R&)> change;
         QStringList findings;
-    };
-    const Case cases[] = {
-        {"complete", [](CPatientAdd&) {}, {}},
-        {"birth month not a date", [](CPatientAdd& r) { r.BirthDay = "1970/13/01"; }, {wrongBirth}},
-        {"birth month a date of another length", [](CPatientAdd& r) { r.BirthDay = "1970/5/1"; }, {wrongBirth}},
-        {"birth month written with hyphens", [](CPatientAdd& r) { r.BirthDay = "1970-05-01"; }, {}},
-        {"chief complaints of another length", [](CPatientAdd& r) { r.ChiefComplaint2 = "01000000000"; }, {noComplaint}},
-        {"no complaint ticked", [](CPatientAdd& r) { r.ChiefComplaint2 = "0000000000"; }, {noComplaint}},
-        {"medical history 2", [](CPatientAdd& r) { r.MedicalHistory = 2; }, {"  既往歴が選択されていません。"}},
-        {"smoking 4", [](CPatientAdd& r) { r.SmokingHistory = 4; }, {"  喫煙歴が選択されていません。"}},
-        {"diagnosis 2 without its details",
-         [](CPatientAdd& r) {
-             r.KvrDiagnosis = 2;
-             r.KvrDiagnosisLW = r.KvrDiagnosisCA = r.NewDiagnosisStage = r.NewDiagnosisGrade = -9;
-         },
-         {}},
-        {"stage 5, grade 4",
-         [](CPatientAdd& r) {
-             r.NewDiagnosisStage = 5;
-             r.NewDiagnosisGrade = 4;
-         },
-         {"  新分類診断名 ステージが選択されていません。", "  新分類診断名 グレードが選択されていません。"}},
-        {"diagnosis details out of range",
-         [](CPatientAdd& r) {
-             r.KvrDiagnosisLW = 0;
-             r.KvrDiagnosisCA = 3;
-             r.NewDiagnosisStage = 0;
-         },
-         {"  KVR診断名 限局/広汎が選択されていません。", "  KVR診断名 慢性/侵襲が選択されていません。",
-          "  新分類診断名 ステージが選択されていません。"}},
-        {"history none, the 22nd disease ticked", [](CPatientAdd& r) { r.DiseaseName = QString(21, '0') + "1"; },
-         {history}},
-        {"a tick beyond the 22 diseases", [](CPatientAdd& r) { r.DiseaseName = QString(22, '0') + "1"; }, {}},
-        {"history present without a disease", [](CPatientAdd& r) { r.MedicalHistory = 1; }, {history}},
-        {"medication none, a medicine ticked", [](CPatientAdd& r) { r.Ingestion = 0; }, {medicine}},
-        {"medication present without a medicine", [](CPatientAdd& r) { r.MedicineName = QString(12, '0'); }, {medicine}},
-        {"history unanswered contradicts nothing", [](CPatientAdd& r) { r.MedicalHistory = -9; },
-         {"  既往歴が選択されていません。"}},
+    } cases[] = {
+        {"complete (a diagnosis without details)", [](R&) {}, {}},
+        {"birth month not a date", [](R& r) { r.BirthDay = "1970/13/01"; }, {wrongBirth}},
+        {"birth month a date of another length", [](R& r) { r.BirthDay = "1970/5/1"; }, {wrongBirth}},
+        {"birth month written with hyphens", [](R& r) { r.BirthDay = "1970-05-01"; }, {}},
+        {"chief complaints of another length", [](R& r) { r.ChiefComplaint2 = "01000000000"; }, {noComplaint}},
+        {"no complaint ticked", [](R& r) { r.ChiefComplaint2 = "0000000000"; }, {noComplaint}},
+        {"medical history 2", [](R& r) { r.MedicalHistory = 2; }, {noHistory}},
+        {"smoking 4", [](R& r) { r.SmokingHistory = 4; }, {"  喫煙歴が選択されていません。"}},
+        {"history none, the 22nd disease ticked", [](R& r) { r.DiseaseName = QString(21, '0') + "1"; }, {history}},
+        {"a tick beyond the 22 diseases", [](R& r) { r.DiseaseName = QString(22, '0') + "1"; }, {}},
+        {"history present without a disease", [](R& r) { r.MedicalHistory = 1; }, {history}},
+        {"history unanswered, a disease ticked", [](R& r) { r.MedicalHistory = -9, r.DiseaseName = "1"; }, {noHistory}},
+        {"medication none, a medicine ticked", [](R& r) { r.MedicineName = "001000000000"; }, {medicine}},
+        {"medication present without a medicine", [](R& r) { r.Ingestion = 1; }, {medicine}},
+        {"medication present, the 12th ticked", [](R& r) { r.Ingestion = 1, r.MedicineName = "000000000001"; }, {}},
         {"cleared record",
-         [](CPatientAdd& r) {
-             const int id = r.ID;
-             r.ClearBuffer();
-             r.ID = id;
-         },
+         [](R& r) { r.ClearBuffer(); },
          {"  生年月が入されていません。", "  性別が選択されていません。", noComplaint, "  喫煙歴が選択されていません。",
-          "  既往歴が選択されていません。", "  喪失歯数（智歯を除く) が入力されていません。",
-          "  診断が選択されていません。", "  歯周外科治療が選択されていません。"}},
+          noHistory, "  喪失歯数（智歯を除く) が入力されていません。", "  診断が選択されていません。",
+          "  歯周外科治療が選択されていません。"}},
     };
-    for (const Case& c : cases) {
-        CPatientAdd r = complete(1);
+    for (const auto& c : cases) {
+        R r = test::MinimalCompleteRecord(1);
         c.change(r);
         EXPECT_EQ(SubmissionFindings(r), c.findings) << c.name;
+    }
+    // The first diagnosis entry asks for its four details, each within its range.
+    const QString lw = "  KVR診断名 限局/広汎が選択されていません。", ca = "  KVR診断名 慢性/侵襲が選択されていません。";
+    const QString stage = "  新分類診断名 ステージが選択されていません。", grade = "  新分類診断名 グレードが選択されていません。";
+    const struct {
+        qint16 lw, ca, stage, grade;
+        QStringList findings;
+    } details[] = {{1, 2, 4, 3, {}}, {2, 1, 1, 1, {}}, {0, 3, 0, 4, {lw, ca, stage, grade}},
+                   {3, 0, 5, 0, {lw, ca, stage, grade}}, {1, -9, 2, -9, {ca, grade}}};
+    for (const auto& d : details) {
+        R r = test::MinimalCompleteRecord(1);
+        r.KvrDiagnosis = 1;
+        std::tie(r.KvrDiagnosisLW, r.KvrDiagnosisCA, r.NewDiagnosisStage, r.NewDiagnosisGrade) =
+            std::tuple(d.lw, d.ca, d.stage, d.grade);
+        EXPECT_EQ(SubmissionFindings(r), d.findings) << d.lw << d.ca << d.stage << d.grade;
     }
 }
 
@@ -112,34 +90,21 @@ protected:
 };
 
 TEST_F(SubmissionTabTest, ReportListsEveryFindingInOrderAndIsOpenedInsteadOfTheArchiveForEachKind) {
+    // 1: no row. 2: two findings, in the order of the rules. 3: complete. 30: the last case
+    // patient. 31: no case patient.
+    CPatientAdd records[] = {test::MinimalCompleteRecord(2), test::MinimalCompleteRecord(3),
+                             test::MinimalCompleteRecord(30), test::MinimalCompleteRecord(31)};
+    records[0].Sex = 2;
+    records[0].MedicineName = "001000000000";
+    records[2].KvrDiagnosis = 4;
+    records[3].Sex = -9;
     for (int id : {1, 2, 3, 30, 31})
         addPatient(id);
-    // 1: no row. 2: several findings, in the order of the rules (each rule is in the table
-    // above). 3: complete. 30: the birth month missing, no diagnosis and history present
-    // without a disease.
-    CPatientAdd two = complete(2);
-    two.BirthDay = "1970/5/1";
-    two.Sex = 2;
-    two.MedicalHistory = 2;
-    two.DiseaseName = QString(22, '1');
-    two.Ingestion = 0;
-    CPatientAdd thirty = complete(30);
-    thirty.BirthDay = "";
-    thirty.KvrDiagnosis = 4;
-    thirty.MedicalHistory = 1;
-    CPatientAdd outside = complete(31);
-    outside.Sex = -9;
-    for (const CPatientAdd& r : {two, complete(3), thirty, outside})
+    for (const CPatientAdd& r : records)
         test::storePatientAdd(r);
-    const QString expected = QStringLiteral(
-        "患者番号:1  追加情報が入力されていません。\r\n"
-        "患者番号:2  生年月が間違っています。\r\n"
-        "患者番号:2  性別が選択されていません。\r\n"
-        "患者番号:2  既往歴が選択されていません。\r\n"
-        "患者番号:2  服薬の回答と薬名チェックに矛盾があります。\r\n"
-        "患者番号:30  生年月が入されていません。\r\n"
-        "患者番号:30  診断が選択されていません。\r\n"
-        "患者番号:30  既往歴の回答と病名チェックに矛盾があります。\r\n");
+    const QString expected = "患者番号:1  追加情報が入力されていません。\r\n患者番号:2  性別が選択されていません。\r\n"
+                             "患者番号:2  服薬の回答と薬名チェックに矛盾があります。\r\n"
+                             "患者番号:30  診断が選択されていません。\r\n";
     for (int kind = 0; kind < 3; ++kind) {
         test::writeFile(SubmissionReportPath(), "an older report that must go\r\n");
         shell->opened.clear();
@@ -154,7 +119,7 @@ TEST_F(SubmissionTabTest, ReportListsEveryFindingInOrderAndIsOpenedInsteadOfTheA
     }
     // Everything filled in: the report is written empty and not opened.
     for (int id : {1, 2, 30})
-        test::storePatientAdd(complete(id));
+        test::storePatientAdd(test::MinimalCompleteRecord(id));
     shell->opened.clear();
     EXPECT_TRUE(CheckSubmissionData());
     EXPECT_EQ(reportText(), QString());
@@ -197,62 +162,51 @@ TEST_F(SubmissionTabTest, ArchiveOpensWith7ZipAndItsDatabaseWithTheSqlcipherComm
     ASSERT_EQ(run("7z", {"l", "-slt", zip}, &out), 0) << out.toStdString();
     EXPECT_TRUE(out.contains("Path = " + name.toUtf8() + ".MDB")) << out.toStdString();
     EXPECT_TRUE(out.contains("Method = AES-256 Store")) << out.toStdString();
-
     QTemporaryDir x;
+    const QString extracted = x.path() + "/" + name + ".MDB";
     EXPECT_NE(run("7z", {"x", "-y", "-pWRONGPASS", "-o" + x.path(), zip}, &out), 0);
-    EXPECT_FALSE(IsProgramDatabase(x.path() + "/" + name + ".MDB"));
+    EXPECT_FALSE(IsProgramDatabase(extracted));
     ASSERT_EQ(run("7z", {"x", "-y", QString("-p") + kSubmissionArchivePassword, "-o" + x.path(), zip}, &out), 0)
         << out.toStdString();
-    const QString extracted = x.path() + "/" + name + ".MDB";
     EXPECT_TRUE(IsProgramDatabase(extracted));
-    const QString sql = QString("PRAGMA key='%1'; PRAGMA cipher_page_size=4096; SELECT COUNT(*) || '/' || SUM(ID) FROM TExamData;").arg(kProgramPassword);
+    const QString count = "SELECT COUNT(*) || '/' || SUM(ID) FROM TExamData";
+    const QString sql = QString("PRAGMA key='%1'; PRAGMA cipher_page_size=4096; %2;").arg(kProgramPassword, count);
     ASSERT_EQ(run("sqlcipher", {extracted, sql}, &out), 0) << out.toStdString();
-    EXPECT_EQ(out.trimmed().split('\n').last(),
-              scalar("SELECT COUNT(*) || '/' || SUM(ID) FROM TExamData").toString().toUtf8());
+    EXPECT_EQ(out.trimmed().split('\n').last(), scalar(count).toString().toUtf8());
 }
 
 TEST_F(SubmissionTabTest, RefusalsAndFailuresShowTheirBoxesAndWriteNoArchive) {
-    struct Case {
+    const struct {
         const char* what;
         std::function<void()> setUp;
         QString box; // "title: text", or its start
         MsgIcon icon;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"no kind", [] {}, "未指定: 区分が指定されていません。", MsgIcon::Critical},
         {"no member number (the name shown stays)",
          [this] {
-             tab->OptSyubetu[0]->click();
              const QString before = tab->LblUploadKVRDBName->text();
              tab->TxtClinicCode->setText("  ");
              tab->UpdateArchiveName();
              EXPECT_EQ(tab->LblUploadKVRDBName->text(), before);
          },
          "未入力: ファイル作成はできません。\r\n会員番号が指定されていません。", MsgIcon::Critical},
-        {"no source database",
-         [this] {
-             tab->OptSyubetu[0]->click();
-             tab->LblUploadKVRDB->clear();
-         },
+        {"no source database", [this] { tab->LblUploadKVRDB->clear(); },
          "未指定: ファイル作成はできません。\r\n提出用ファイルの元となるＤＢファイル名が指定されていません。",
          MsgIcon::Critical},
-        {"the desktop folder is gone",
-         [this] {
-             tab->OptSyubetu[0]->click();
-             QDir(app().SaveFolder).removeRecursively();
-         },
+        {"the desktop folder is gone", [] { QDir(app().SaveFolder).removeRecursively(); },
          "エラー: ファイル作成ができませんでした。", MsgIcon::Information},
         {"the report cannot be written",
          [this] {
-             tab->OptSyubetu[0]->click();
              addPatient(4);
              QDir().mkpath(SubmissionReportPath());
          },
          "エラー: アップロード実行でエラーが発生しました。\r\n\r\n[Error:", MsgIcon::Critical},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         tab = std::make_unique<SubmissionTab>();
         tab->onSelected();
+        if (&c != cases) tab->OptSyubetu[0]->click(); // a kind, but for the first case
         c.setUp();
         t.boxes->clear();
         tab->CmdUploadKVRDB->click();

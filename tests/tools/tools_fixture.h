@@ -15,6 +15,11 @@ inline void writeFile(const QString& path, const QByteArray& data) {
     f.write(data);
 }
 
+inline QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
 // Writes the additional information r into the member database (a new row or over its row).
 inline void storePatientAdd(const CPatientAdd& r) {
     OpenMemberDb();
@@ -44,10 +49,10 @@ inline void expectBox(const TestServices& t, const QString& text, const QString&
 }
 
 // Files no database can be read from, made in folder from the bytes of a whole database:
-// a text, an empty file, its first half, an unencrypted database, a gigabyte random at its
+// a text, an empty file, its first half, an unencrypted database, a gigabyte of noise from its
 // start (to be refused from its first page, without reading it all), and the whole file
 // with an interrupted change's journal beside it (reading it would mean playing the
-// journal back into the user's file). Returns their paths in this order.
+// journal back into the user's file: expectJournalKept). Returns their paths in this order.
 inline QStringList writeUnreadableFiles(const QString& folder, const QByteArray& whole) {
     QStringList paths;
     for (const char* name : {"notes", "empty", "half", "plain", "random", "journaled"})
@@ -58,14 +63,16 @@ inline QStringList writeUnreadableFiles(const QString& folder, const QByteArray&
     const db::ConnectionPtr plain = db::Connection::create(paths[3], "");
     for (const char* table : {"TVersion", "TPatient", "TExamData"})
         plain->execute(QString("CREATE TABLE %1 (ID INTEGER)").arg(table));
-    QByteArray noise(1 << 16, '\0');
-    for (int i = 0; i < noise.size(); ++i)
-        noise[i] = char((i * 2654435761u) >> 13);
-    writeFile(paths[4], noise);
+    writeFile(paths[4], QByteArray(1 << 16, 'x'));
     EXPECT_TRUE(QFile::resize(paths[4], qint64(1) << 30));
     writeFile(paths[5], whole);
     writeFile(paths[5] + "-journal", QByteArray(512, 'j'));
     return paths;
+}
+
+inline void expectJournalKept(const QString& folder, const QByteArray& whole) {
+    EXPECT_TRUE(readFile(folder + "/journaled.MDB") == whole);
+    EXPECT_TRUE(readFile(folder + "/journaled.MDB-journal") == QByteArray(512, 'j'));
 }
 
 class ToolsTest : public MemberDbTest {
