@@ -62,7 +62,7 @@ TEST_F(PlayWaveTest, QuickRequestsPlayInOrderAndAFailingFileHoldsUpNothing) {
     ManualTimer* timer = t.get();
     PFrmPlayWave player(std::make_unique<FakeOutput>(state), std::move(t));
     player.SetDirectSound();
-    for (const char* p : {"/w/3.wav", "/w/readme.txt", "/w/12.WAV", "/w/broken.wav", "/w/click1.wav"})
+    for (const char* p : {"/w/3.wav", "/w/broken.wav", "/w/click1.wav"})
         player.StockWaveFile(p);
     timer->onTimeout();
     EXPECT_EQ(state->played, QStringList{"/w/3.wav"}); // waits for the first to end
@@ -70,11 +70,9 @@ TEST_F(PlayWaveTest, QuickRequestsPlayInOrderAndAFailingFileHoldsUpNothing) {
     timer->onTimeout();
     EXPECT_EQ(state->played.size(), 1);
     std::exchange(state->pending, nullptr)();
-    std::exchange(state->pending, nullptr)();
     state->endAtOnce = true; // the files after it fail at once
     std::exchange(state->pending, nullptr)();
-    EXPECT_EQ(state->played,
-              (QStringList{"/w/3.wav", "/w/12.WAV", "/w/broken.wav", "/w/click1.wav", "/w/phone1.wav"}));
+    EXPECT_EQ(state->played, (QStringList{"/w/3.wav", "/w/broken.wav", "/w/click1.wav", "/w/phone1.wav"}));
     EXPECT_FALSE(player.busy());
 }
 
@@ -94,8 +92,7 @@ TEST_F(PlayWaveTest, RequestsPlayFromTheWaveFolderOnlyWithVoiceOnAndAMissingDevi
     PlayWave("click1.wav");
     PlayWave("3.wav");
     ASSERT_EQ(svc.boxes->shown.size(), 1);
-    EXPECT_EQ(svc.boxes->shown[0].text + "|" + svc.boxes->shown[0].title,
-              "音声ミキサーをオープンできません。|エラー");
+    EXPECT_EQ(svc.boxes->shown[0].text + "|" + svc.boxes->shown[0].title, "音声ミキサーをオープンできません。|エラー");
     EXPECT_EQ(svc.boxes->shown[0].icon, MsgIcon::Critical);
     EXPECT_EQ(playWavePlayer().count(), 0);
 }
