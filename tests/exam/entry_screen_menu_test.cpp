@@ -278,9 +278,10 @@ TEST_F(EntryScreenTest, CalendarClickFocusesOkAndDoubleClickTakesTheDay) {
 }
 
 TEST_F(EntryScreenTest, ScopeBoxAnswersWithTheButtonPressedAndCancelsWhenClosed) {
-    const std::tuple<const char*, const char*, int> choices[] = {
-        {"CmdNonExam", "未検査部位のみ", 200}, {"CmdAllExam", "すべての部位", 201}, {"CmdCancel", "キャンセル", -999},
-        {nullptr, nullptr, -999}}; // the close box
+    const std::tuple<const char*, const char*, int> choices[] = {{"CmdNonExam", "未検査部位のみ", 200},
+                                                                 {"CmdAllExam", "すべての部位", 201},
+                                                                 {"CmdCancel", "キャンセル", -999},
+                                                                 {nullptr, nullptr, -999}}; // the close box
     for (auto [button, caption, choice] : choices) {
         whenOpen([button, caption](QWidget* w) {
             EXPECT_EQ(w->windowTitle() + "|" + w->findChild<QLabel*>("LblMessage")->text(),
@@ -342,8 +343,8 @@ TEST_F(EntryScreenTest, EveryControlHasANameAndItsDesignNameAsDescription) {
     // Inputs read as their labels, buttons as their captions (which may change).
     screen->CmdBloodMode->click();
     const std::pair<QWidget*, const char*> names[] = {
-        {screen->CmbOutNo, "患者番号"},        {screen->TxtInNo, "院内番号"},
-        {screen->CmbEntry, "検査一覧"},        {screen->TxtY, "検査日 年"},
+        {screen->CmbOutNo, "患者番号"},         {screen->TxtInNo, "院内番号"},
+        {screen->CmbEntry, "検査一覧"},         {screen->TxtY, "検査日 年"},
         {screen->CmdBloodMode, " 一括 選択中"}, {calendar.BtnCancel, "キャンセル"}};
     for (const auto& [w, name] : names)
         EXPECT_EQ(readName(w), QString::fromUtf8(name)) << w->objectName().toStdString();
@@ -360,10 +361,12 @@ TEST_F(EntryScreenTest, ToothCellsReadTheirToothSiteAndValue) {
     key(Qt::Key_Plus);
     ToothButton* cell = screen->cell(0, 2);
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(cell);
-    EXPECT_EQ(a->text(QAccessible::Name) + "|" + a->text(QAccessible::Description), QStringLiteral("16 BC 3 排膿|Th2"));
+    EXPECT_EQ(a->text(QAccessible::Name) + "|" + a->text(QAccessible::Description),
+              QStringLiteral("16 BC 3 排膿|Th2"));
     EXPECT_EQ(a->role(), QAccessible::Button);
     clickSite(0, 3, 0); // the cursor leaves: every site is read
-    EXPECT_EQ(accessibleName(cell), QStringLiteral("16 BD 未入力、BC 3 排膿、BM 未入力、LD 未入力、LC 未入力、LM 未入力"));
+    EXPECT_EQ(accessibleName(cell),
+              QStringLiteral("16 BD 未入力、BC 3 排膿、BM 未入力、LD 未入力、LC 未入力、LM 未入力"));
     screen->setCurrentRow(1);
     clickSite(1, 2, 0);
     key(Qt::Key_2);

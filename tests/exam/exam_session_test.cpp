@@ -39,8 +39,10 @@ protected:
     }
     int rows(int patient, const QDate& date) { return count("PatientID=? AND ExamDate=?", {patient, date}); }
     QString pocketData(int patient, const QDate& date) {
-        return scalar("SELECT Data1||Data2||Data3||Data4 FROM TExamData WHERE PatientID=? AND ExamDate=? AND \"Row\"=0",
-                      {patient, date}).toString();
+        return scalar("SELECT Data1||Data2||Data3||Data4 FROM TExamData WHERE PatientID=? AND ExamDate=? AND "
+                      "\"Row\"=0",
+                      {patient, date})
+            .toString();
     }
     // The boxes shown since the last clear as "text|title", or their titles only.
     QStringList boxes(bool withText = true) const {
@@ -80,8 +82,9 @@ TEST_F(ExamSessionTest, StaffSiteFlagsOfAShortTextReadAsNotMeasured) {
     direct()->execute("UPDATE TCharge SET PocketPosition='  1  0  1' WHERE ID=1");
     ASSERT_TRUE(LoadCharge(1));
     const CCharge& c = TheCharge();
-    EXPECT_EQ(QList<int>({c.PocketPosition(0), c.PocketPosition(1), c.PocketPosition(2), c.PocketPosition(5)}),
-              QList<int>({1, 0, 1, 0}));
+    EXPECT_EQ(
+        QList<int>({c.PocketPosition(0), c.PocketPosition(1), c.PocketPosition(2), c.PocketPosition(5)}),
+        QList<int>({1, 0, 1, 0}));
 }
 
 TEST_F(ExamSessionTest, ListLoadAndPrepareFillTheSlotsByItemNumber) {

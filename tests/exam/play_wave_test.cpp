@@ -89,7 +89,8 @@ TEST_F(PlayWaveTest, RequestsPlayFromTheWaveFolderOnlyWithVoiceOnAndAMissingDevi
     PlayWave("click1.wav");
     PlayWave("3.wav");
     ASSERT_EQ(svc.boxes->shown.size(), 1);
-    EXPECT_EQ(svc.boxes->shown[0].text + "|" + svc.boxes->shown[0].title, "音声ミキサーをオープンできません。|エラー");
+    EXPECT_EQ(svc.boxes->shown[0].text + "|" + svc.boxes->shown[0].title,
+              "音声ミキサーをオープンできません。|エラー");
     EXPECT_EQ(svc.boxes->shown[0].icon, MsgIcon::Critical);
     EXPECT_EQ(playWavePlayer().count(), 0);
 }
