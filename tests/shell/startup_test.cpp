@@ -50,7 +50,11 @@ protected:
     }
     // The base database a new member folder receives.
     void provideBaseDb() { QFile::copy(templ(), t.paths->app + "/KVR-DB.MDB"); }
-    QString last() const { return t.boxes->shown.last().title + "|" + t.boxes->shown.last().text; }
+    // The last box shown as "title|text" ("|" when none was shown).
+    QString last() const {
+        const MsgBoxRequest b = t.boxes->shown.value(t.boxes->shown.size() - 1);
+        return b.title + "|" + b.text;
+    }
     db::ConnectionPtr memberDb() { return db::Connection::open(app().memberDbPath(), kProgramPassword); }
     test::TestServices t;
     QString templ() const { return t.paths->app + "/KVR-DB_ORG.MDB"; }
