@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <vector>
+
 namespace kvr::test {
 
 // Sounds "played" by the player, by file name.
@@ -104,7 +106,7 @@ protected:
         return f && (f == w || w->isAncestorOf(f));
     }
     // Forgets the boxes shown so far and scripts the answers of the next ones.
-    void reply(std::initializer_list<MsgResult> answers) {
+    void reply(const std::vector<MsgResult>& answers) {
         t.boxes->clear();
         for (MsgResult a : answers)
             t.boxes->answer(a);

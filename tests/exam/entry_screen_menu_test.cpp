@@ -102,9 +102,7 @@ TEST_F(EntryScreenTest, CommandsShowTheirBoxesAndStopWhereTheAnswersSay) {
         if (c.patient) pickPatient(c.patient);
         if (c.typed) typeValue(3);
         screen->CmdSave->setFocus();
-        reply({});
-        for (MsgResult a : c.answers)
-            t.boxes->answer(a);
+        reply(c.answers);
         c.act();
         EXPECT_EQ(boxTexts(true), c.boxes);
         EXPECT_TRUE(!c.after || c.after());

@@ -131,17 +131,13 @@ TEST_F(EntryScreenTest, ANumberTypedIntoThePatientListIsCheckedAndAsksOnce) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         newScreen();
-        showActive();
         pickPatient(5);
         c.action();
-        screen->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+        showActive();
         QTest::mouseClick(screen->CmbOutNo->lineEdit(), Qt::LeftButton);
         press(Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(QApplication::focusWidget(), c.typed);
-        t.boxes->clear();
-        for (MsgResult a : c.answers)
-            t.boxes->answer(a);
+        reply(c.answers);
         press(c.leaveKey);
         QTest::qWait(50);
         EXPECT_EQ(screen->currentPatient(), c.patient);
