@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <vector>
+
 namespace kvr::test {
 
 // Sounds "played" by the player, by file name.
@@ -50,7 +52,6 @@ protected:
         ResetExamObjects();
         TheClinicCode().ClinicName = "1"; // the import was answered before
         setSoundOutputFactory([] { return std::make_unique<RecordingOutput>(); });
-        resetPlayWave();
         app().VoiceOn = true;
         newScreen();
         sounds(); // forget the start
@@ -91,12 +92,10 @@ protected:
         screen->TxtD->setText(d);
         screen->CmbStage->setCurrentIndex(screen->CmbStage->findData(stage));
     }
-    // A click on a site of a cell (row, tooth).
     void clickSite(int row, int tooth, int site) {
         ToothButton* c = screen->cell(row, tooth);
         QTest::mouseClick(c, Qt::LeftButton, {}, c->siteRect(site).center());
     }
-    // Shows the screen as the active window (for focus checks).
     void showActive() {
         screen->show();
         screen->activateWindow();
@@ -107,22 +106,21 @@ protected:
         return f && (f == w || w->isAncestorOf(f));
     }
     // Forgets the boxes shown so far and scripts the answers of the next ones.
-    void reply(std::initializer_list<MsgResult> answers) {
+    void reply(const std::vector<MsgResult>& answers) {
         t.boxes->clear();
         for (MsgResult a : answers)
             t.boxes->answer(a);
     }
-    // Expects exactly one box since the last clear, with this text, title and icon.
-    void expectOneBox(const QString& text, const QString& title, MsgIcon icon) {
-        ASSERT_EQ(t.boxes->shown.size(), 1) << text.toStdString();
-        EXPECT_EQ(t.boxes->shown[0].text + "|" + t.boxes->shown[0].title, text + "|" + title);
-        EXPECT_EQ(t.boxes->shown[0].icon, icon);
+    // Expects exactly one box since the last clear, "text|title" with this icon.
+    void expectOneBox(const QString& textAndTitle, MsgIcon icon) {
+        EXPECT_EQ(boxTexts(true), QStringList{textAndTitle});
+        EXPECT_EQ(t.boxes->shown.value(0).icon, icon);
     }
-    // The boxes shown since the last clear: their texts, or their titles.
-    QStringList boxTexts(bool titles = false) const {
+    // The boxes shown since the last clear: their texts, or "text|title".
+    QStringList boxTexts(bool withTitles = false) const {
         QStringList l;
         for (const auto& b : t.boxes->shown)
-            l << (titles ? b.title : b.text);
+            l << (withTitles ? b.text + "|" + b.title : b.text);
         return l;
     }
 

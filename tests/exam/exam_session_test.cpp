@@ -26,24 +26,8 @@ protected:
         ASSERT_TRUE(LoadCharge(1));
     }
     static SaveRequest request(int patient, const QDate& date, int stage, bool isNew = true) {
-        return SaveRequest{patient,
-                           QString::number(date.year()),
-                           QString::number(date.month()),
-                           QString::number(date.day()),
-                           stage,
-                           isNew,
-                           {},
-                           {},
-                           1,
-                           {},
-                           {}};
-    }
-    // Patient 99's stage-2 examination loaded as the screen loads it, dated newDate.
-    SaveRequest movedStage2(const QDate& newDate) {
-        SaveRequest r = request(99, newDate, 2, false);
-        r.loadedDate = k99Stage2;
-        EXPECT_TRUE(LoadExamination(99, k99Stage2, &r.status));
-        return r;
+        const QStringList ymd = date.toString("yyyy M d").split(' ');
+        return SaveRequest{patient, ymd[0], ymd[1], ymd[2], stage, isNew, {}, {}, 1, {}, {}};
     }
     bool saveNew(int patient, const QDate& date, int stage) {
         ToothStatus status;
@@ -88,51 +72,25 @@ TEST_F(ExamSessionTest, CellsAndStatusWordsAreStoredAsFixedWidthText) {
               "  0" + QString("128").repeated(46) + "255|  5" + QString("128").repeated(47) + "|" +
                   QString("128").repeated(47) + " 12|-32768  8192" + QString("     0").repeated(29) +
                   "-31744");
-    CExamData back;
-    back.RecSetGet(db::Recordset(memberConn(), "SELECT * FROM TExamData WHERE ID=901"));
-    EXPECT_EQ(back.cells(), e.cells());
-    EXPECT_EQ(back.statusWords(), e.statusWords());
+    // Reading back is checked cell by cell where the screen's examination is stored.
     std::array<std::uint8_t, kCells> cells;
     EXPECT_THROW(decodeCells("  1 x2", cells), RuntimeError);
-
-    // The remaining teeth as the sheets print them: gaps for missing and pontic teeth,
-    // letters for deciduous ones; excluded teeth still count.
-    CExamData r;
-    for (auto [tooth, status] : {std::pair<int, int>{0, kMissingTooth}, {11, kDeciduous}, {20, kPontic},
-                                 {24, kImplant | kDeciduous}, {25, kOtherExcluded}})
-        r.setNBui(tooth, std::uint16_t(status));
-    QString upper, lower;
-    r.GetRestToothStr(upper, lower);
-    EXPECT_EQ(upper + "|" + lower, " 7654321123D5678|8765 321 2345678");
-    EXPECT_EQ(r.GetRestToothCount(), 29);
 }
 
-TEST_F(ExamSessionTest, StaffSettingsReadTheirDefaultsAndWriteTheSiteFlagsBack) {
-    // An empty plaque order reads "33"; the site-order text is padded to 48 only for the
-    // tooth-by-tooth style; missing site flags read 0 and are written back.
-    direct()->execute(
-        "UPDATE TCharge SET PlaquePosition=NULL, PocketPatternKihon=1, PocketVectorKihon='BDBC', "
-        "PocketPosition='  1  0  1' WHERE ID=1");
-    CCharge staff;
-    staff.RecSetGet(db::Recordset(memberConn(), "SELECT * FROM TCharge WHERE ID=1"));
-    EXPECT_EQ(staff.PlaquePosition, "33");
-    EXPECT_EQ(staff.PocketVectorKihon, QString("BDBC").leftJustified(48, ' '));
-    EXPECT_EQ(QList<int>({staff.PocketPosition(1), staff.PocketPosition(2), staff.PocketPosition(5)}),
-              QList<int>({0, 1, 0}));
-    {
-        db::Recordset rs(memberConn(), "SELECT * FROM TCharge WHERE ID=1", {}, db::OpenMode::Write);
-        staff.RecSetPut(rs);
-        rs.update();
-    }
-    EXPECT_EQ(scalar("SELECT PocketPosition || PlaquePosition FROM TCharge WHERE ID=1").toString(),
-              "  1  0  1  0  0  033");
+// Site flags missing from a short text read as not measured (the cursor skips those sites).
+TEST_F(ExamSessionTest, StaffSiteFlagsOfAShortTextReadAsNotMeasured) {
+    direct()->execute("UPDATE TCharge SET PocketPosition='  1  0  1' WHERE ID=1");
+    ASSERT_TRUE(LoadCharge(1));
+    const CCharge& c = TheCharge();
+    EXPECT_EQ(
+        QList<int>({c.PocketPosition(0), c.PocketPosition(1), c.PocketPosition(2), c.PocketPosition(5)}),
+        QList<int>({1, 0, 1, 0}));
 }
 
 TEST_F(ExamSessionTest, ListLoadAndPrepareFillTheSlotsByItemNumber) {
     const QList<ExamEntry> list = ListExaminations(99);
     ASSERT_EQ(list.size(), 4);
     EXPECT_EQ(list[0].text + "|" + list[3].text, "2023/05/15  初診時|2024/08/05  最新ＳＰＴ時");
-    EXPECT_EQ(ExamDateText(NoExamDate()), "100/01/01"); // what an empty list shows
 
     // A row of an item that no display row shows is skipped.
     direct()->execute(
@@ -221,7 +179,10 @@ TEST_P(SaveLoaded, AnswersDecideBetweenMoveCopyAndNothing) {
     const QString oldCells = pocketData(99, k99Stage2), targetCells = pocketData(99, c.date);
     for (MsgResult a : c.answers)
         t.boxes->answer(a);
-    const SaveOutcome out = SaveExamination(movedStage2(c.date));
+    SaveRequest r = request(99, c.date, 2, false); // loaded as the screen loads it
+    r.loadedDate = k99Stage2;
+    ASSERT_TRUE(LoadExamination(99, k99Stage2, &r.status));
+    const SaveOutcome out = SaveExamination(r);
     EXPECT_EQ(out.action, c.action);
     EXPECT_EQ(out.focus, c.action == kSaveNone ? SaveFocus::DateYear : SaveFocus::None);
     EXPECT_EQ(rows(99, k99Stage2), c.oldDateKept ? 6 : 0);
@@ -239,9 +200,7 @@ TEST_P(SaveLoaded, AnswersDecideBetweenMoveCopyAndNothing) {
         expected << "指定された検査日のデータが存在します。上書きしますか？\r\n\r\nはい　：上書きする\r\n"
                     "いいえ：検査日入力に戻る|上書確認";
     EXPECT_EQ(boxes(), expected);
-    if (!c.answers.empty()) {
-        EXPECT_EQ(t.boxes->shown[0].buttons, MsgButtons::YesNoCancel);
-    }
+    EXPECT_TRUE(c.answers.empty() || t.boxes->shown[0].buttons == MsgButtons::YesNoCancel);
 }
 
 const QDate kFree(2023, 8, 22);

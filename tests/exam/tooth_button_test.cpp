@@ -95,14 +95,14 @@ TEST(ToothButton, PaintsShadesMarksStatusAndTheCursor) {
     b.setValue(2, 2, 1); // pus
     b.setEntryCursor(true, 4);
     const QImage img = paint(b);
-    const QColor red(255, 0, 0), cursor(0xff, 0xf1, 0x9c);
-    EXPECT_TRUE(hasColor(img, b.siteRect(0), b.colorByValue(6, 0)));
-    EXPECT_FALSE(hasColor(img, b.siteRect(1), b.colorByValue(6, 0)));
-    EXPECT_TRUE(hasColor(img, b.siteRect(1), red));
-    EXPECT_TRUE(hasColor(img, b.siteRect(2), b.colorByValue(1, 3)));
-    EXPECT_FALSE(hasColor(img, b.siteRect(2), red));
-    EXPECT_TRUE(hasColor(img, b.siteRect(4), cursor));
-    EXPECT_FALSE(hasColor(img, b.siteRect(3), cursor));
+    const QColor deep = b.colorByValue(6, 0), red(255, 0, 0), pus = b.colorByValue(1, 3),
+                 cursor(0xff, 0xf1, 0x9c);
+    const std::tuple<int, QColor, bool> painted[] = {{0, deep, true},   {1, deep, false}, {1, red, true},
+                                                     {2, pus, true},    {2, red, false},  {4, cursor, true},
+                                                     {3, cursor, false}};
+    for (const auto& [site, colour, shown] : painted)
+        EXPECT_EQ(hasColor(img, b.siteRect(site), colour), shown)
+            << site << " " << colour.name().toStdString();
 
     // Missing, implant and pontic teeth look different from each other and from a tooth.
     ToothButton m(9);
