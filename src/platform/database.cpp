@@ -85,7 +85,7 @@ QVariant readValue(sqlite3_stmt* st, int i, int adoType) {
         }
         return QVariant(int(sqlite3_column_int64(st, i)));
     case adBoolean:
-        return QVariant(sqlite3_column_int64(st, i) == 0);
+        return QVariant(sqlite3_column_int64(st, i) != 0);
     case adDouble:
         return QVariant(sqlite3_column_double(st, i));
     case adDate: {
