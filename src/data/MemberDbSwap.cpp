@@ -50,4 +50,15 @@ bool IsProgramDatabase(const QString& path, QString* description) {
     }
 }
 
+QString MemberNumberOf(const QString& path) {
+    try {
+        db::ConnectionPtr c = db::Connection::openReadOnly(path, kProgramPassword);
+        const QString code = c->scalar("SELECT ClinicCode FROM TClinicCode WHERE ID=0").toString().trimmed();
+        c->close();
+        return code;
+    } catch (const RuntimeError&) {
+        return {};
+    }
+}
+
 } // namespace kvr

@@ -43,6 +43,9 @@ inline void announceMemberDbReplaced() {
 // page: true when it is a whole database of this program. description receives the
 // engine's reason otherwise.
 bool IsProgramDatabase(const QString& path, QString* description = nullptr);
+// The member number a database of the program carries as its clinic code (empty: none, or
+// the file does not open).
+QString MemberNumberOf(const QString& path);
 
 
 } // namespace kvr
