@@ -60,7 +60,7 @@ void CheckDatabaseIntegrity(const QString& path) {
                                                result + ")");
 }
 
-void CompactDatabaseFile(const QString& database, const QString& temp) {
+void CompactDatabaseFile(const QString& database, const QString& temp, const std::function<void()>& beforeReplace) {
     // A stale copy (and its journal) from an interrupted attempt goes first.
     removeIfPresent(temp + "-journal");
     removeIfPresent(temp);
@@ -94,6 +94,7 @@ void CompactDatabaseFile(const QString& database, const QString& temp) {
     const int flushError = errno;
     check.get();
     if (!flushed) raiseOsError(flushError, QStringLiteral("一時ファイルを書き込めません。"), temp);
+    if (beforeReplace) beforeReplace();
 
     // A journal left with content would be rolled back into the new file: refuse then.
     if (QFileInfo(database + "-journal").size() > 0)
@@ -108,9 +109,11 @@ bool CompactMemberDb() {
     const QString temp = CompactionTempPath();
     MemberDbClosed closed;
     try {
-        CompactDatabaseFile(app().memberDbPath(), temp);
-        waitMs(2000);
-        doEvents();
+        // The pause between the compacted copy and its replacing the original.
+        CompactDatabaseFile(app().memberDbPath(), temp, [] {
+            waitMs(2000);
+            doEvents();
+        });
         return true;
     } catch (const RuntimeError& e) {
         QApplication::restoreOverrideCursor();

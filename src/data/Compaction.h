@@ -10,6 +10,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace kvr {
 
 // The temporary file of the compaction: MemberFolder + "/VQCP.MDB".
@@ -21,8 +23,10 @@ QString CompactionTempPath();
 bool CompactMemberDb();
 
 // The work of one attempt, without boxes: compacts database into temp (a stale temp is
-// removed first), checks it and renames it over database. Throws RuntimeError.
-void CompactDatabaseFile(const QString& database, const QString& temp);
+// removed first), checks and flushes it, runs beforeReplace, and renames it over
+// database. Throws RuntimeError.
+void CompactDatabaseFile(const QString& database, const QString& temp,
+                         const std::function<void()>& beforeReplace = {});
 
 // Opens path with the program's key and runs the integrity check; throws RuntimeError
 // (SQLite's error number, a Japanese description) when the file fails.

@@ -47,8 +47,12 @@ TEST_F(CompactionTest, FirstAttemptShrinksTheFileKeepsTheRowsAndShowsFourLines) 
     test::writeText(CompactionTempPath(), "not a database");
     test::writeText(CompactionTempPath() + "-journal", "");
 
+    // The pause after the attempt comes while the copy waits beside the original.
+    QList<bool> copyWaiting;
+    t.waits->onWait = [&] { copyWaiting << (QFileInfo(CompactionTempPath()).size() > 4096); };
     PFrmCompact w;
     EXPECT_TRUE(w.runAttempts());
+    EXPECT_EQ(copyWaiting, QList<bool>({false, true}));
     EXPECT_EQ(lines(w), QStringList({QStringLiteral("最適化情報を取得しています。"), preparing(1), running(1),
                                      QStringLiteral("終了処理を行っています。")}));
     EXPECT_TRUE(t.boxes->shown.isEmpty());

@@ -54,7 +54,9 @@ public:
     void wait(int milliseconds) override {
         totalWaited += milliseconds;
         ++waits;
+        if (onWait) onWait();
     }
+    std::function<void()> onWait; // called at every wait
     void processEvents() override;
     long long totalWaited = 0;
     int waits = 0;
