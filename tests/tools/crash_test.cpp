@@ -408,7 +408,7 @@ const std::vector<Row>& rows() {
              return QStringList{QString::number(started) + startedDbOf(dir, "222222") + startedDbOf(dir, "111111") +
                                 QString::number(QFileInfo::exists(dir + "/.222222.new"))};
          },
-         true, false, 100},
+         true, false, 50},
         {"member_start", programFolder,
          [](const QString& dir, test::TestServices& t) -> std::function<bool()> {
              t.paths->app = dir;
@@ -426,7 +426,7 @@ const std::vector<Row>& rows() {
              EXPECT_TRUE(OpenMemberDbHold());
              return [] { return ChangeMemberNumber("654321") == MemberNoChange::Done; };
          },
-         renumberedParts, true, true, 0, true},
+         renumberedParts, true, true, 40, true},
         {"pdf", memberWithBackup, pdfOfPatient99, pdfParts, true, true, 0, true},
     };
     return table;
