@@ -500,14 +500,16 @@ def run_mutation(m, build, tests, jobs, timeout, log):
             t.wait()
             raise
         log.write(f"==== {mid} ctest rc={t.returncode}\n{out[-20000:]}\n")
-        failed_programs = CTEST_FAILED.findall(out)
+        # A program that is not built ("Not Run") tells nothing about the mutation.
+        not_run = [n for n, why in CTEST_FAILED.findall(out) if why.strip().startswith("Not Run")]
+        failed_programs = [(n, why) for n, why in CTEST_FAILED.findall(out) if n not in not_run]
         # Cases of a parameterised test are named once, without their index.
         cases = sorted({re.sub(r"/\d+$", "", c) for c in FAILED_CASE.findall(out)})
         if t.returncode == 0:
             result["status"] = "no"
         elif not failed_programs and not cases:
             result["status"] = "n/a"
-            result["failing"] = "tests did not run"
+            result["failing"] = "tests did not run" + (f" (not built: {', '.join(not_run)})" if not_run else "")
         else:
             result["status"] = "yes"
             parts = list(cases)
