@@ -297,8 +297,8 @@ extern "C" {
 
 // A call on the file descriptor fd (fdOp), and one on names (nameOp: the name created or
 // replaced, the name whose inode may end).
-#define KVR_FD(R, name, kind, spec, params, types, args)                                                             \
-    R name params spec {                                                                                               \
+#define KVR_FD(R, name, kind, exceptions, params, types, args)                                                             \
+    R name params exceptions {                                                                                             \
         KVR_NEXT(name, R(*) types);                                                                                    \
         return fdOp<R>(fd, kind, [&] { return next args; });                                                          \
     }
