@@ -31,20 +31,13 @@ MemberDbEvents& MemberDbEvents::instance() {
     return events;
 }
 
-bool IsProgramDatabase(const QString& path, QString* description, QString* memberNumber) {
+bool IsProgramDatabase(const QString& path, QString* description) {
     try {
         db::ConnectionPtr c = db::Connection::openReadOnly(path, kProgramPassword);
         // The version row every database of the program carries (read as start-up does).
         c->scalar("SELECT Major*10000 + Minor*1000 + Revision FROM TVersion WHERE ID=1");
         // Every page, not only the first ones: a file damaged in the middle is refused too.
         const QString check = c->scalar("PRAGMA integrity_check(1)").toString();
-        if (memberNumber) {
-            try {
-                *memberNumber = c->scalar("SELECT ClinicCode FROM TClinicCode WHERE ID=0").toString().trimmed();
-            } catch (const RuntimeError&) {
-                memberNumber->clear(); // no clinic code table: no member number
-            }
-        }
         c->close();
         if (check != "ok") {
             if (description) *description = "integrity check: " + check;

@@ -41,9 +41,8 @@ inline void announceMemberDbReplaced() {
 
 // Opens path read-only with the program's key, reads its version row and checks every
 // page: true when it is a whole database of this program. description receives the
-// engine's reason otherwise; memberNumber the member number it carries as its clinic code
-// (empty: none).
-bool IsProgramDatabase(const QString& path, QString* description = nullptr, QString* memberNumber = nullptr);
+// engine's reason otherwise.
+bool IsProgramDatabase(const QString& path, QString* description = nullptr);
 
 
 } // namespace kvr

@@ -117,20 +117,13 @@ RestoreOutcome RestoreMemberDb(const QString& source) {
         refuse("復元元とバックアップが同じです。処理を中止します。\r\n\r\n１分以上経過後に再度実行してください。", "再実行");
         return out;
     }
-    QString why, member;
-    if (!IsProgramDatabase(source, &why, &member)) {
+    QString why;
+    if (!IsProgramDatabase(source, &why)) {
         refuse("復元元のファイルはKVR-DBのデータベースではないか、壊れています。処理を中止します。\r\n\r\n" + source +
                    "\r\n" + why,
                "指定エラー");
         return out;
     }
-    // A backup of another member (a file picked from the wrong folder) is restored only
-    // when the member says so; a backup without a member number is one of this member's.
-    if (!member.isEmpty() && member != app().MemberNo &&
-        msgBox("復元元のファイルは会員番号「" + member + "」のデータです。\r\n現在の会員番号は「" + app().MemberNo +
-                   "」です。\r\n\r\n復元を実行してもよろしいですか？",
-               "会員番号確認", MsgButtons::YesNo, MsgIcon::Exclamation, 1) != MsgResult::Yes)
-        return out;
     {
         MemberDbClosed closed;
         // A journal left with content would be rolled back into the restored file.
