@@ -164,6 +164,26 @@ TEST_F(ChartScreenTest, FiguresTabShowsTheStagesThePatientHas) {
     };
     for (const auto& [shown, expected] : captions)
         EXPECT_EQ(shown, expected);
+    // Every control by its name, with the caption it is announced by; the captions shown.
+    QMap<QString, QString> named;
+    for (QWidget* w : screen->findChildren<QWidget*>())
+        if (!w->accessibleDescription().isEmpty()) named.insert(w->accessibleDescription(), w->accessibleName());
+    const std::pair<QString, QString> controls[] = {
+        {"CmbOutNo", "患者番号"},       {"LblApplyNo", "症例番号"}, {"TxtAppName", "申請者氏名"},
+        {"LstEntry", "登録済一覧"},     {"SSTab1", "表示"},         {"BtnBlankPrint", "ブランク印刷"},
+        {"BtnEnd", "入力画面に戻る"},   {"PicFrame", "検査データシート"}, {"VScrPic", "スクロール"}};
+    for (const auto& [name, caption] : controls)
+        EXPECT_EQ(named.value(name, "<none>"), caption) << name.toStdString();
+    for (auto [prefix, n] : {std::pair{"BtnPrintChart", 6}, {"BtnPrintData", 6}, {"LblStage", 4}, {"LblGPH", 3},
+                             {"LblMOBH", 2}, {"PicPocket", 4}, {"LblMOB", 64}, {"Th", 64}})
+        for (int i = 0; i < n; ++i)
+            EXPECT_TRUE(named.contains(prefix + QString::number(i))) << prefix << i;
+    QStringList shownTexts;
+    for (QLabel* l : screen->findChild<QWidget*>("SidePanel")->findChildren<QLabel*>())
+        shownTexts << l->text();
+    for (const char* caption : {"患者番号", "症例番号", "申請者氏名", "登録済一覧"})
+        EXPECT_TRUE(shownTexts.contains(caption)) << caption;
+    EXPECT_EQ(screen->BtnBlankPrint->text() + "|" + screen->BtnEnd->text(), "ブランク印刷|入力画面に戻る");
     for (int i = 0; i < 6; ++i)
         for (auto [b, text] : {std::pair{screen->BtnPrintChart[i], "チャート印刷"}, {screen->BtnPrintData[i], "検査データ印刷"}})
             EXPECT_EQ(b->text() + "|" + qobject_cast<QGroupBox*>(b->parentWidget())->title(),

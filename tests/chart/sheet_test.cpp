@@ -295,6 +295,34 @@ TEST_F(SheetTest, HeadingsOfEveryKindAtTheirPlaces) {
     }
 }
 
+// The chart sheet's caption column (at 10.5 mm) and the pocket scales beside it (at 24-26 mm)
+// read top to bottom, once for the upper pair of stages and once for the lower; the blank
+// form's patient number box is drawn from 160 to 188 mm, 15 to 23 mm down.
+TEST_F(SheetTest, ChartSheetCaptionColumnAndBlankPatientBox) {
+    const QList<PdfWord> words = pdfWords(write(SheetKind::Chart, namedStages({2, 3, 4, 5})));
+    auto column = [&](double from, double to, double top) {
+        QList<PdfWord> in;
+        for (const PdfWord& w : words)
+            if (w.xMin >= from && w.xMin < to && w.yMin > top && w.yMin < 266) in.push_back(w);
+        std::sort(in.begin(), in.end(), [](const PdfWord& a, const PdfWord& b) {
+            return a.yMin != b.yMin ? a.yMin < b.yMin : a.xMin < b.xMin;
+        });
+        QStringList out;
+        for (const PdfWord& w : in)
+            out << w.text;
+        return out.join(' ');
+    };
+    const QString half = "頬側 PPD BOP (+) 上顎 歯番 口蓋側 PPD 舌側 PPD BOP (+) 下顎 歯番 頬側 PPD 動揺度 %1 根分岐部 病変";
+    EXPECT_EQ(column(10, 22, 50), half.arg("初→基") + " " + half.arg("S→最"));
+    const QString scales = "10 6 3 0 10 6 3 0 0 3 6 10 0 3 6 10";
+    EXPECT_EQ(column(24, 26, 50), scales + " " + scales);
+
+    const QImage blank = drawnImage([](SheetPainter& sp) { DrawBlankChartPage(sp); });
+    for (auto [x, y, line] : {std::tuple{160.0, 21.0, true}, {188.0, 21.0, true}, {180.0, 15.0, true},
+                              {180.0, 23.0, true}, {180.0, 21.0, false}, {158.5, 21.0, false}, {189.5, 21.0, false}})
+        EXPECT_EQ(pixelAt(blank, x, y).lightness() < 128, line) << x << " " << y;
+}
+
 // Slot 0: 32 teeth, 192 sites of 3 mm, site 0 of every tooth bleeding, one of four surfaces
 // with plaque (32 of 128: 25.0%); PESA the sum over the teeth at x = 3 (past 1000 mm², all six
 // characters shown), PISA a sixth of it. Slot 1 has no data; slot 2 has data but no remaining
@@ -492,7 +520,10 @@ TEST_F(SheetTest, PdfRunsRefuseOrWriteTheirNamedFile) {
         {{0, 3, 0, 0}, D, N, "  K-7 ", "N_123456_K-7_D_20240804_0905.pdf", "K-7"},
         {{3, 0, 0, 0}, C, H, "12", "H_123456_12_C_20240804_0905.pdf", "１２"},
         {{3, 0, 0, 0}, C, S, "   ", "S_123456_42_C_20240804_0905.pdf", ""}, // blanks: no patient number,
+        {{0, 3, 0, 0}, D, N, "K-7", "N_123456_K-7_D_20240804_0905.pdf", "K-7"},
+        {{3, 0, 0, 0}, C, H, " 12 ", "H_123456_12_C_20240804_0905.pdf", "１２"},
     };
+    std::map<QString, PdfWord> numberAt; // the first word after the heading, by case number
     t.clock->current = QDateTime(QDate(2024, 8, 4), QTime(9, 5, 59));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file.toStdString());
@@ -513,9 +544,16 @@ TEST_F(SheetTest, PdfRunsRefuseOrWriteTheirNamedFile) {
         const auto heads = wordsNamed(words, "症例番号");
         ASSERT_EQ(heads.size(), 1);
         EXPECT_EQ(wordsBeside(words, heads[0], 40), c.shown);
+        for (const PdfWord& w : words)
+            if (w.xMin > heads[0].xMax && std::abs(w.yMin - heads[0].yMin) < 1 && !numberAt.count(c.caseNumber))
+                numberAt[c.caseNumber] = w;
         EXPECT_TRUE(infoHas(path, "Title:\\s+" + QRegularExpression::escape(CaseIdentifier(c.caseNumber, 42)) + "\\n"));
         EXPECT_EQ(PFrmMessageS::MessageText, "ＰＤＦファイルへ出力中です。");
     }
+    // Blanks around a case number are printed: the data sheet's number (left-aligned) moves
+    // right, the chart sheet's (right-aligned, full-width) moves left.
+    EXPECT_GT(numberAt["  K-7 "].xMin, numberAt["K-7"].xMin + 0.5);
+    EXPECT_LT(numberAt[" 12 "].xMax, numberAt["12"].xMax - 0.5);
     // A second run in the same minute replaces its file; a run in the next minute adds one.
     const auto stages = namedStages({3, 0, 0, 0});
     QDir(app().SaveFolder).removeRecursively();
