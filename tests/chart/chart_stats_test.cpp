@@ -47,6 +47,15 @@ ChartStageData plaqueStage() {
     return s;
 }
 
+// Twenty teeth examined for plaque, one surface with plaque.
+ChartStageData onePlaqueIn20() {
+    ChartStageData s;
+    s.HasData = true;
+    for (int t = 0; t < 20; ++t)
+        s.Plaque[t] = t == 0 ? 1 : 0;
+    return s;
+}
+
 // The template database for the checks that read it.
 class ChartStatsTest : public test::MemberDbTest {
 protected:
@@ -107,6 +116,7 @@ TEST_F(ChartStatsTest, EveryFigureOfAStageAsWorkedOut) {
         {"mean 12.25, two sites unmeasured", oneTooth(0, {12, 12, 12, 13, N, N}),
          {"1", "0", "4", "12.3", "0 (0.0%)", "0 (0.0%)", "4 (100.0%)", "4 (100.0%)", "*", "*", "100.0%"}},
         {"plaque only", plaqueStage(), {"31", "0", "0", "", "", "", "", "", "   0.0", "   0.0", "58.3%"}},
+        {"plaque on 1 of 80 surfaces: 1.25% rounds up", onePlaqueIn20(), QStringList(10, "*") << "1.3%"},
         {"no data", ChartStageData(), QStringList(11, QString())},
     };
     for (const auto& c : cases) {
