@@ -50,7 +50,11 @@ TEST_F(CompactionTest, FirstAttemptShrinksTheFileKeepsTheRowsAndShowsFourLines) 
     // The pause after the attempt comes while the copy waits beside the original.
     QList<bool> copyWaiting;
     t.waits->onWait = [&] { copyWaiting << (QFileInfo(CompactionTempPath()).size() > 4096); };
+    app().AppBackColor = 0x00C0FFEE; // stored blue, green, red
     PFrmCompact w;
+    for (const char* name : {"LstStatus", "Frame1", "Image1", "Label1"})
+        EXPECT_EQ(w.findChild<QWidget*>(name)->accessibleDescription(), name);
+    EXPECT_EQ(w.Frame1->palette().color(QPalette::Window), QColor(0xEE, 0xFF, 0xC0));
     EXPECT_TRUE(w.runAttempts());
     EXPECT_EQ(copyWaiting, QList<bool>({false, true}));
     EXPECT_EQ(lines(w), QStringList({QStringLiteral("最適化情報を取得しています。"), preparing(1), running(1),
