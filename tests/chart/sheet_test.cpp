@@ -76,13 +76,18 @@ QList<PdfWord> wordsNamed(const QList<PdfWord>& all, QString text, double minX =
     return out;
 }
 QList<PdfWord> dataCaptions(const QList<PdfWord>& all, const QString& caption) { return wordsNamed(all, caption, 140); }
-// The words of page 1 lying inside a box in millimetres, joined in x order.
-QString textIn(const QList<PdfWord>& all, const QRectF& mm) {
+// The words of page 1 lying inside a box in millimetres.
+QList<PdfWord> wordsIn(const QList<PdfWord>& all, const QRectF& mm) {
     QList<PdfWord> in;
     for (const PdfWord& w : all)
         if (w.page == 1 && w.xMin > mm.left() - 0.1 && w.xMax < mm.right() + 0.1 && w.yMin > mm.top() - 0.1 &&
             w.yMax < mm.bottom() + 0.1)
             in.push_back(w);
+    return in;
+}
+// The words of page 1 lying inside a box, joined in x order.
+QString textIn(const QList<PdfWord>& all, const QRectF& mm) {
+    QList<PdfWord> in = wordsIn(all, mm);
     std::sort(in.begin(), in.end(), [](const PdfWord& a, const PdfWord& b) { return a.xMin < b.xMin; });
     QString out;
     for (const PdfWord& w : in)
@@ -295,15 +300,13 @@ TEST_F(SheetTest, HeadingsOfEveryKindAtTheirPlaces) {
     }
 }
 
-// The chart sheet's caption column (at 10.5 mm) and the pocket scales beside it (at 24-26 mm)
+// The chart sheet's caption column (at 10.5 mm) and the pocket scales beside it (at 24-27 mm)
 // read top to bottom, once for the upper pair of stages and once for the lower; the blank
 // form's patient number box is drawn from 160 to 188 mm, 15 to 23 mm down.
 TEST_F(SheetTest, ChartSheetCaptionColumnAndBlankPatientBox) {
     const QList<PdfWord> words = pdfWords(write(SheetKind::Chart, namedStages({2, 3, 4, 5})));
     auto column = [&](double from, double to, double top) {
-        QList<PdfWord> in;
-        for (const PdfWord& w : words)
-            if (w.xMin >= from && w.xMin < to && w.yMin > top && w.yMin < 266) in.push_back(w);
+        QList<PdfWord> in = wordsIn(words, QRectF(from, top, to - from, 266 - top));
         std::sort(in.begin(), in.end(), [](const PdfWord& a, const PdfWord& b) {
             return a.yMin != b.yMin ? a.yMin < b.yMin : a.xMin < b.xMin;
         });
@@ -315,7 +318,7 @@ TEST_F(SheetTest, ChartSheetCaptionColumnAndBlankPatientBox) {
     const QString half = "頬側 PPD BOP (+) 上顎 歯番 口蓋側 PPD 舌側 PPD BOP (+) 下顎 歯番 頬側 PPD 動揺度 %1 根分岐部 病変";
     EXPECT_EQ(column(10, 22, 50), half.arg("初→基") + " " + half.arg("S→最"));
     const QString scales = "10 6 3 0 10 6 3 0 0 3 6 10 0 3 6 10";
-    EXPECT_EQ(column(24, 26, 50), scales + " " + scales);
+    EXPECT_EQ(column(24, 27, 50), scales + " " + scales);
 
     const QImage blank = drawnImage([](SheetPainter& sp) { DrawBlankChartPage(sp); });
     for (auto [x, y, line] : {std::tuple{160.0, 21.0, true}, {188.0, 21.0, true}, {180.0, 15.0, true},
